@@ -1,0 +1,269 @@
+// qv7ctl info, get, set and firmware write.
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <unistd.h>
+#include <iterator>
+#include <optional>
+
+#include "cli/commands.h"
+#include "device/firmware_image.h"
+
+namespace qv7::cli {
+
+namespace {
+
+void printField(bool json, bool& first, const char* name, const std::string& value, bool quoted) {
+    if (json) {
+        std::printf("%s\n  %s: %s", first ? "" : ",", jsonString(name).c_str(),
+                    quoted ? jsonString(value).c_str() : value.c_str());
+    } else {
+        std::printf("%-18s %s\n", (std::string(name) + ":").c_str(), value.c_str());
+    }
+    first = false;
+}
+
+std::string recordJson(std::span<const FieldInfo> fields, std::span<const uint8_t> bytes, std::size_t count) {
+    std::string s = "{";
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i) s += ", ";
+        s += jsonString(fields[i].name) + ": " + std::to_string(bytes[i]);
+    }
+    return s + "}";
+}
+
+struct Assignment {
+    const FieldInfo* field = nullptr;
+    std::string pseudo;  // "mix" or "charge"
+    int value = 0;
+};
+
+std::optional<Assignment> parseAssignment(const std::string& arg, std::string& error) {
+    const auto eq = arg.find('=');
+    if (eq == std::string::npos || eq == 0) {
+        error = "expected NAME=VALUE, got '" + arg + "'";
+        return std::nullopt;
+    }
+    const std::string name = arg.substr(0, eq), text = arg.substr(eq + 1);
+    int value = -1;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || value < 0 || value > 255) {
+        error = "value of " + name + " must be a number from 0 to 255, got '" + text + "'";
+        return std::nullopt;
+    }
+    Assignment a;
+    a.value = value;
+    if (name == "mix" || name == "charge") {
+        a.pseudo = name;
+        return a;
+    }
+    a.field = findField(name);
+    if (!a.field) {
+        error = "unknown setting '" + name + "' (see qv7ctl get for the names)";
+        return std::nullopt;
+    }
+    return a;
+}
+
+std::string rangeText(const FieldInfo& f, mfi& d) {
+    return std::to_string(f.min) + ".." + std::to_string(fieldMax(f, [&](int n) { return d.mfiVersionAbove(n); }));
+}
+
+const FieldInfo* fieldWithCode(std::span<const FieldInfo> fields, int code) {
+    for (const auto& f : fields)
+        if (f.validated && f.code == code) return &f;
+    return nullptr;
+}
+
+}  // namespace
+
+int cmdInfo(const Options& o, const Args& args) {
+    if (!args.empty()) {
+        std::fprintf(stderr, "qv7ctl: info takes no arguments\n");
+        return kUsage;
+    }
+    DeviceConnection c(o);
+    if (const int rc = c.open(); rc != kOk) return rc;
+    const auto& id = c.driver().identity();
+    bool first = true;
+    if (o.json) std::printf("{");
+    printField(o.json, first, "device", c.transport().describe(), true);
+    printField(o.json, first, "Name", displayText(id.Name), true);
+    printField(o.json, first, "ModelIdentifier", displayText(id.ModelIdentifier), true);
+    printField(o.json, first, "Manufacturer", displayText(id.Manufacturer), true);
+    printField(o.json, first, "SerialNumber", displayText(id.SerialNumber), true);
+    printField(o.json, first, "FirmwareVersion", displayText(id.FirmwareVersion), true);
+    printField(o.json, first, "HardwareVersion", displayText(id.HardwareVersion), true);
+    printField(o.json, first, "chipSerial", displayText(c.driver().chipSerial()), true);
+    printField(o.json, first, "battery", c.driver().batteryText(), true);
+    if (o.json) {
+        std::string keys = "[";
+        for (int k = 0; k < 3; ++k) keys += (k ? ", " : "") + jsonString(displayText(c.driver().quickKeyName(k)));
+        printField(true, first, "quickKeys", keys + "]", false);
+        std::printf("\n}\n");
+    } else {
+        std::string keys;
+        for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + displayText(c.driver().quickKeyName(k));
+        printField(false, first, "quickKeys", keys, false);
+    }
+    return kOk;
+}
+
+int cmdGet(const Options& o, const Args& args) {
+    if (!args.empty()) {
+        std::fprintf(stderr, "qv7ctl: get takes no arguments (use --json for scripts)\n");
+        return kUsage;
+    }
+    DeviceConnection c(o);
+    if (const int rc = c.open(); rc != kOk) return rc;
+    const auto p = c.driver().deviceParameters().bytes();
+    const auto a = c.driver().deviceAdvanced().bytes();
+    const std::size_t advancedCount = c.driver().mfiVersionAbove(106) ? AdvancedSettings::kSize : AdvancedSettings::kEarlySize;
+    if (o.json) {
+        std::printf("{\n  \"parameters\": %s,\n  \"advanced\": %s\n}\n", recordJson(parameterFields(), p, p.size()).c_str(),
+                    recordJson(advancedFields(), a, advancedCount).c_str());
+        return kOk;
+    }
+    for (const auto& f : parameterFields()) std::printf("%s=%d\n", f.name, p[f.byte]);
+    for (std::size_t i = 0; i < advancedCount; ++i) std::printf("%s=%d\n", advancedFields()[i].name, a[i]);
+    return kOk;
+}
+
+int cmdSet(const Options& o, const Args& args) {
+    if (args.empty()) {
+        std::fprintf(stderr, "qv7ctl: set needs NAME=VALUE arguments, e.g. set micVol=5 eqGain[6]=30\n");
+        return kUsage;
+    }
+    std::vector<Assignment> changes;
+    for (const auto& arg : args) {
+        std::string error;
+        auto a = parseAssignment(arg, error);
+        if (!a) {
+            std::fprintf(stderr, "qv7ctl: %s\n", error.c_str());
+            return kUsage;
+        }
+        changes.push_back(*a);
+    }
+    DeviceConnection c(o);
+    if (const int rc = c.open(); rc != kOk) return rc;
+    mfi& d = c.driver();
+    const std::string& version = d.identity().FirmwareVersion;
+
+    ParameterSet set = d.deviceParameters();
+    AdvancedSettings adv = d.deviceAdvanced();
+    bool setChanged = false, advChanged = false;
+    for (const auto& ch : changes) {
+        if (!ch.field) continue;
+        const bool knownByDevice = ch.field->record == Record::Parameters
+                                       ? !(ch.field->late && d.isOriginalFirmware())
+                                       : !(ch.field->late && !d.mfiVersionAbove(106));
+        if (!knownByDevice) {
+            std::fprintf(stderr, "qv7ctl: %s is not a setting of firmware %s\n", ch.field->name, version.c_str());
+            return kUsage;
+        }
+        if (ch.field->record == Record::Parameters) {
+            set.set(ch.field->byte, static_cast<uint8_t>(ch.value));
+            setChanged = true;
+        } else {
+            adv.set(ch.field->byte, static_cast<uint8_t>(ch.value));
+            advChanged = true;
+        }
+    }
+    // Refuse before sending anything: the device must never get half of a command line.
+    if (setChanged) {
+        if (const int code = d.mfiCheckPara(set, d.parameterCount()); code != 0) {
+            const FieldInfo* f = fieldWithCode(parameterFields(), code);
+            std::fprintf(stderr, "qv7ctl: %s=%d is out of range (%s on firmware %s)\n", f ? f->name : "?",
+                         f ? set.at(f->byte) : 0, f ? rangeText(*f, d).c_str() : "?", version.c_str());
+            return kUsage;
+        }
+    }
+    if (advChanged) {
+        if (const int code = d.mfiCheckAdvanced(adv); code != 0) {
+            const FieldInfo* f = fieldWithCode(advancedFields(), code);
+            std::fprintf(stderr, "qv7ctl: %s=%d is out of range (%s on firmware %s)\n", f ? f->name : "?",
+                         f ? adv.at(f->byte) : 0, f ? rangeText(*f, d).c_str() : "?", version.c_str());
+            return kUsage;
+        }
+    }
+    for (const auto& ch : changes)
+        if (!ch.pseudo.empty() && ch.value > 1) {
+            std::fprintf(stderr, "qv7ctl: %s must be 0 or 1, got %d\n", ch.pseudo.c_str(), ch.value);
+            return kUsage;
+        }
+
+    const int64_t timeout = static_cast<int64_t>(o.timeoutSec) * 1000;
+    auto acknowledged = [&] { return d.step() == kStepIdle; };
+    if (setChanged) {
+        d.mfiSetPara(set);
+        if (const int rc = c.runUntil(acknowledged, timeout, "setpara"); rc != kOk) return rc;
+    }
+    if (advChanged) {
+        d.mfiSetAdvanced(adv);
+        if (const int rc = c.runUntil(acknowledged, timeout, "SetAdvanced"); rc != kOk) return rc;
+    }
+    for (const auto& ch : changes) {
+        if (ch.pseudo.empty()) continue;
+        if (ch.pseudo == "mix") d.mfiSetMix(ch.value);
+        else d.mfiSetCharge(ch.value);
+        if (const int rc = c.runUntil(acknowledged, timeout, ch.pseudo.c_str()); rc != kOk) return rc;
+    }
+    return kOk;
+}
+
+int cmdFirmwareWrite(const Options& o, const Args& args) {
+    if (args.size() != 1) {
+        std::fprintf(stderr, "qv7ctl: firmware write needs one image file\n");
+        return kUsage;
+    }
+    std::ifstream in(args[0], std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "qv7ctl: cannot read %s: %s\n", args[0].c_str(), std::strerror(errno));
+        return kUsage;
+    }
+    // Read at most one byte more than the device takes, to tell an oversized file without loading it.
+    std::vector<uint8_t> image(static_cast<std::size_t>(cmd::kMaxImage) + 1);
+    in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    image.resize(static_cast<std::size_t>(in.gcount()));
+    if (image.empty() || image.size() > static_cast<std::size_t>(cmd::kMaxImage)) {
+        std::fprintf(stderr, "qv7ctl: %s: an image must hold 1 to %d bytes%s\n", args[0].c_str(), cmd::kMaxImage,
+                     image.empty() ? " (the file is empty)" : " (the file is larger)");
+        return kUsage;
+    }
+    const uint32_t sum = ImageWordSum(image);
+
+    DeviceConnection c(o);
+    if (const int rc = c.open(); rc != kOk) return rc;
+    const bool tty = isatty(fileno(stderr));
+    c.onProgress = [&](int percent) {
+        if (!tty) return;
+        const int bars = percent * 30 / 100;
+        std::fprintf(stderr, "\rwriting firmware [%.*s%.*s] %3d%%", bars, "##############################", 30 - bars,
+                     "..............................", percent);
+    };
+    std::fprintf(stderr, "writing %zu bytes (checksum 0x%08x) to %s\n", image.size(), sum, c.transport().describe().c_str());
+    c.driver().mfiBeginUpdate(image, sum, 0);
+    // Give up only when the transfer stops moving, not after a fixed time: large images take a while.
+    int lastAcked = -1;
+    for (;;) {
+        const int rc = c.runUntil([&] { return c.updateDone || c.driver().step() == kStepIdle; },
+                                  static_cast<int64_t>(o.timeoutSec) * 1000, "the firmware transfer");
+        if (rc == kNoAnswer && c.driver().bytesAcknowledged() != lastAcked) {
+            lastAcked = c.driver().bytesAcknowledged();
+            continue;
+        }
+        if (tty) std::fprintf(stderr, "\n");
+        if (rc != kOk) return rc;
+        break;
+    }
+    if (!c.updateDone) {
+        std::fprintf(stderr, "qv7ctl: the device did not accept the image (it reported a failure at the end of the transfer)\n");
+        return kFailed;
+    }
+    std::printf("firmware written: %zu bytes, checksum 0x%08x\n", image.size(), sum);
+    return kOk;
+}
+
+}  // namespace qv7::cli

@@ -1,0 +1,18 @@
+// qv7ctl subcommands. Each takes the arguments after its name and returns an exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/device_connection.h"
+
+namespace qv7::cli {
+
+using Args = std::vector<std::string>;
+
+int cmdInfo(const Options& o, const Args& args);
+int cmdGet(const Options& o, const Args& args);
+int cmdSet(const Options& o, const Args& args);
+int cmdFirmwareWrite(const Options& o, const Args& args);
+
+}  // namespace qv7::cli

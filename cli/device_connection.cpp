@@ -1,0 +1,106 @@
+// Device selection and the start-up conversation for qv7ctl.
+#include "cli/device_connection.h"
+
+#include <cstdio>
+
+#include "device/socket_transport.h"
+#include "params/gbk_text.h"
+#include "sim/sim_transport.h"
+
+namespace qv7::cli {
+
+std::unique_ptr<HidTransport> openTransport(const std::string& spec, int& exitCode, std::string& error) {
+    if (spec == "sim" || spec.rfind("sim:", 0) == 0) {
+        sim::SimConfig config = sim::defaultConfig();
+        if (spec.size() > 4) config.firmwareVersion = spec.substr(4);
+        return std::make_unique<sim::SimTransport>(config);
+    }
+    if (spec.rfind("unix:", 0) == 0) {
+        auto t = SocketTransport::connect(spec.substr(5), error);
+        if (!t) exitCode = kNoDevice;
+        return t;
+    }
+    exitCode = kNoDevice;
+    error = spec.empty() ? "no Tolka found (use --device sim for the simulated one, or --device unix:PATH)"
+                         : "unknown device '" + spec + "' (expected sim, sim:VERSION or unix:PATH)";
+    return nullptr;
+}
+
+DeviceConnection::DeviceConnection(const Options& options) : options_(options) {
+    driver_.setMessageSink(this);
+    if (options_.trace) {
+        driver_.setDiagnostics([](std::string_view line) { std::fwrite(line.data(), 1, line.size(), stderr); });
+    } else {
+        driver_.setDiagnostics([](std::string_view) {});  // the command's own output stays clean
+    }
+}
+
+void DeviceConnection::onLinkEvent(int w, int l) {
+    if (isEvent(w, l, ev::kParameters)) parametersSeen_ = true;
+    else if (isEvent(w, l, ev::kUpdateDone)) updateDone = true;
+    else if (isEvent(w, l, ev::kQuickKeyWritten)) quickKeyWritten = true;
+    else if (isEvent(w, l, ev::kProgress)) {
+        lastProgress = driver_.progressPercent();
+        if (onProgress) onProgress(lastProgress);
+    }
+}
+
+void DeviceConnection::showMessage(const std::string& text, const std::string& caption) {
+    messages.push_back(caption + ": " + text);
+    std::fprintf(stderr, "qv7ctl: device: %s (%s)\n", text.c_str(), caption.c_str());
+}
+
+int DeviceConnection::open() {
+    int code = kNoDevice;
+    std::string error;
+    transport_ = openTransport(options_.device, code, error);
+    if (!transport_) {
+        std::fprintf(stderr, "qv7ctl: %s\n", error.c_str());
+        return code;
+    }
+    runner_ = std::make_unique<LinkRunner>(driver_, *transport_, clock_, this);
+    runner_->session().connect(1);
+    return runUntil([this] { return parametersSeen_ && driver_.step() == kStepIdle; },
+                    static_cast<int64_t>(options_.timeoutSec) * 1000, "the start-up conversation");
+}
+
+int DeviceConnection::runUntil(const std::function<bool()>& done, int64_t timeoutMs, const char* what) {
+    const std::size_t before = messages.size();
+    switch (runner_->runUntil([&] { return done() || messages.size() != before; }, timeoutMs)) {
+    case LinkRunner::Outcome::Done:
+        return messages.size() == before ? kOk : kFailed;
+    case LinkRunner::Outcome::Gone:
+        std::fprintf(stderr, "qv7ctl: the device went away during %s\n", what);
+        return kGone;
+    case LinkRunner::Outcome::TimedOut:
+        break;
+    }
+    std::fprintf(stderr, "qv7ctl: no answer from %s within %lld s during %s (driver step %d)\n",
+                 transport_->describe().c_str(), static_cast<long long>(timeoutMs / 1000), what, driver_.step());
+    return kNoAnswer;
+}
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string displayText(const std::string& gbk) { return gbk::toUtf8Display(gbk); }
+
+}  // namespace qv7::cli

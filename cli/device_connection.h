@@ -1,0 +1,71 @@
+// Opens the device named on the command line and brings the link up to the point a command needs.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device/clock.h"
+#include "device/hid_transport.h"
+#include "device/link_runner.h"
+#include "device/mfi.h"
+
+namespace qv7::cli {
+
+// Exit codes shared by every subcommand.
+enum Exit : int {
+    kOk = 0,
+    kFailed = 1,     // the device refused or a transfer failed
+    kUsage = 2,      // bad arguments or a value the device would refuse
+    kNoDevice = 3,   // nothing to talk to
+    kNoAnswer = 4,   // the device stopped answering
+    kGone = 5,       // the device went away
+};
+
+struct Options {
+    std::string device;  // "", "sim", "sim:VERSION", "unix:PATH" or a hidraw path
+    bool json = false;
+    bool trace = false;  // driver diagnostic lines on standard error
+    int timeoutSec = 10;
+};
+
+// Opens a transport for `spec`; on failure returns null, with the exit code and message set.
+std::unique_ptr<HidTransport> openTransport(const std::string& spec, int& exitCode, std::string& error);
+
+class DeviceConnection : public LinkEventSink, public MessageSink {
+public:
+    explicit DeviceConnection(const Options& options);
+
+    // Opens the device and runs the start-up conversation until the device has reported its settings.
+    // Returns kOk or an exit code, having printed why.
+    int open();
+    // Runs the link until `done` holds; prints and returns an exit code when it does not.
+    int runUntil(const std::function<bool()>& done, int64_t timeoutMs, const char* what);
+
+    mfi& driver() { return driver_; }
+    LinkRunner& runner() { return *runner_; }
+    HidTransport& transport() { return *transport_; }
+
+    // What the driver reported since the last clear.
+    std::vector<std::string> messages;
+    bool updateDone = false;
+    bool quickKeyWritten = false;
+    int lastProgress = -1;
+    std::function<void(int percent)> onProgress;
+
+    void onLinkEvent(int wParam, int lParam) override;
+    void showMessage(const std::string& text, const std::string& caption) override;
+
+private:
+    Options options_;
+    mfi driver_;
+    SteadyClock clock_;
+    std::unique_ptr<HidTransport> transport_;
+    std::unique_ptr<LinkRunner> runner_;
+    bool parametersSeen_ = false;
+};
+
+std::string jsonString(const std::string& utf8);
+std::string displayText(const std::string& gbk);  // device text (GBK) for the terminal
+
+}  // namespace qv7::cli

@@ -1,0 +1,48 @@
+// Synchronous event loop for the command line and for conversation tests.
+#include "device/link_runner.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace qv7 {
+
+namespace {
+constexpr int64_t kManualStepMs = 10;  // how far a test clock moves while nothing is waiting
+}
+
+LinkRunner::LinkRunner(mfi& driver, HidTransport& transport, Clock& clock, LinkEventSink* app)
+    : driver_(driver), transport_(transport), clock_(clock), session_(driver, *this, app) {
+    session_.setTransport(&transport_);
+}
+
+LinkRunner::Outcome LinkRunner::runUntil(const std::function<bool()>& done, int64_t timeoutMs) {
+    const int64_t end = clock_.nowMs() + timeoutMs;
+    std::vector<uint8_t> report;
+    while (!done()) {
+        const int64_t now = clock_.nowMs();
+        if (now >= end) return Outcome::TimedOut;
+        if (deadline_ >= 0 && now >= deadline_) {
+            deadline_ = now + mfi::kStepTimerMs;  // a periodic timer: the tick re-arms itself
+            ++ticks_;
+            session_.onTimer();
+            continue;
+        }
+        int64_t wait = end - now;
+        if (deadline_ >= 0) wait = std::min(wait, deadline_ - now);
+        const ReadStatus st = transport_.read(report, clock_.manual() ? 0 : static_cast<int>(wait));
+        switch (st) {
+        case ReadStatus::Report:
+            session_.onReport(report);
+            break;
+        case ReadStatus::Gone:
+            return Outcome::Gone;
+        case ReadStatus::Timeout:
+        case ReadStatus::Interrupted:
+            if (clock_.manual()) clock_.advance(std::min(wait, kManualStepMs));
+            break;
+        }
+    }
+    return Outcome::Done;
+}
+
+}  // namespace qv7

@@ -1,0 +1,36 @@
+// A single-threaded loop over one transport: reads reports, fires the step timer, until a condition holds.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "device/clock.h"
+#include "device/link_session.h"
+
+namespace qv7 {
+
+class LinkRunner : public StepTimer {
+public:
+    LinkRunner(mfi& driver, HidTransport& transport, Clock& clock, LinkEventSink* app = nullptr);
+
+    LinkSession& session() { return session_; }
+    mfi& driver() { return driver_; }
+
+    enum class Outcome { Done, TimedOut, Gone };
+    // Runs until done() holds, the device goes away, or timeoutMs of the clock pass.
+    Outcome runUntil(const std::function<bool()>& done, int64_t timeoutMs);
+
+    void restart(int ms) override { deadline_ = clock_.nowMs() + ms; }
+    void stop() override { deadline_ = -1; }
+    long ticks() const { return ticks_; }
+
+private:
+    mfi& driver_;
+    HidTransport& transport_;
+    Clock& clock_;
+    LinkSession session_;
+    int64_t deadline_ = -1;
+    long ticks_ = 0;
+};
+
+}  // namespace qv7

@@ -1,0 +1,617 @@
+// The protocol driver. Runs on one thread; never touches the device itself.
+#include "device/mfi.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "device/firmware_image.h"
+
+namespace qv7 {
+
+namespace {
+
+constexpr const char* kStepNames[] = {
+    "mfiDecete",   "iPodAckSync", "StartIdentification", "IdentificationAccepted", "StartEAProtocolSession",
+    "getCpSerail", "updateUnlock", "updateUnlockCode",   "updateSelect",           "updateStart",
+    "updateData",  "updateOver",   "updateEarse",        "clean",                  "getpara",
+    "setpara",     "setmix",       "setcharge",          "setmode",                "sGetParaName",
+    nullptr,       "SetRepPara",   "SetAdvanced",
+};
+
+uint8_t byteAt(std::span<const uint8_t> p, std::size_t i) { return i < p.size() ? p[i] : 0; }
+
+uint32_t u32le(std::span<const uint8_t> p, std::size_t i) {
+    return static_cast<uint32_t>(byteAt(p, i)) | static_cast<uint32_t>(byteAt(p, i + 1)) << 8 |
+           static_cast<uint32_t>(byteAt(p, i + 2)) << 16 | static_cast<uint32_t>(byteAt(p, i + 3)) << 24;
+}
+
+void putU32le(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+std::string textUpToZero(std::span<const uint8_t> bytes) {
+    const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
+    return std::string(bytes.begin(), end);
+}
+
+}  // namespace
+
+const char* stepName(int step) {
+    if (step >= 0 && step < static_cast<int>(std::size(kStepNames))) return kStepNames[step];
+    return "idle";
+}
+
+mfi::mfi() { mfiInit(); }
+
+void mfi::mfiInit() {
+    step_ = kStepIdle;
+    seq_ = 1;
+    ack_ = 0;
+    detectCount_ = 0;
+    paramsReceived_ = 0;
+    setParaCount_ = 0;
+    lastReport_.fill(0);
+    expectingStart_ = true;
+    filled_ = remaining_ = total_ = 0;
+    identity_ = {};
+    chipSerial_.clear();
+}
+
+void mfi::raise(const int (&e)[2]) {
+    if (eventSink_) eventSink_->onLinkEvent(e[0], e[1]);
+}
+
+void mfi::trace(const char* fmt, ...) {
+    char buf[512];
+    va_list ap;
+    va_start(ap, fmt);
+    const int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    if (n < 0) return;
+    const std::string_view line(buf, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1));
+    if (diag_) {
+        diag_(line);
+    } else {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    }
+}
+
+void mfi::message(const char* fmt, int a, const char* caption) {
+    char text[256];
+    std::snprintf(text, sizeof text, fmt, a);
+    if (messageSink_) messageSink_->showMessage(text, caption);
+}
+
+void mfi::message(const char* fmt, int a, int b, const char* caption) {
+    char text[256];
+    std::snprintf(text, sizeof text, fmt, a, b);
+    if (messageSink_) messageSink_->showMessage(text, caption);
+}
+
+bool mfi::mfiVersionAbove(int n) const {
+    std::string digits;
+    for (char c : identity_.FirmwareVersion)
+        if (c != '.') digits.push_back(c);
+    if (digits.size() != 3) return false;
+    int value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    return value > n;
+}
+
+int mfi::parameterCount() const {
+    return static_cast<int>(isOriginalFirmware() ? ParameterSet::kEarlySize : ParameterSet::kSize);
+}
+
+int mfi::mfiCheckPara(const ParameterSet& set, int count) const {
+    return checkParameterSet(set, count, [this](int n) { return mfiVersionAbove(n); });
+}
+
+int mfi::mfiCheckAdvanced(const AdvancedSettings& settings) const {
+    return checkAdvancedSettings(settings, [this](int n) { return mfiVersionAbove(n); });
+}
+
+std::string mfi::quickKeyName(int k) const {
+    if (k < 0 || k >= cmd::kQuickKeys) return {};
+    const auto& slot = keyNames_[static_cast<std::size_t>(k)];
+    return textUpToZero(std::span(slot).subspan(1));
+}
+
+// ---- setters ----
+
+void mfi::mfiStart() { runStep(kStepDetect); }
+
+void mfi::mfiSetPara(const ParameterSet& set) {
+    if (mfiCheckPara(set, parameterCount()) != 0) return;
+    pendingSet_ = set;
+    runStep(kStepSetPara);
+    trace("mfiSetPara(%d)\n", setParaCount_++);
+}
+
+int mfi::mfiSetAdvanced(const AdvancedSettings& settings) {
+    if (const int code = mfiCheckAdvanced(settings); code != 0) return code;
+    pendingAdvanced_ = settings;
+    runStep(kStepSetAdvanced);
+    return 0;
+}
+
+void mfi::mfiSetMix(int value) {
+    if (value != 0 && value != 1) return;
+    mixValue_ = static_cast<uint8_t>(value);
+    runStep(kStepSetMix);
+}
+
+void mfi::mfiSetCharge(int value) {
+    if (value != 0 && value != 1) return;
+    chargeValue_ = static_cast<uint8_t>(value);
+    runStep(kStepSetCharge);
+}
+
+void mfi::mfiSetMode(int mode) {
+    if (mode < 0) return;
+    mode_ = static_cast<uint8_t>(mode & 0xFF);
+    runStep(kStepSetMode);
+}
+
+void mfi::mfiSetRepPara(const ParameterSet& set, const uint8_t* name, int nameLength, int keyIndex) {
+    if (nameLength < 0 || nameLength > cmd::kMaxNameBytes || keyIndex < 0 || keyIndex > 2) return;
+    keyPreset_ = set;
+    keyName_.fill(0);
+    if (nameLength > 0) std::memcpy(keyName_.data(), name, static_cast<std::size_t>(nameLength));
+    keyNameLength_ = static_cast<uint8_t>(nameLength);
+    keyIndex_ = static_cast<uint8_t>(keyIndex);
+    runStep(kStepSetRepPara);
+}
+
+bool mfi::mfiBeginUpdate(std::span<const uint8_t> image, uint32_t checksum, uint8_t region) {
+    if (image.empty() || image.size() > static_cast<std::size_t>(cmd::kMaxImage)) return false;
+    image_.assign(image.begin(), image.end());
+    imageLength_ = static_cast<int>(image.size());
+    imageChecksum_ = checksum;
+    region_ = region;
+    bytesAcknowledged_ = 0;
+    echoedOffset_ = 0;
+    runStep(kStepUpdateStart);
+    return true;
+}
+
+// ---- step machine ----
+
+void mfi::setPending(std::span<const uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), outPacket_.begin());
+    pendingLength_ = static_cast<int>(bytes.size());
+}
+
+void mfi::buildData(std::span<const uint8_t> application) {
+    // An oversized payload builds nothing: whatever was pending stays.
+    if (auto p = link::buildData(seq_, ack_, application)) setPending(*p);
+}
+
+void mfi::runStep(int newStep) {
+    step_ = static_cast<uint8_t>(newStep);
+    mfiStep();
+}
+
+void mfi::mfiStep() {
+    const int current = step_;
+    if (current == kStepNone || current > kStepSetAdvanced) {
+        raise(ev::kPacketReady);
+        return;
+    }
+    buildStep();
+    if (current == kStepDetect) {
+        ++detectCount_;
+        if (detectCount_ > 2 && startMode_ == 1) step_ = kStepStartIdentification;
+    }
+    if (current == kStepAckSync) detectCount_ = 0;
+    if (current == kStepUpdateData) {
+        progressPercent_ = imageLength_ > 0 ? static_cast<int>(static_cast<unsigned>(bytesAcknowledged_) * 100u /
+                                                               static_cast<unsigned>(imageLength_))
+                                            : 0;
+        raise(ev::kProgress);
+        return;
+    }
+    if (current == kStepUpdateOver) raise(ev::kOverSent);
+    trace("%s\n", stepName(current));
+    raise(ev::kPacketReady);
+}
+
+void mfi::buildStep() {
+    std::vector<uint8_t> a;  // application bytes of a data-session command
+    switch (step_) {
+    case kStepDetect:
+        setPending(link::kDetect);
+        return;
+    case kStepAckSync:
+        setPending(link::build(link::kControlSyncAck, seq_, ack_, link::kSessionLink, link::kLinkParameters));
+        return;
+    case kStepStartIdentification:
+        setPending(link::buildControlMessage(seq_, ack_, link::kMsgStartIdentification, {}));
+        return;
+    case kStepIdentificationAccepted:
+        setPending(link::buildControlMessage(seq_, ack_, link::kMsgIdentificationAccepted, {}));
+        return;
+    case kStepStartEAProtocolSession: {
+        std::vector<uint8_t> params;
+        const uint8_t protocol[] = {0x00};
+        const uint8_t session[] = {0x00, 0x00};
+        link::appendParameter(params, 0, protocol);
+        link::appendParameter(params, 1, session);
+        setPending(link::buildControlMessage(seq_, ack_, link::kMsgStartEAProtocolSession, params));
+        return;
+    }
+    case kStepGetCpSerial:
+        a = {cmd::kGetCpSerial};
+        break;
+    case kStepUpdateUnlock:
+        a = {cmd::kUpdateUnlock};
+        break;
+    case kStepUpdateUnlockCode: {
+        const auto code = unlockCode(challenge_, serialTail_);
+        a = {cmd::kUpdateUnlockCode};
+        a.insert(a.end(), code.begin(), code.end());
+        break;
+    }
+    case kStepUpdateSelect:
+        a = {cmd::kUpdateSelect, static_cast<uint8_t>(region_ + 1), static_cast<uint8_t>(~region_)};
+        break;
+    case kStepUpdateStart:
+        a = {cmd::kUpdateStart};
+        putU32le(a, static_cast<uint32_t>(imageLength_));
+        putU32le(a, imageChecksum_);
+        trace("UpdateDateFileLength(%d), UpdateCheckSum(0x%08x)\n", imageLength_, imageChecksum_);
+        break;
+    case kStepUpdateData: {
+        const int n = std::min(cmd::kBlockSize, imageLength_ - bytesAcknowledged_);
+        if (n <= 0) return;
+        a = {cmd::kUpdateData};
+        putU32le(a, static_cast<uint32_t>(bytesAcknowledged_));
+        a.push_back(static_cast<uint8_t>(n));
+        const auto from = image_.begin() + bytesAcknowledged_;
+        a.insert(a.end(), from, from + n);
+        break;
+    }
+    case kStepUpdateOver:
+        a = {cmd::kUpdateOver};
+        break;
+    case kStepUpdateErase:
+        a = {cmd::kUpdateErase};
+        break;
+    case kStepClean:
+        a = {cmd::kClean, cmd::kCleanArgument};
+        break;
+    case kStepGetPara:
+        a = {cmd::kGetPara, static_cast<uint8_t>(mfiVersionAbove(101) ? 2 : 1)};
+        break;
+    case kStepSetPara: {
+        const auto b = pendingSet_.bytes();
+        a = {cmd::kSetPara};
+        a.insert(a.end(), b.begin(), b.begin() + parameterCount());
+        break;
+    }
+    case kStepSetMix:
+        a = {cmd::kSetMix, mixValue_, static_cast<uint8_t>(mixValue_ ? 0xFF : 0x00)};
+        break;
+    case kStepSetCharge:
+        a = {cmd::kSetCharge, chargeValue_, static_cast<uint8_t>(chargeValue_ ? 0xFF : 0x00)};
+        break;
+    case kStepSetMode:
+        a = {cmd::kSetMode, mode_};
+        break;
+    case kStepGetParaName:
+        a = {cmd::kGetParaName};
+        break;
+    case kStepSetRepPara: {
+        if (keyNameLength_ > cmd::kMaxNameBytes || keyIndex_ > 2) return;
+        const auto b = keyPreset_.bytes();
+        a = {cmd::kSetRepPara, keyIndex_, cmd::kSetRepParaSetLength, keyNameLength_};
+        a.insert(a.end(), b.begin(), b.end());
+        a.insert(a.end(), keyName_.begin(), keyName_.begin() + keyNameLength_);
+        break;
+    }
+    case kStepSetAdvanced: {
+        const auto b = pendingAdvanced_.bytes();
+        a = {cmd::kSetAdvanced};
+        a.insert(a.end(), b.begin(), b.begin() + (mfiVersionAbove(106) ? 7 : 3));
+        break;
+    }
+    default:
+        return;
+    }
+    buildData(a);
+}
+
+// ---- receive path ----
+
+void mfi::mfiReceive(const uint8_t* report, int length) {
+    pendingLength_ = 0;
+    // Reports longer than the transport's 128-byte maximum are foreign: drop them.
+    if (report == nullptr || length <= 0 || length > static_cast<int>(link::kMaxReport)) return;
+    const std::span<const uint8_t> r(report, static_cast<std::size_t>(length));
+
+    if (std::equal(r.begin(), r.end(), lastReport_.begin())) return;  // repetition filter
+    std::copy(r.begin(), r.end(), lastReport_.begin());
+
+    if (link::startsWithDetect(r)) {
+        runStep(kStepDetect);
+        return;
+    }
+
+    if (expectingStart_) {
+        if (r.size() < 4 || r[0] != link::kStartHigh || r[1] != link::kStartLow) {
+            expectingStart_ = true;
+            filled_ = remaining_ = total_ = 0;
+            return;
+        }
+        const int total = r[2] << 8 | r[3];
+        if (total <= length) {
+            processPacket(r.first(static_cast<std::size_t>(total)));
+            return;
+        }
+        if (total > static_cast<int>(link::kReassemblySize)) return;  // cannot be held: drop it
+        std::copy(r.begin(), r.end(), reassembly_.begin());
+        filled_ = length;
+        remaining_ = total - length;
+        total_ = total;
+        expectingStart_ = false;
+        return;
+    }
+
+    // Continuation: only the bytes the packet still needs are kept; the surplus is never read.
+    const int room = static_cast<int>(link::kReassemblySize) - filled_;
+    std::copy_n(r.begin(), std::min(length, room), reassembly_.begin() + filled_);
+    if (remaining_ > length) {
+        filled_ += length;
+        remaining_ -= length;
+        return;
+    }
+    expectingStart_ = true;
+    remaining_ = 0;
+    processPacket(std::span<const uint8_t>(reassembly_.data(), static_cast<std::size_t>(total_)));
+}
+
+void mfi::processPacket(std::span<const uint8_t> q) {
+    if (!link::isValid(q)) return;  // dropped without a trace
+    const std::size_t T = q.size();
+    const uint8_t control = q[link::kOffControl];
+    const uint8_t session = q[link::kOffSession];
+    ack_ = q[link::kOffAck];
+
+    if (control == link::kControlSync) {
+        if (session == link::kSessionLink && T == link::kSyncPacketSize) {
+            runStep(kStepAckSync);
+            return;
+        }
+    } else if (control == link::kControlAck) {
+        seq_ = static_cast<uint8_t>(seq_ >= 250 ? 1 : seq_ + 1);
+        if (session == link::kSessionLink || session == link::kSessionControl) {
+            switch (step_) {
+            case kStepAckSync:
+                runStep(kStepStartIdentification);
+                break;
+            case kStepIdentificationAccepted:
+                runStep(kStepStartEAProtocolSession);
+                break;
+            case kStepStartEAProtocolSession:
+                runStep(kStepGetCpSerial);
+                break;
+            case kStepSetPara:
+            case kStepSetMix:
+            case kStepSetCharge:
+            case kStepSetMode:
+            case kStepSetAdvanced:
+                step_ = kStepIdle;
+                break;
+            case kStepSetRepPara:
+                step_ = kStepIdle;
+                raise(ev::kQuickKeyWritten);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+
+    if (T <= link::kHeaderSize) return;
+    if (session == link::kSessionControl) {
+        if (T >= 16 && q[9] == 0x40 && q[10] == 0x40 && q[13] == 0x1D && q[14] == 0x01) {
+            readIdentification(q);
+            runStep(kStepIdentificationAccepted);
+        }
+    } else if (session == link::kSessionData) {
+        if (T <= link::kDataOverhead) return;  // no application byte
+        const auto payload = q.subspan(11, T - link::kDataOverhead);
+        if (payload.size() > 255) return;
+        setPending(link::buildBareAck(seq_, q[link::kOffSeq]));
+        onApplication(payload);
+    }
+}
+
+void mfi::readIdentification(std::span<const uint8_t> q) {
+    const int m = q[11] << 8 | q[12];
+    const int count = m - 6;
+    // Parameters must lie inside the packet (before its checksum) and fit the 1024-byte work area.
+    const int available = static_cast<int>(q.size()) - 1 - 15;
+    if (count < 0 || count > available || count > 1024) return;
+    const auto params = q.subspan(15, static_cast<std::size_t>(count));
+
+    auto lengthAt = [&](int pos) { return params[static_cast<std::size_t>(pos)] << 8 | params[static_cast<std::size_t>(pos) + 1]; };
+
+    // Structure check. A length below 4 would never advance the walk: reject it.
+    for (int pos = 0, left = count; left > 0;) {
+        if (left < 4) return;
+        const int len = lengthAt(pos);
+        if (len < 4 || len > left) return;
+        if (len == left) break;
+        pos += len;
+        left -= len;
+    }
+
+    for (int pos = 0, left = count; left > 0;) {
+        const int len = lengthAt(pos);
+        const int id = params[static_cast<std::size_t>(pos) + 2] << 8 | params[static_cast<std::size_t>(pos) + 3];
+        const auto data = params.subspan(static_cast<std::size_t>(pos) + 4, static_cast<std::size_t>(len - 4));
+        if (id >= 0 && id <= 5 && !data.empty() && data.back() == 0) {
+            std::string* fields[] = {&identity_.Name,         &identity_.ModelIdentifier, &identity_.Manufacturer,
+                                     &identity_.SerialNumber, &identity_.FirmwareVersion, &identity_.HardwareVersion};
+            *fields[id] = textUpToZero(data);
+        }
+        if (id == 3 && !data.empty()) {
+            // The ten bytes before the last one; a shorter serial is zero-padded in front.
+            serialTail_.fill(0);
+            const std::size_t before = data.size() - 1;
+            const std::size_t take = std::min<std::size_t>(before, cmd::kSerialTailBytes);
+            std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(before - take), take,
+                        serialTail_.begin() + static_cast<std::ptrdiff_t>(cmd::kSerialTailBytes - take));
+            std::string line = "serail_sn[10]=  ";
+            char hex[8];
+            for (uint8_t b : serialTail_) {
+                std::snprintf(hex, sizeof hex, "0x%02x ", b);
+                line += hex;
+            }
+            trace("%s\n", line.c_str());
+        }
+        if (len >= left) break;
+        pos += len;
+        left -= len;
+    }
+    raise(ev::kIdentified);
+}
+
+void mfi::onApplication(std::span<const uint8_t> p) {
+    const uint8_t code = p[0];
+    const uint8_t status = byteAt(p, 1);
+    switch (code) {
+    case cmd::kReplyBattery: {
+        const unsigned value = byteAt(p, 1) + 256u * byteAt(p, 2);
+        char text[32];
+        std::snprintf(text, sizeof text, "%1.2f V", static_cast<double>(static_cast<float>(value) / 100.0f));
+        batteryText_ = text;
+        raise(ev::kBattery);
+        break;
+    }
+    case cmd::kReplyPara:
+        onParameterReply(p);
+        break;
+    case cmd::kReplyCpSerial: {
+        std::array<uint8_t, 64> area{};
+        for (std::size_t i = 0; i < cmd::kChipSerialBytes; ++i) area[i] = byteAt(p, 1 + i);
+        chipSerial_ = textUpToZero(area);
+        runStep(isOriginalFirmware() ? kStepGetPara : kStepGetParaName);
+        raise(ev::kChipSerial);
+        break;
+    }
+    case cmd::kReplyParaName: {
+        for (auto& slot : keyNames_) slot.fill(0);
+        const uint8_t lengths[3] = {byteAt(p, 1), byteAt(p, 2), byteAt(p, 3)};
+        for (std::size_t k = 0; k < 3; ++k) keyNames_[k][0] = lengths[k];
+        if (std::all_of(std::begin(lengths), std::end(lengths), [](uint8_t n) { return n <= cmd::kMaxNameBytes; })) {
+            for (std::size_t k = 0; k < 3; ++k)
+                for (std::size_t i = 0; i < lengths[k]; ++i) keyNames_[k][1 + i] = byteAt(p, 4 + 10 * k + i);
+        }
+        runStep(kStepGetPara);
+        raise(ev::kQuickKeyNames);
+        break;
+    }
+    case cmd::kReplyClean:
+        runStep(kStepUpdateUnlock);
+        break;
+    case cmd::kReplyUnlock: {
+        std::string line = "unlock[12]=  ";
+        char hex[8];
+        for (std::size_t i = 0; i < cmd::kChallengeBytes; ++i) {
+            challenge_[i] = byteAt(p, 1 + i);
+            std::snprintf(hex, sizeof hex, "0x%02x ", challenge_[i]);
+            line += hex;
+        }
+        trace("%s\n", line.c_str());
+        runStep(kStepUpdateUnlockCode);
+        break;
+    }
+    case cmd::kReplyUnlockCode:
+        if (status == 1) runStep(kStepUpdateSelect);
+        else failTransfer("解锁失败,0x%02x！", status);
+        break;
+    case cmd::kReplySelect:
+        if (status == 1) runStep(kStepUpdateStart);
+        else failTransfer("选择升级区域失败,0x%02x！", status);
+        break;
+    case cmd::kReplyUpdateStart:
+        if (status == 1) runStep(kStepUpdateErase);
+        else failTransfer("开始升级失败,0x%02x！", status);
+        break;
+    case cmd::kReplyUpdateErase:
+        if (status != 1) {
+            failTransfer("擦除失败,0x%02x！", status);
+        } else if (imageLength_ > 0) {  // without an image there is nothing to send
+            bytesAcknowledged_ = 0;
+            runStep(kStepUpdateData);
+        }
+        break;
+    case cmd::kReplyUpdateData:
+        onUpdateBlockReply(p);
+        break;
+    case cmd::kReplyUpdateOver:
+        step_ = kStepIdle;
+        trace("CMD_UPDATE_OVER_OK(0x%02x)\n", status);
+        if (status == 1) raise(ev::kUpdateDone);
+        break;
+    default:
+        break;  // unknown replies are ignored
+    }
+}
+
+void mfi::failTransfer(const char* fmt, uint8_t status) {
+    step_ = kStepIdle;  // ticks while the box is open send nothing
+    message(fmt, status, "Error");
+}
+
+void mfi::onParameterReply(std::span<const uint8_t> p) {
+    const int L = static_cast<int>(p.size());
+    paramsReceived_ = 1;
+    ParameterSet set{};
+    AdvancedSettings adv{};
+    if (L <= 31) {
+        set = ParameterSet::fromPrefix(p.subspan(1));
+    } else {
+        set = ParameterSet::fromPrefix(p.subspan(1, 30));
+        adv = AdvancedSettings::fromPrefix(p.subspan(31, static_cast<std::size_t>(std::min(L - 31, 7))));
+    }
+    const int code1 = mfiCheckPara(set, L - 1);
+    const int code2 = mfiCheckAdvanced(adv);
+    if (code1 != 0 || code2 != 0) {
+        step_ = kStepIdle;
+        message("收到的参数错误（%d）(%d)", code1, code2, "Error");
+        return;
+    }
+    if (L - 1 < 30) {
+        set.dodgeThreshold = set.dodgeSpeed = set.dodgeLevel = 4;
+        set.hpfCutoff = set.lpfCutoff = 10;
+    }
+    deviceSet_ = set;
+    deviceAdvanced_ = adv;
+    if (step_ == kStepGetPara) step_ = kStepIdle;
+    raise(ev::kParameters);
+}
+
+void mfi::onUpdateBlockReply(std::span<const uint8_t> p) {
+    if (imageLength_ <= 0) return;  // no transfer: a stray block reply must not start updateOver
+    const uint8_t status = byteAt(p, 1);
+    echoedOffset_ = static_cast<int>(u32le(p, 2));
+    if (status == 1) {
+        if (echoedOffset_ != bytesAcknowledged_) trace("error!!!!!!!!!!!!!!!\n");
+        bytesAcknowledged_ += byteAt(p, 6);
+        runStep(bytesAcknowledged_ < imageLength_ ? kStepUpdateData : kStepUpdateOver);
+    } else if (status == 2) {
+        trace("error3333!!!!!!!!!!!!!!!\n");
+        runStep(kStepUpdateData);
+    } else {
+        trace("error222!!!!!!!!!!!!!!!\n");
+    }
+}
+
+}  // namespace qv7

@@ -1,0 +1,90 @@
+// Local-socket transport: lets a simulator or a device written in any language play the Tolka.
+#include "device/socket_transport.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace qv7 {
+
+std::unique_ptr<SocketTransport> SocketTransport::connect(const std::string& path, std::string& error) {
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path) {
+        error = "socket path too long (" + std::to_string(path.size()) + " bytes, at most " +
+                std::to_string(sizeof addr.sun_path - 1) + ")";
+        return nullptr;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return nullptr;
+    }
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        error = "cannot connect to " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        error = std::string("eventfd: ") + std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<SocketTransport>(new SocketTransport(fd, wake, path));
+}
+
+SocketTransport::~SocketTransport() {
+    ::close(fd_);
+    ::close(wakeFd_);
+}
+
+bool SocketTransport::write(std::span<const uint8_t> data) {
+    if (data.size() > kReportLength) return false;
+    uint8_t buf[kReportLength] = {};
+    std::copy(data.begin(), data.end(), buf);
+    // Bounded like a HID write: wait at most 100 ms for room in the socket.
+    pollfd p{fd_, POLLOUT, 0};
+    if (::poll(&p, 1, 100) <= 0 || !(p.revents & POLLOUT)) return false;
+    return ::send(fd_, buf, sizeof buf, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(sizeof buf);
+}
+
+ReadStatus SocketTransport::read(std::vector<uint8_t>& report, int timeoutMs) {
+    pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    int n;
+    do {
+        n = ::poll(p, 2, timeoutMs < 0 ? -1 : timeoutMs);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return ReadStatus::Gone;
+    if (n == 0) return ReadStatus::Timeout;
+    if (p[1].revents & POLLIN) {
+        uint64_t v;
+        [[maybe_unused]] auto r = ::read(wakeFd_, &v, sizeof v);
+        return ReadStatus::Interrupted;
+    }
+    if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+        uint8_t buf[256];
+        const ssize_t got = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT | MSG_TRUNC);
+        if (got == 0) return ReadStatus::Gone;
+        if (got < 0) return (errno == EAGAIN || errno == EINTR) ? ReadStatus::Timeout : ReadStatus::Gone;
+        // Longer datagrams are cut to one report; shorter ones are zero-padded.
+        report.assign(kReportLength, 0);
+        std::copy_n(buf, std::min<std::size_t>(static_cast<std::size_t>(got), kReportLength), report.begin());
+        return ReadStatus::Report;
+    }
+    return ReadStatus::Timeout;
+}
+
+void SocketTransport::interrupt() {
+    const uint64_t one = 1;
+    [[maybe_unused]] auto r = ::write(wakeFd_, &one, sizeof one);
+}
+
+}  // namespace qv7

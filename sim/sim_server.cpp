@@ -1,0 +1,94 @@
+// Local-socket server of the simulated Tolka.
+#include "sim/sim_server.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace qv7::sim {
+
+namespace {
+
+void logReport(const char* dir, std::span<const uint8_t> r) {
+    std::fprintf(stderr, "%s", dir);
+    std::size_t n = r.size();
+    while (n > 0 && r[n - 1] == 0) --n;  // padding says nothing
+    for (std::size_t i = 0; i < n; ++i) std::fprintf(stderr, " %02X", r[i]);
+    std::fprintf(stderr, "\n");
+}
+
+// Returns false when the device was unplugged during this client.
+bool serveClient(int fd, TolkaSim& device, const ServerOptions& o, FaultInjector& in, FaultInjector& out,
+                 long& sent, const std::atomic<bool>& stop) {
+    uint8_t buf[256];
+    while (!stop) {
+        pollfd p{fd, POLLIN, 0};
+        const int n = ::poll(&p, 1, 200);
+        if (n < 0 && errno != EINTR) return true;
+        if (n <= 0) continue;
+        const ssize_t got = ::recv(fd, buf, sizeof buf, 0);
+        if (got <= 0) return true;  // the host closed the link
+        std::vector<uint8_t> report(TolkaSim::kReportLength, 0);
+        std::memcpy(report.data(), buf, std::min<std::size_t>(static_cast<std::size_t>(got), report.size()));
+        for (auto& d : in.apply(std::move(report))) {
+            d.bytes.resize(TolkaSim::kReportLength, 0);
+            if (o.verbose) logReport("<-", d.bytes);
+            for (auto& reply : device.receive(d.bytes)) {
+                for (auto& delivery : out.apply(std::move(reply))) {
+                    if (delivery.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delivery.delayMs));
+                    if (o.verbose) logReport("->", delivery.bytes);
+                    ::send(fd, delivery.bytes.data(), delivery.bytes.size(), MSG_NOSIGNAL);
+                }
+                if (o.unplugAfter >= 0 && ++sent >= o.unplugAfter) return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int serveSocket(TolkaSim& device, const ServerOptions& o, const std::atomic<bool>& stop) {
+    sockaddr_un addr{};
+    if (o.path.empty() || o.path.size() >= sizeof addr.sun_path) {
+        std::fprintf(stderr, "qv7-sim: socket path must be 1 to %zu bytes\n", sizeof addr.sun_path - 1);
+        return 1;
+    }
+    const int lfd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (lfd < 0) {
+        std::fprintf(stderr, "qv7-sim: socket: %s\n", std::strerror(errno));
+        return 1;
+    }
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, o.path.c_str(), o.path.size() + 1);
+    ::unlink(o.path.c_str());
+    if (::bind(lfd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(lfd, 4) != 0) {
+        std::fprintf(stderr, "qv7-sim: cannot listen on %s: %s\n", o.path.c_str(), std::strerror(errno));
+        ::close(lfd);
+        return 1;
+    }
+    FaultInjector in(o.toDevice), out(o.toHost);
+    long sent = 0;
+    bool present = true;
+    while (!stop && present) {
+        pollfd p{lfd, POLLIN, 0};
+        if (::poll(&p, 1, 200) <= 0) continue;
+        const int fd = ::accept4(lfd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        present = serveClient(fd, device, o, in, out, sent, stop);
+        ::close(fd);
+    }
+    if (!present) std::fprintf(stderr, "qv7-sim: unplugged after %ld reports\n", sent);
+    ::close(lfd);
+    ::unlink(o.path.c_str());
+    return 0;
+}
+
+}  // namespace qv7::sim

@@ -1,0 +1,64 @@
+// The simulated Tolka plugged in through the transport interface, in the same process.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "device/clock.h"
+#include "device/hid_transport.h"
+#include "sim/fault_injector.h"
+#include "sim/tolka_sim.h"
+
+namespace qv7::sim {
+
+struct LinkFaults {
+    FaultConfig toDevice;
+    FaultConfig toHost;
+    long unplugAfter = -1;  // the device goes away after sending this many reports; negative: never
+};
+
+class SimTransport : public HidTransport {
+public:
+    explicit SimTransport(SimConfig config = defaultConfig(), LinkFaults faults = {}, Clock* clock = nullptr);
+
+    std::string describe() const override { return "simulated Tolka"; }
+    std::size_t inputReportLength() const override { return TolkaSim::kReportLength; }
+    std::size_t outputReportLength() const override { return TolkaSim::kReportLength; }
+    bool write(std::span<const uint8_t> data) override;
+    ReadStatus read(std::vector<uint8_t>& report, int timeoutMs) override;
+    void interrupt() override;
+
+    // Hot-plug: a gone device refuses writes and its reads return Gone; replug brings a fresh link.
+    void unplug();
+    void replug();
+    bool present() const;
+    void sendBattery();
+
+    // Runs f with the simulated device, under the transport's lock.
+    void withDevice(const std::function<void(TolkaSim&)>& f);
+    long reportsSent() const;
+
+private:
+    void enqueueLocked(std::vector<Report> reports);
+
+    mutable std::mutex mutex_;
+    std::condition_variable cv_;
+    TolkaSim device_;
+    FaultInjector toDevice_;
+    FaultInjector toHost_;
+    long unplugAfter_;
+    SteadyClock steady_;
+    Clock& clock_;
+    struct Pending {
+        std::vector<uint8_t> bytes;
+        int64_t due;
+    };
+    std::deque<Pending> queue_;
+    bool present_ = true;
+    bool interrupted_ = false;
+    long sent_ = 0;
+};
+
+}  // namespace qv7::sim
