@@ -1,5 +1,6 @@
 // qv7ctl info, get, set and firmware write.
 #include <cerrno>
+#include <functional>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -25,18 +26,25 @@ void printField(bool json, bool& first, const char* name, const std::string& val
     first = false;
 }
 
-std::string recordJson(std::span<const FieldInfo> fields, std::span<const uint8_t> bytes, std::size_t count) {
+std::string recordJson(std::span<const FieldInfo> fields, std::span<const uint8_t> bytes) {
     std::string s = "{";
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i) s += ", ";
-        s += jsonString(fields[i].name) + ": " + std::to_string(bytes[i]);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string name = fields[i].name;
+        if (name.rfind("eqGain[", 0) == 0) {
+            if (name != "eqGain[0]") continue;
+            s += "\"eqGain\": [";
+            for (std::size_t k = 0; k < 7; ++k) s += (k ? ", " : "") + std::to_string(bytes[i + k]);
+            s += "]";
+        } else {
+            s += jsonString(name) + ": " + std::to_string(bytes[i]);
+        }
+        if (i + 1 < fields.size()) s += ", ";
     }
     return s + "}";
 }
 
 struct Assignment {
     const FieldInfo* field = nullptr;
-    std::string pseudo;  // "mix" or "charge"
     int value = 0;
 };
 
@@ -55,10 +63,6 @@ std::optional<Assignment> parseAssignment(const std::string& arg, std::string& e
     }
     Assignment a;
     a.value = value;
-    if (name == "mix" || name == "charge") {
-        a.pseudo = name;
-        return a;
-    }
     a.field = findField(name);
     if (!a.field) {
         error = "unknown setting '" + name + "' (see qv7ctl get for the names)";
@@ -120,14 +124,13 @@ int cmdGet(const Options& o, const Args& args) {
     if (const int rc = c.open(); rc != kOk) return rc;
     const auto p = c.driver().deviceParameters().bytes();
     const auto a = c.driver().deviceAdvanced().bytes();
-    const std::size_t advancedCount = c.driver().mfiVersionAbove(106) ? AdvancedSettings::kSize : AdvancedSettings::kEarlySize;
     if (o.json) {
-        std::printf("{\n  \"parameters\": %s,\n  \"advanced\": %s\n}\n", recordJson(parameterFields(), p, p.size()).c_str(),
-                    recordJson(advancedFields(), a, advancedCount).c_str());
+        std::printf("{\n  \"parameters\": %s,\n  \"advanced\": %s\n}\n", recordJson(parameterFields(), p).c_str(),
+                    recordJson(advancedFields(), a).c_str());
         return kOk;
     }
     for (const auto& f : parameterFields()) std::printf("%s=%d\n", f.name, p[f.byte]);
-    for (std::size_t i = 0; i < advancedCount; ++i) std::printf("%s=%d\n", advancedFields()[i].name, a[i]);
+    for (const auto& f : advancedFields()) std::printf("%s=%d\n", f.name, a[f.byte]);
     return kOk;
 }
 
@@ -188,11 +191,6 @@ int cmdSet(const Options& o, const Args& args) {
             return kUsage;
         }
     }
-    for (const auto& ch : changes)
-        if (!ch.pseudo.empty() && ch.value > 1) {
-            std::fprintf(stderr, "qv7ctl: %s must be 0 or 1, got %d\n", ch.pseudo.c_str(), ch.value);
-            return kUsage;
-        }
 
     const int64_t timeout = static_cast<int64_t>(o.timeoutSec) * 1000;
     auto acknowledged = [&] { return d.step() == kStepIdle; };
@@ -204,13 +202,46 @@ int cmdSet(const Options& o, const Args& args) {
         d.mfiSetAdvanced(adv);
         if (const int rc = c.runUntil(acknowledged, timeout, "SetAdvanced"); rc != kOk) return rc;
     }
-    for (const auto& ch : changes) {
-        if (ch.pseudo.empty()) continue;
-        if (ch.pseudo == "mix") d.mfiSetMix(ch.value);
-        else d.mfiSetCharge(ch.value);
-        if (const int rc = c.runUntil(acknowledged, timeout, ch.pseudo.c_str()); rc != kOk) return rc;
-    }
     return kOk;
+}
+
+namespace {
+
+// Runs one setter after start-up and waits for the device's acknowledgement.
+int sendAndWait(const Options& o, const char* what, const std::function<void(mfi&)>& setter) {
+    DeviceConnection c(o);
+    if (const int rc = c.open(); rc != kOk) return rc;
+    setter(c.driver());
+    return c.runUntil([&] { return c.driver().step() == kStepIdle; }, static_cast<int64_t>(o.timeoutSec) * 1000, what);
+}
+
+int onOff(const char* command, const Args& args) {
+    if (args.size() == 1 && (args[0] == "on" || args[0] == "off")) return args[0] == "on" ? 1 : 0;
+    std::fprintf(stderr, "qv7ctl: %s needs on or off\n", command);
+    return -1;
+}
+
+}  // namespace
+
+int cmdMix(const Options& o, const Args& args) {
+    const int v = onOff("mix", args);
+    if (v < 0) return kUsage;
+    return sendAndWait(o, "setmix", [v](mfi& d) { d.mfiSetMix(v); });
+}
+
+int cmdCharge(const Options& o, const Args& args) {
+    const int v = onOff("charge", args);
+    if (v < 0) return kUsage;
+    return sendAndWait(o, "setcharge", [v](mfi& d) { d.mfiSetCharge(v); });
+}
+
+int cmdKey(const Options& o, const Args& args) {
+    if (args.size() != 1 || args[0].size() != 1 || args[0][0] < '0' || args[0][0] > '2') {
+        std::fprintf(stderr, "qv7ctl: key needs the quick-key number 0, 1 or 2\n");
+        return kUsage;
+    }
+    const int k = args[0][0] - '0';
+    return sendAndWait(o, "setmode", [k](mfi& d) { d.mfiSetMode(k); });
 }
 
 int cmdFirmwareWrite(const Options& o, const Args& args) {
@@ -245,19 +276,12 @@ int cmdFirmwareWrite(const Options& o, const Args& args) {
     };
     std::fprintf(stderr, "writing %zu bytes (checksum 0x%08x) to %s\n", image.size(), sum, c.transport().describe().c_str());
     c.driver().mfiBeginUpdate(image, sum, 0);
-    // Give up only when the transfer stops moving, not after a fixed time: large images take a while.
-    int lastAcked = -1;
-    for (;;) {
-        const int rc = c.runUntil([&] { return c.updateDone || c.driver().step() == kStepIdle; },
-                                  static_cast<int64_t>(o.timeoutSec) * 1000, "the firmware transfer");
-        if (rc == kNoAnswer && c.driver().bytesAcknowledged() != lastAcked) {
-            lastAcked = c.driver().bytesAcknowledged();
-            continue;
-        }
-        if (tty) std::fprintf(stderr, "\n");
-        if (rc != kOk) return rc;
-        break;
-    }
+    // The time-out grows with the image: each 44-byte block is one exchange with the device.
+    const int64_t blocks = static_cast<int64_t>(image.size() + cmd::kBlockSize - 1) / cmd::kBlockSize;
+    const int rc = c.runUntil([&] { return c.updateDone || c.driver().step() == kStepIdle; },
+                              static_cast<int64_t>(o.timeoutSec) * 1000 + blocks * 50, "the firmware transfer");
+    if (tty) std::fprintf(stderr, "\n");
+    if (rc != kOk) return rc;
     if (!c.updateDone) {
         std::fprintf(stderr, "qv7ctl: the device did not accept the image (it reported a failure at the end of the transfer)\n");
         return kFailed;

@@ -14,5 +14,8 @@ int cmdInfo(const Options& o, const Args& args);
 int cmdGet(const Options& o, const Args& args);
 int cmdSet(const Options& o, const Args& args);
 int cmdFirmwareWrite(const Options& o, const Args& args);
+int cmdMix(const Options& o, const Args& args);
+int cmdCharge(const Options& o, const Args& args);
+int cmdKey(const Options& o, const Args& args);
 
 }  // namespace qv7::cli

@@ -71,13 +71,13 @@ int DeviceConnection::runUntil(const std::function<bool()>& done, int64_t timeou
         return messages.size() == before ? kOk : kFailed;
     case LinkRunner::Outcome::Gone:
         std::fprintf(stderr, "qv7ctl: the device went away during %s\n", what);
-        return kGone;
+        return kNoDevice;
     case LinkRunner::Outcome::TimedOut:
         break;
     }
     std::fprintf(stderr, "qv7ctl: no answer from %s within %lld s during %s (driver step %d)\n",
                  transport_->describe().c_str(), static_cast<long long>(timeoutMs / 1000), what, driver_.step());
-    return kNoAnswer;
+    return kNoDevice;
 }
 
 std::string jsonString(const std::string& s) {

@@ -16,17 +16,15 @@ namespace qv7::cli {
 enum Exit : int {
     kOk = 0,
     kFailed = 1,     // the device refused or a transfer failed
-    kUsage = 2,      // bad arguments or a value the device would refuse
-    kNoDevice = 3,   // nothing to talk to
-    kNoAnswer = 4,   // the device stopped answering
-    kGone = 5,       // the device went away
+    kUsage = 2,      // bad arguments or a value the device would refuse; nothing sent
+    kNoDevice = 3,   // nothing to talk to, no answer within the time-out, or the device went away
 };
 
 struct Options {
     std::string device;  // "", "sim", "sim:VERSION", "unix:PATH" or a hidraw path
     bool json = false;
     bool trace = false;  // driver diagnostic lines on standard error
-    int timeoutSec = 10;
+    int timeoutSec = 5;
 };
 
 // Opens a transport for `spec`; on failure returns null, with the exit code and message set.

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <map>
+#include <vector>
 
 #include "cli/commands.h"
 
@@ -12,21 +12,42 @@ namespace {
 using qv7::cli::Args;
 using qv7::cli::Options;
 
+struct Command {
+    const char* name;
+    std::function<int(const Options&, const Args&)> run;
+    const char* synopsis;
+    const char* help;
+};
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table = {
+        {"info", qv7::cli::cmdInfo, "info", "Identity strings, chip serial, quick-key names and battery voltage."},
+        {"get", qv7::cli::cmdGet, "get",
+         "The 30 parameters and 7 advanced settings as NAME=VALUE lines; with --json an object\n"
+         "{\"parameters\": {...}, \"advanced\": {...}} keyed by the field names, eqGain an array."},
+        {"set", qv7::cli::cmdSet, "set NAME=VALUE...",
+         "Changes settings by name (see get), e.g. set micVol=5 'eqGain[6]=30' erfan=1.\n"
+         "All changes to one record go out as one command. A value the device would refuse is\n"
+         "refused before anything is sent (exit 2), naming the field and its valid range."},
+        {"mix", qv7::cli::cmdMix, "mix on|off", "Switches the stereo mix."},
+        {"charge", qv7::cli::cmdCharge, "charge on|off", "Switches charging."},
+        {"key", qv7::cli::cmdKey, "key N", "Selects quick key N (0, 1 or 2): the device loads the preset stored in it."},
+        {"firmware write", qv7::cli::cmdFirmwareWrite, "firmware write FILE",
+         "Writes a firmware image (1 to 196,608 bytes) to the device, with a progress bar on a terminal.\n"
+         "The time-out grows with the image."},
+    };
+    return table;
+}
+
 void usage(FILE* to) {
-    std::fputs(
-        "usage: qv7ctl [--device DEV] [--json] [--timeout SEC] [--trace] COMMAND [ARGS]\n"
-        "\n"
-        "devices: sim (the simulated Tolka), sim:VERSION (with that firmware), unix:PATH (a device on a local socket)\n"
-        "\n"
-        "commands:\n"
-        "  info                      identity, chip serial, battery and quick-key names\n"
-        "  get                       every sound setting as NAME=VALUE (or --json)\n"
-        "  set NAME=VALUE...         change settings, e.g. set micVol=5 eqGain[6]=30 erfan=1 mix=1\n"
-        "  firmware write FILE       write a firmware image to the device\n"
-        "\n"
-        "exit codes: 0 done, 1 the device refused, 2 bad arguments or value, 3 no device,\n"
-        "            4 no answer, 5 the device went away\n",
-        to);
+    std::fputs("usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--trace] COMMAND [ARGS]\n\n", to);
+    std::fputs("devices: sim (the simulated Tolka), sim:VERSION (with that firmware), unix:PATH (a device on a\n"
+               "         local socket); QV7_DEVICE sets the default\n\ncommands:\n", to);
+    for (const auto& c : commands()) std::fprintf(to, "  %s\n", c.synopsis);
+    std::fputs("\nqv7ctl COMMAND --help tells more. --timeout (default 5 s) bounds each wait for the device.\n"
+               "exit codes: 0 done, 1 the device refused or failed, 2 bad usage or value (nothing sent),\n"
+               "            3 no device or no answer\n",
+               to);
 }
 
 }  // namespace
@@ -34,59 +55,58 @@ void usage(FILE* to) {
 int main(int argc, char** argv) {
     Options o;
     if (const char* env = std::getenv("QV7_DEVICE")) o.device = env;
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-'; ++i) {
+    std::vector<std::string> words;
+    bool help = false;
+    for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--json") o.json = true;
         else if (a == "--trace") o.trace = true;
-        else if (a == "--help" || a == "-h") {
-            usage(stdout);
-            return 0;
-        } else if ((a == "--device" || a == "--timeout") && i + 1 < argc) {
+        else if (a == "--help" || a == "-h") help = true;
+        else if (a == "--device" || a == "--timeout") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "qv7ctl: %s needs a value\n", a.c_str());
+                return qv7::cli::kUsage;
+            }
             const std::string v = argv[++i];
             if (a == "--device") {
                 o.device = v;
-            } else {
-                char* end = nullptr;
-                const long t = std::strtol(v.c_str(), &end, 10);
-                if (end == v.c_str() || *end != '\0' || t < 1 || t > 3600) {
-                    std::fprintf(stderr, "qv7ctl: --timeout needs seconds from 1 to 3600, got '%s'\n", v.c_str());
-                    return qv7::cli::kUsage;
-                }
-                o.timeoutSec = static_cast<int>(t);
+                continue;
             }
-        } else {
-            std::fprintf(stderr, "qv7ctl: unknown or incomplete option '%s'\n", a.c_str());
+            char* end = nullptr;
+            const long t = std::strtol(v.c_str(), &end, 10);
+            if (end == v.c_str() || *end != '\0' || t < 1 || t > 3600) {
+                std::fprintf(stderr, "qv7ctl: --timeout needs seconds from 1 to 3600, got '%s'\n", v.c_str());
+                return qv7::cli::kUsage;
+            }
+            o.timeoutSec = static_cast<int>(t);
+        } else if (a.size() > 1 && a[0] == '-' && words.empty()) {
+            std::fprintf(stderr, "qv7ctl: unknown option '%s'\n", a.c_str());
             usage(stderr);
             return qv7::cli::kUsage;
+        } else {
+            words.push_back(a);
         }
     }
-    if (i >= argc) {
+    if (words.empty()) {
+        usage(help ? stdout : stderr);
+        return help ? 0 : qv7::cli::kUsage;
+    }
+    // Two-word commands ("firmware write") take precedence over one-word ones.
+    const Command* found = nullptr;
+    std::size_t used = 0;
+    for (const auto& c : commands()) {
+        const std::string name = c.name;
+        if (words.size() >= 2 && name == words[0] + " " + words[1]) found = &c, used = 2;
+        else if (!found && name == words[0]) found = &c, used = 1;
+    }
+    if (!found) {
+        std::fprintf(stderr, "qv7ctl: unknown command '%s'\n", words[0].c_str());
         usage(stderr);
         return qv7::cli::kUsage;
     }
-    std::string command = argv[i++];
-    if (command == "firmware" && i < argc) command += std::string(" ") + argv[i++];
-    // --json and --trace may also follow the command.
-    Args args;
-    for (; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--json") o.json = true;
-        else if (a == "--trace") o.trace = true;
-        else args.push_back(a);
+    if (help) {
+        std::printf("usage: qv7ctl [options] %s\n\n%s\n", found->synopsis, found->help);
+        return 0;
     }
-
-    const std::map<std::string, std::function<int(const Options&, const Args&)>> commands = {
-        {"info", qv7::cli::cmdInfo},
-        {"get", qv7::cli::cmdGet},
-        {"set", qv7::cli::cmdSet},
-        {"firmware write", qv7::cli::cmdFirmwareWrite},
-    };
-    const auto it = commands.find(command);
-    if (it == commands.end()) {
-        std::fprintf(stderr, "qv7ctl: unknown command '%s'\n", command.c_str());
-        usage(stderr);
-        return qv7::cli::kUsage;
-    }
-    return it->second(o, args);
+    return found->run(o, Args(words.begin() + static_cast<std::ptrdiff_t>(used), words.end()));
 }

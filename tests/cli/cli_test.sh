@@ -30,7 +30,7 @@ expect_rc 0 "info" ctl info
 grep -q '^FirmwareVersion: *1.0.2$' "$dir/out" || fail "info shows no firmware 1.0.2"
 grep -q '^battery: *3.[0-9][0-9] V$' "$dir/out" || fail "info shows no battery text"
 expect_rc 0 "get --json" ctl get --json
-python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert d["parameters"]["micVol"] == 14' "$dir/out" \
+python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); assert d["parameters"]["micVol"] == 14 and len(d["parameters"]["eqGain"]) == 7 and len(d["advanced"]) == 7' "$dir/out" \
   || fail "get --json is not the device's settings as JSON"
 expect_rc 0 "set" ctl set micVol=5 'eqGain[6]=30'
 expect_rc 0 "get after set" ctl get
@@ -39,6 +39,9 @@ grep -qx 'eqGain\[6\]=30' "$dir/out" || fail "eqGain[6] not 30 after set"
 expect_rc 2 "liveVol=20 on 1.0.2" ctl set liveVol=20
 grep -q 'liveVol=20 is out of range' "$dir/err" || fail "no clear refusal of liveVol=20"
 expect_rc 2 "unknown setting" ctl set volume=3
+expect_rc 0 "mix on" ctl mix on
+expect_rc 0 "key 1" ctl key 1
+expect_rc 2 "key 3" ctl key 3
 
 start 1.0.7
 expect_rc 0 "liveVol=20 on 1.0.7" ctl set liveVol=20

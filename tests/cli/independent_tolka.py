@@ -132,6 +132,8 @@ class Device:
         if code == 0x04 and n == (8 if self.version_number() > 106 else 4):
             self.advanced[:n - 1] = app[1:]
             return self.ack()
+        if code == 0x03 and n == 2 and app[1] <= 2:
+            return self.ack()
         if code in (0x1A, 0x1B) and n == 3 and (app[1], app[2]) in ((0, 0), (1, 0xFF)):
             return self.ack()
         if code == 0x10 and n == 9:
