@@ -17,5 +17,7 @@ int cmdFirmwareWrite(const Options& o, const Args& args);
 int cmdMix(const Options& o, const Args& args);
 int cmdCharge(const Options& o, const Args& args);
 int cmdKey(const Options& o, const Args& args);
+int cmdFirmwareCheck(const Options& o, const Args& args);
+int cmdFirmwareUpdate(const Options& o, const Args& args);
 
 }  // namespace qv7::cli

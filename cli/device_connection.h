@@ -24,6 +24,7 @@ struct Options {
     std::string device;  // "", "sim", "sim:VERSION", "unix:PATH" or a hidraw path
     bool json = false;
     bool trace = false;  // driver diagnostic lines on standard error
+    bool yes = false;    // do not ask before writing firmware
     int timeoutSec = 5;
 };
 

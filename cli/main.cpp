@@ -35,12 +35,18 @@ const std::vector<Command>& commands() {
         {"firmware write", qv7::cli::cmdFirmwareWrite, "firmware write FILE",
          "Writes a firmware image (1 to 196,608 bytes) to the device, with a progress bar on a terminal.\n"
          "The time-out grows with the image."},
+        {"firmware check", qv7::cli::cmdFirmwareCheck, "firmware check",
+         "Asks the version-check service whether newer firmware exists for the device and prints the\n"
+         "offer (--json for scripts). QV7_CHECK_HOST (host[:port]) points it at another server."},
+        {"firmware update", qv7::cli::cmdFirmwareUpdate, "firmware update [--yes]",
+         "Asks the service, downloads and verifies the offered image, asks before writing (unless\n"
+         "--yes) and writes it to the device with a progress bar."},
     };
     return table;
 }
 
 void usage(FILE* to) {
-    std::fputs("usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--trace] COMMAND [ARGS]\n\n", to);
+    std::fputs("usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--yes] [--trace] COMMAND [ARGS]\n\n", to);
     std::fputs("devices: sim (the simulated Tolka), sim:VERSION (with that firmware), unix:PATH (a device on a\n"
                "         local socket); QV7_DEVICE sets the default\n\ncommands:\n", to);
     for (const auto& c : commands()) std::fprintf(to, "  %s\n", c.synopsis);
@@ -61,6 +67,7 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         if (a == "--json") o.json = true;
         else if (a == "--trace") o.trace = true;
+        else if (a == "--yes" || a == "-y") o.yes = true;
         else if (a == "--help" || a == "-h") help = true;
         else if (a == "--device" || a == "--timeout") {
             if (i + 1 >= argc) {

@@ -44,8 +44,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "FF 5A 00 1B 40 01 00 0A 41 40 40 00 11 EA 00 00 05 00 00 00 00 06 00 01 00 00 79"},
         BuiltPacket{"bare acknowledgement", link::buildBareAck(3, 7), "FF 5A 00 09 40 03 07 00 54"},
         BuiltPacket{"getCpSerail", *link::buildData(5, 4, kGetCpSerial), "FF 5A 00 0D 40 05 04 0B 46 00 01 0A F5"}),
-    [](const auto& info) {
-        std::string n = info.param.name;
+    [](const auto& testInfo) {
+        std::string n = testInfo.param.name;
         std::replace(n.begin(), n.end(), ' ', '_');
         return n;
     });

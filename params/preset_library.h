@@ -1,0 +1,169 @@
+// The preset library of the group "常用效果": 200 slots, the combo box it mirrors, and its operations.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "device/mfi.h"
+#include "params/parameter_set.h"
+#include "params/preset_entry.h"
+
+namespace qv7 {
+
+// Texts and captions the user sees, UTF-8.
+namespace preset_text {
+inline constexpr std::string_view kCaptionNotice = "提示";
+inline constexpr std::string_view kCaptionRefused = "错误";
+inline constexpr std::string_view kCaptionError = "Error";
+inline constexpr std::string_view kNameLength = "参数名称必须大于0个字符小于10个字符";
+inline constexpr std::string_view kNameNotGbk = "名称中有无法保存的字符，请换用其他字符";
+inline constexpr std::string_view kLibraryFull = "效果列表已满，无法保存";
+inline constexpr std::string_view kSaveFailed = "保存失败";
+inline constexpr std::string_view kWriteFailed = "写失败！！";
+inline constexpr std::string_view kDeleteQuestion = "是否需要删除常用参数： ";  // + item text
+inline constexpr std::string_view kDeleteQuestionEnd = " ？";
+inline constexpr std::string_view kParameterError = "参数错误！";
+}  // namespace preset_text
+
+// Control identifiers of the group, the natural keys for the window and for tests.
+constexpr int kPresetComboId = 1064;
+constexpr int kSavePresetButtonId = 1030;
+constexpr int kDeletePresetButtonId = 1065;
+constexpr int kApplyPresetButtonId = 1066;
+
+// The window's side of the library. The combo box and the delete button follow the model through
+// the list calls; a selection the model makes must not come back as OnPresetSelected (the original
+// combo box raises no selection-change for programmatic selections), so the window blocks its
+// signals while mirroring.
+class PresetUi {
+public:
+    virtual ~PresetUi() = default;
+    virtual void showMessage(const std::string& text, const std::string& caption) = 0;
+    // OK/Cancel question; true for OK.
+    virtual bool ask(const std::string& text, const std::string& caption) = 0;
+    // The NameInput dialog: the text entered (UTF-8), or nothing when it ended other than with OK.
+    virtual std::optional<std::string> askName() = 0;
+
+    virtual void insertItem(int index, const std::string& text) = 0;  // text as shown, UTF-8
+    virtual void removeItem(int index) = 0;
+    virtual void selectItem(int index) = 0;
+    virtual void enableDelete(bool enabled) = 0;
+    // The combo item's text as shown; applying compares it with the entry's name.
+    virtual std::string itemText(int index) const = 0;
+    // After a preset was applied: show `setting` in every control.
+    virtual void refreshControls(const ParameterSet& setting) { (void)setting; }
+};
+
+// A PresetUi without a window, for qv7ctl and tests: it keeps the list, records every message
+// and answers questions and the name prompt from its fields.
+class HeadlessPresetUi : public PresetUi {
+public:
+    struct Message {
+        std::string text, caption;
+        bool operator==(const Message&) const = default;
+    };
+    std::vector<std::string> items;
+    int selected = -1;
+    bool deleteEnabled = false;
+    std::vector<Message> messages;
+    std::vector<Message> questions;
+    bool answer = true;
+    std::optional<std::string> name;  // what askName hands back
+    int refreshes = 0;
+
+    void showMessage(const std::string& text, const std::string& caption) override { messages.push_back({text, caption}); }
+    bool ask(const std::string& text, const std::string& caption) override {
+        questions.push_back({text, caption});
+        return answer;
+    }
+    std::optional<std::string> askName() override { return name; }
+    void insertItem(int index, const std::string& text) override;
+    void removeItem(int index) override;
+    void selectItem(int index) override { selected = index; }
+    void enableDelete(bool enabled) override { deleteEnabled = enabled; }
+    std::string itemText(int index) const override;
+    void refreshControls(const ParameterSet&) override { ++refreshes; }
+};
+
+enum class SaveOutcome { Saved, Cancelled, Full, BadName, WriteFailed };
+
+class PresetLibrary {
+public:
+    // `file` is where the user presets live, normally GetAppDirFile("para.bin"); `trace` takes the
+    // diagnostic lines, standard output when empty.
+    PresetLibrary(PresetUi& ui, std::filesystem::path file, LineWriter trace = {});
+
+    // Empties the list, adds the built-in presets, loads the file, selects item 0.
+    void InitPresetLibrary();
+    // Appends at the end without changing the selection; false (nothing changes) when all 200 slots are used.
+    bool AddPreset(const PresetEntry& entry);
+    void LoadUserPresets();
+    // Rewrites the file from entry 62 on; nothing is written while there are no user presets.
+    // False, after the message, when the file could not be replaced; the library keeps its entries.
+    bool SaveUserPresets();
+
+    // The handlers of the group's controls.
+    void OnPresetSelected(int index);
+    void SavePresetAs(const ParameterSet& controlSetting);
+    void DeletePreset();
+    // Keeps accompany and the power-off fields of `deviceSetting`; sets both copies, then sends.
+    void ApplyPreset(mfi& driver, ParameterSet& deviceSetting, ParameterSet& controlSetting);
+
+    // Saves `set` under `utf8Name` with the same checks and messages as SavePresetAs after its dialog.
+    SaveOutcome savePreset(std::string_view utf8Name, const ParameterSet& set);
+    // Steps 3 to 6 of DeletePreset for `index`, without trace or question (qv7ctl asks on its own);
+    // false for built-in presets and indexes past the end.
+    bool removeUserPreset(int index);
+    // Selects as the model does after a delete: mirrored, no trace, delete button untouched.
+    void select(int index);
+
+    int count() const { return count_; }
+    int selection() const { return selection_; }
+    std::span<const PresetEntry> entries() const { return {slots_.data(), static_cast<std::size_t>(count_)}; }
+    const PresetEntry& entry(int index) const { return slots_.at(static_cast<std::size_t>(index)); }
+    // Whether "删除效果" may be enabled for the current selection (the enabling step uses it too).
+    bool deleteAllowed() const { return selection_ >= static_cast<int>(FIRST_USER_INDEX) && selection_ < count_; }
+    bool isFull() const { return count_ >= static_cast<int>(MAX_PRESETS); }
+    const std::filesystem::path& file() const { return file_; }
+    // Why the last save failed, with the path and the system's reason (for qv7ctl's messages).
+    const std::string& lastFileError() const { return lastFileError_; }
+
+private:
+    void traceLine(const char* fmt, int value);
+    void message(std::string_view text, std::string_view caption);
+
+    PresetUi& ui_;
+    std::filesystem::path file_;
+    LineWriter trace_;
+    std::array<PresetEntry, MAX_PRESETS> slots_{};
+    int count_ = 0;
+    int selection_ = -1;
+    std::string lastFileError_;
+};
+
+// ---- for qv7ctl: the command line only parses arguments ----
+
+struct PresetListing {
+    int index;
+    std::string name;  // UTF-8
+    bool builtin;
+};
+std::vector<PresetListing> listPresets(const PresetLibrary& library);
+
+// An argument of digits that is a valid index selects that entry; otherwise it is a name (UTF-8),
+// compared with each entry's shown name, the first match winning as names may repeat.
+std::optional<int> findPreset(const PresetLibrary& library, std::string_view nameOrIndex);
+
+// What "使用效果" would send for `preset` to this device: checked with 25 fields on firmware
+// "1.0.0" and 30 otherwise, accompany and the power-off fields taken from `deviceSetting`;
+// nothing when the check fails.
+std::optional<ParameterSet> presetForDevice(const ParameterSet& preset, const ParameterSet& deviceSetting,
+                                            const mfi& driver);
+
+}  // namespace qv7

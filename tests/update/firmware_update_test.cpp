@@ -1,0 +1,270 @@
+// Firmware offers against a local server: limits, checksum text, retry, the held image and the button.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "device/firmware_image.h"
+#include "device/mfi.h"
+#include "local_http_server.h"
+#include "update/firmware_update.h"
+#include "params/gbk_text.h"
+
+namespace qv7 {
+namespace {
+
+using test::Connection;
+using test::LocalHttpServer;
+using test::RecordedRequest;
+
+std::vector<uint8_t> image(size_t n, uint8_t seed = 7) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(seed + i * 31 + (i >> 8));
+    return v;
+}
+
+std::string asText(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
+
+HttpOptions quiet() {
+    HttpOptions o;
+    o.connectTimeoutMs = 5'000;
+    o.stallTimeoutMs = 5'000;
+    o.diagnostics = [](std::string_view) {};
+    return o;
+}
+
+std::string offerJson(uint32_t filesize, const std::string& url, const std::string& checksum) {
+    return R"({"status":"112304","softwareVersion":"1.0.9","description":"更稳定","hardwareVersion":"1.0",)"
+           R"("filesize":)" + std::to_string(filesize) + R"(,"urlPath":")" + url + R"(","checksum":")" + checksum + "\"}";
+}
+
+TEST(FirmwareChecksum, TextRules) {
+    const uint32_t sum = 0x00ABCDEFu;
+    EXPECT_EQ(ChecksumText(sum), "00abcdef");
+    struct Case {
+        const char* reply;
+        bool match;
+    };
+    for (const Case c : {Case{"00abcdef", true}, Case{"00ABCDEF", true}, Case{"00AbCdEf", true},
+                         Case{"0x00abcdef", false}, Case{"0X00ABCDEF", false}, Case{"abcdef", false},
+                         Case{" 00abcdef", false}, Case{"00abcdef ", false}, Case{"", false},
+                         Case{"00abcdee", false}}) {
+        SCOPED_TRACE(c.reply);
+        EXPECT_EQ(ChecksumMatches(c.reply, sum), c.match);
+    }
+}
+
+TEST(FirmwareRequest, IdentityIsSentAsUtf8) {
+    const std::string hw = gbk::fromUtf8("硬件1.0").value();
+    EXPECT_EQ(FirmwareVersionCheckRequest(hw, "1.0.7"),
+              R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"硬件1.0","softwareVersion" : "1.0.7","type" : "qv7-release"}})");
+}
+
+struct OfferCase {
+    const char* name;
+    size_t imageSize;
+    int64_t statedSize;  // -1: the image's size
+    const char* checksum;  // nullptr: the image's own, lower case
+    std::vector<int> badAttempts;  // requests answered with a broken file
+    bool offered;
+    size_t fileRequests;
+};
+
+TEST(FirmwareOffer, JudgedDownloadedAndVerified) {
+    const std::vector<OfferCase> cases = {
+        {"small image", 4096, -1, nullptr, {}, true, 1},
+        {"98,304 bytes accepted", 98'304, -1, nullptr, {}, true, 1},
+        {"98,305 bytes ignored", 98'305, -1, nullptr, {}, false, 0},
+        {"length not a multiple of 4", 4099, -1, nullptr, {}, true, 1},
+        {"upper-case checksum", 4096, -1, "UPPER", {}, true, 1},
+        {"0x-prefixed checksum", 4096, -1, "0x", {}, false, 2},
+        {"checksum mismatch twice", 4096, -1, "00000000", {}, false, 2},
+        {"first download fails, second succeeds", 4096, -1, nullptr, {0}, true, 2},
+        {"both downloads fail", 4096, -1, nullptr, {0, 1}, false, 2},
+        {"file shorter than stated", 4096, 4100, nullptr, {}, false, 2},
+        {"file longer than stated", 4096, 4092, nullptr, {}, false, 2},
+    };
+    for (const OfferCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<uint8_t> img = image(c.imageSize);
+        const uint32_t sum = ImageWordSum(img);
+        std::string checksum = ChecksumText(sum);
+        if (c.checksum != nullptr) {
+            const std::string mode = c.checksum;
+            if (mode == "UPPER") {
+                for (char& ch : checksum) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            } else if (mode == "0x") {
+                checksum = "0x" + checksum;
+            } else {
+                checksum = mode;
+            }
+        }
+        LocalHttpServer files([&](const RecordedRequest&, int index, Connection& conn) {
+            for (int bad : c.badAttempts) {
+                if (bad == index) {
+                    conn.send(test::fixedReply("oops", {}, 500));
+                    return;
+                }
+            }
+            conn.send(test::fixedReply(asText(img)));
+        });
+        const uint32_t stated = c.statedSize < 0 ? static_cast<uint32_t>(c.imageSize) : static_cast<uint32_t>(c.statedSize);
+        auto offer = OnFirmwareVersionReply(offerJson(stated, files.url("/fw.bin"), checksum), quiet());
+        EXPECT_EQ(offer.has_value(), c.offered);
+        EXPECT_EQ(files.requests().size(), c.fileRequests);
+        if (offer) {
+            EXPECT_EQ(offer->image, img);
+            EXPECT_EQ(offer->softwareVersion, "1.0.9");
+            EXPECT_EQ(offer->description, "更稳定");
+            EXPECT_EQ(offer->hardwareVersion, "1.0");
+        }
+    }
+}
+
+TEST(FirmwareOffer, RepliesThatOfferNothing) {
+    LocalHttpServer files([](const RecordedRequest&, int, Connection& conn) { conn.send(test::fixedReply("abcd")); });
+    const std::string url = files.url("/fw.bin");
+    const std::vector<std::string> replies = {
+        "not json",
+        R"({"status":"1"})",
+        R"([{"status":"112304"}])",
+        R"({"status":"112304","filesize":"4","urlPath":")" + url + "\"}",
+        R"({"status":"112304","filesize":4,"urlPath":7})",
+        R"({"status":"112304","filesize":4,"urlPath":""})",
+        R"({"status":"112304","filesize":4,"urlPath":")" + url + R"(","checksum":64636261})",
+    };
+    for (const std::string& reply : replies) {
+        SCOPED_TRACE(reply);
+        EXPECT_FALSE(OnFirmwareVersionReply(reply, quiet()));
+    }
+    EXPECT_TRUE(files.requests().empty());
+}
+
+TEST(FirmwareWorker, ChecksDownloadsAndDeliversOnItsThread) {
+    const std::vector<uint8_t> img = image(2048);
+    LocalHttpServer files([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(asText(img))); });
+    const std::string reply = offerJson(2048, files.url("/fw.bin"), ChecksumText(ImageWordSum(img)));
+    LocalHttpServer service([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(reply)); });
+
+    std::promise<FirmwareOffer> delivered;
+    FirmwareCheckWorker worker(service.url("/admin/appios"), quiet(), [&](FirmwareOffer o) {
+        delivered.set_value(std::move(o));
+    });
+    ASSERT_TRUE(worker.StartFirmwareCheckThread("1.0", "1.0.7"));
+    FirmwareOffer offer = delivered.get_future().get();
+    worker.wait();
+    EXPECT_FALSE(worker.running());
+    EXPECT_EQ(offer.image, img);
+    auto requests = service.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].body, FirmwareVersionCheckRequest("1.0", "1.0.7"));
+
+    // The owner's side, as the UI thread would do it after the queued call.
+    FirmwareUpdateGroup group;
+    group.reset();
+    group.store(offer);
+    EXPECT_EQ(group.updateImageSize(), 2048u);
+    EXPECT_STREQ(group.buttonCaption(), "有新版本,点击更新");
+    EXPECT_TRUE(group.buttonEnabled());
+}
+
+TEST(FirmwareWorker, OneAtATimeAndCancelledByItsOwner) {
+    LocalHttpServer service([](const RecordedRequest&, int, Connection& c) { c.waitForClose(); });
+    int calls = 0;
+    {
+        HttpOptions o = quiet();
+        o.stallTimeoutMs = 60'000;
+        FirmwareCheckWorker worker(service.url("/admin/appios"), o, [&](FirmwareOffer) { ++calls; });
+        ASSERT_TRUE(worker.StartFirmwareCheckThread("1.0", "1.0.7"));
+        EXPECT_FALSE(worker.StartFirmwareCheckThread("1.0", "1.0.7"));
+    }
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(FirmwareUpdateGroup, ButtonStatesAndHandOff) {
+    FirmwareUpdateGroup group;
+    group.reset();
+    EXPECT_STREQ(group.buttonCaption(), "无新版本");
+    EXPECT_FALSE(group.buttonEnabled());
+    EXPECT_EQ(group.label(), "0%");
+    EXPECT_EQ(group.progressPosition(), 0);
+
+    mfi driver;
+    driver.mfiInit();
+    int confirms = 0;
+    auto cancel = [&](const std::string&, const std::string&) { ++confirms; return false; };
+    EXPECT_FALSE(group.OnUpdateButton(driver, cancel));
+    EXPECT_EQ(confirms, 0) << "no image held: the click does nothing";
+
+    FirmwareOffer offer;
+    offer.image = image(98'304);
+    offer.description = "修复";
+    offer.softwareVersion = "1.0.9";
+    group.store(offer);
+    EXPECT_EQ(group.updateImageSize(), 98'304u);
+    EXPECT_TRUE(group.buttonEnabled());
+
+    std::string text, caption;
+    auto ask = [&](bool answer) {
+        return [&, answer](const std::string& t, const std::string& c) {
+            ++confirms;
+            text = t;
+            caption = c;
+            return answer;
+        };
+    };
+    EXPECT_FALSE(group.OnUpdateButton(driver, ask(false)));
+    EXPECT_EQ(caption, "更新提醒");
+    EXPECT_EQ(text, "改善内容：修复\n当前版本：\n新的版本：1.0.9\n更新过程中请保持Tolka连接电脑\n是否需要更新？");
+    EXPECT_TRUE(group.buttonEnabled()) << "Cancel leaves the button armed";
+    EXPECT_EQ(driver.imageLength(), 0);
+
+    bool disabled = false;
+    EXPECT_TRUE(group.OnUpdateButton(driver, ask(true), [&] { disabled = true; }));
+    EXPECT_EQ(confirms, 2);
+    EXPECT_TRUE(disabled);
+    EXPECT_EQ(driver.imageLength(), 98'304) << "the 98,304-byte image the download accepted is written too";
+    EXPECT_EQ(group.state(), FirmwareUpdateGroup::ButtonState::Writing);
+    EXPECT_STREQ(group.buttonCaption(), "有新版本,点击更新");
+    EXPECT_FALSE(group.buttonEnabled());
+    EXPECT_FALSE(group.OnUpdateButton(driver, ask(true)));
+    EXPECT_EQ(confirms, 2);
+}
+
+TEST(FirmwareUpdateGroup, StoreZeroFillsBehindAShorterImage) {
+    FirmwareUpdateGroup group;
+    FirmwareOffer big;
+    big.image = image(8000, 1);
+    group.store(big);
+    FirmwareOffer small;
+    small.image = image(10, 2);
+    small.softwareVersion = "2";
+    group.store(small);
+    EXPECT_EQ(group.updateImageSize(), 10u);
+    EXPECT_EQ(group.updateSoftwareVersion(), "2");
+    EXPECT_TRUE(std::equal(small.image.begin(), small.image.end(), group.updateImage().begin()));
+    EXPECT_TRUE(std::all_of(group.updateImage().begin() + 10, group.updateImage().end(), [](uint8_t b) { return b == 0; }));
+}
+
+TEST(FirmwareUpdateGroup, ProgressTexts) {
+    FirmwareUpdateGroup group;
+    struct Step {
+        int w, l, percent;
+        int position;
+        const char* label;
+    };
+    for (const Step s : {Step{8, 2, 0, 0, "0%"}, Step{8, 2, 45, 45, "45%"}, Step{8, 2, 99, 99, "99%"},
+                         Step{8, 4, 99, 99, "下载完成，等待写入"}, Step{8, 5, 100, 99, "写入完成，更新成功"}}) {
+        EXPECT_TRUE(group.onTransferEvent(s.w, s.l, s.percent));
+        EXPECT_EQ(group.progressPosition(), s.position);
+        EXPECT_EQ(group.label(), s.label);
+    }
+    EXPECT_FALSE(group.onTransferEvent(8, 1, 50));
+    EXPECT_EQ(group.label(), "写入完成，更新成功");
+}
+
+}  // namespace
+}  // namespace qv7

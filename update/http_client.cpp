@@ -1,0 +1,284 @@
+// CHttpClient over libcurl: fixed headers and agent, bounded waits and sizes, results 0/1/2.
+#include "update/http_client.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace qv7 {
+namespace {
+
+constexpr size_t kTextBlock = 1024;
+
+void globalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+CURL* easy(void* p) { return static_cast<CURL*>(p); }
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+}  // namespace
+
+// What one request collects, and why it ended early if it did.
+struct HttpTransfer {
+    // Text mode.
+    std::string* text = nullptr;
+    std::vector<char> block;
+    size_t textBytes = 0;
+    size_t maxText = 0;
+    bool tooLong = false;
+    // Buffer mode.
+    uint8_t* buffer = nullptr;
+    size_t size = 0;
+    size_t received = 0;
+    bool bufferFull = false;
+    // Progress watch.
+    long stallMs = 0;
+    const std::atomic<bool>* cancel = nullptr;
+    curl_off_t lastDown = -1, lastUp = -1;
+    SteadyTime lastMove{};
+    bool stalled = false;
+    bool cancelled = false;
+
+    // A NUL byte hides the rest of its 1024-byte block, as the fixed-size read loop did.
+    void flushBlock() {
+        const char* end = static_cast<const char*>(std::memchr(block.data(), 0, block.size()));
+        size_t keep = end != nullptr ? static_cast<size_t>(end - block.data()) : block.size();
+        text->append(block.data(), keep);
+        block.clear();
+    }
+
+    bool onText(const char* data, size_t n) {
+        if (textBytes + n > maxText) {
+            tooLong = true;
+            return false;
+        }
+        textBytes += n;
+        while (n > 0) {
+            size_t take = std::min(n, kTextBlock - block.size());
+            block.insert(block.end(), data, data + take);
+            data += take;
+            n -= take;
+            if (block.size() == kTextBlock) flushBlock();
+        }
+        return true;
+    }
+
+    size_t onBuffer(const char* data, size_t n) {
+        size_t take = std::min(n, size - received);
+        if (take > 0) std::memcpy(buffer + received, data, take);
+        received += take;
+        if (take < n) {
+            // The caller asked for `size` bytes; a longer body is left unread.
+            bufferFull = true;
+            return 0;
+        }
+        return n;
+    }
+
+    int onProgress(curl_off_t dlnow, curl_off_t ulnow) {
+        if (cancel != nullptr && cancel->load()) {
+            cancelled = true;
+            return 1;
+        }
+        SteadyTime now = std::chrono::steady_clock::now();
+        if (dlnow != lastDown || ulnow != lastUp) {
+            lastDown = dlnow;
+            lastUp = ulnow;
+            lastMove = now;
+            return 0;
+        }
+        if (now - lastMove > std::chrono::milliseconds(stallMs)) {
+            stalled = true;
+            return 1;
+        }
+        return 0;
+    }
+};
+
+namespace {
+
+size_t writeText(char* data, size_t, size_t n, void* user) {
+    return static_cast<HttpTransfer*>(user)->onText(data, n) ? n : 0;
+}
+
+size_t writeBuffer(char* data, size_t, size_t n, void* user) {
+    return static_cast<HttpTransfer*>(user)->onBuffer(data, n);
+}
+
+int progress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {
+    return static_cast<HttpTransfer*>(user)->onProgress(dlnow, ulnow);
+}
+
+}  // namespace
+
+bool IsHttpUrl(const std::string& url) {
+    CURLU* u = curl_url();
+    if (u == nullptr) return false;
+    bool ok = false;
+    if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+        char* scheme = nullptr;
+        if (curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK && scheme != nullptr) {
+            ok = std::strcmp(scheme, "http") == 0 || std::strcmp(scheme, "https") == 0;
+        }
+        curl_free(scheme);
+    }
+    curl_url_cleanup(u);
+    return ok;
+}
+
+CHttpClient::CHttpClient(std::string userAgent, HttpOptions options)
+    : userAgent_(std::move(userAgent)), options_(std::move(options)) {
+    globalInit();
+    session_ = curl_easy_init();
+}
+
+CHttpClient::~CHttpClient() {
+    CloseRequest();
+    if (session_ != nullptr) curl_easy_cleanup(easy(session_));
+}
+
+void CHttpClient::CloseRequest() {
+    if (headers_ != nullptr) curl_slist_free_all(static_cast<curl_slist*>(headers_));
+    headers_ = nullptr;
+}
+
+void CHttpClient::diagnose(int code) {
+    char line[32];
+    std::snprintf(line, sizeof line, "dwError = %d", code);
+    if (options_.diagnostics) {
+        options_.diagnostics(line);
+    } else {
+        std::printf("%s\n", line);
+        std::fflush(stdout);
+    }
+}
+
+int CHttpClient::Post(const std::string& url, const char* body, std::string& reply) {
+    return RequestText("POST", url, body, reply);
+}
+
+int CHttpClient::Get(const std::string& url, const char* body, uint8_t* buffer, size_t size, size_t& received) {
+    return RequestToBuffer("GET", url, body, buffer, size, received);
+}
+
+int CHttpClient::RequestText(const char* verb, const std::string& url, const char* body, std::string& reply) {
+    reply.clear();
+    if (!IsHttpUrl(url)) return kHttpFailed;
+    std::string collected;
+    HttpTransfer t;
+    t.text = &collected;
+    t.maxText = options_.maxTextBytes;
+    t.block.reserve(kTextBlock);
+    int rc = perform(verb, url, body, t);
+    if (rc != kHttpOk) return rc;
+    t.flushBlock();
+    // Replies are UTF-8 and so are the panel's texts: the reply is kept as it came.
+    reply = std::move(collected);
+    return kHttpOk;
+}
+
+int CHttpClient::RequestToBuffer(const char* verb, const std::string& url, const char* body, uint8_t* buffer,
+                                 size_t size, size_t& received) {
+    received = 0;
+    if (!IsHttpUrl(url)) return kHttpFailed;
+    HttpTransfer t;
+    t.buffer = buffer;
+    t.size = buffer != nullptr ? size : 0;
+    int rc = perform(verb, url, body, t);
+    received = t.received;
+    return rc;
+}
+
+int CHttpClient::perform(const char* verb, const std::string& url, const char* body, HttpTransfer& t) {
+    CURL* h = easy(session_);
+    if (h == nullptr) {
+        diagnose(CURLE_FAILED_INIT);
+        return kHttpFailed;
+    }
+    curl_easy_reset(h);
+    CloseRequest();
+
+    // Add-if-new: ours are the only headers a request has, so each is added once, in this order.
+    // An empty "Expect:" stops libcurl from holding back a body for a 100-continue.
+    curl_slist* list = nullptr;
+    for (const char* line : {"Accept: *,*/*", "Accept-Language: zh-cn",
+                             "Content-Type: application/x-www-form-urlencoded", "Accept-Encoding: gzip, deflate",
+                             "Expect:"}) {
+        curl_slist* next = curl_slist_append(list, line);
+        if (next == nullptr) {
+            curl_slist_free_all(list);
+            diagnose(CURLE_OUT_OF_MEMORY);
+            return kHttpFailed;
+        }
+        list = next;
+    }
+    headers_ = list;
+
+    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent_.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, list);
+    // The header above announces gzip and deflate; this makes libcurl decode what the server sends.
+    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, options_.connectTimeoutMs);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, options_.totalTimeoutMs);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, t.text != nullptr ? writeText : writeBuffer);
+
+    const size_t bodyLength = body != nullptr ? std::strlen(body) : 0;
+    if (std::strcmp(verb, "POST") == 0 || bodyLength > 0) {
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, body != nullptr ? body : "");
+        if (std::strcmp(verb, "POST") != 0) curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb);
+    } else if (std::strcmp(verb, "GET") == 0) {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb);
+    }
+
+    t.stallMs = options_.stallTimeoutMs;
+    t.cancel = options_.cancel;
+    t.lastMove = std::chrono::steady_clock::now();
+
+    CURLcode rc = curl_easy_perform(h);
+    CloseRequest();
+
+    if (rc == CURLE_OK) return kHttpOk;
+    if (rc == CURLE_WRITE_ERROR && t.bufferFull) return kHttpOk;
+    diagnose(rc);
+    if (rc == CURLE_OPERATION_TIMEDOUT || (rc == CURLE_ABORTED_BY_CALLBACK && t.stalled)) return kHttpTimedOut;
+    return kHttpFailed;
+}
+
+int DownloadToBuffer(const std::string& url, size_t expectedSize, uint8_t* buffer, const HttpOptions& options) {
+    // One spare byte tells a longer file from an exact one.
+    std::vector<uint8_t> scratch(expectedSize + 1);
+    size_t received = 0;
+    int rc;
+    {
+        CHttpClient client(kUserAgent, options);
+        rc = client.Get(url, nullptr, scratch.data(), scratch.size(), received);
+    }
+    if (rc != kHttpOk || received != expectedSize) return -1;
+    if (expectedSize > 0) std::memcpy(buffer, scratch.data(), expectedSize);
+    return 0;
+}
+
+}  // namespace qv7

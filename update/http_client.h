@@ -1,0 +1,75 @@
+// CHttpClient: one HTTP exchange per object over libcurl, with the panel's headers, limits and result codes.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qv7 {
+
+inline constexpr const char* kUserAgent =
+    "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)";
+
+// Results of Post, Get, RequestText and RequestToBuffer.
+inline constexpr int kHttpOk = 0;
+inline constexpr int kHttpFailed = 1;
+inline constexpr int kHttpTimedOut = 2;
+
+// Bounds that keep a worker from waiting or growing without end.
+struct HttpOptions {
+    long connectTimeoutMs = 10'000;
+    // No byte moving in either direction for this long ends the request as a time-out.
+    long stallTimeoutMs = 20'000;
+    long totalTimeoutMs = 120'000;
+    // A text reply (after content decoding) larger than this is a failure.
+    size_t maxTextBytes = 1u << 20;
+    // Set by an owner that is going away; the request then ends at its next progress check (result 1).
+    const std::atomic<bool>* cancel = nullptr;
+    // Receives the "dwError = %d" lines; standard output when empty.
+    std::function<void(std::string_view)> diagnostics;
+};
+
+struct HttpTransfer;
+
+class CHttpClient {
+public:
+    explicit CHttpClient(std::string userAgent = kUserAgent, HttpOptions options = {});
+    virtual ~CHttpClient();
+    CHttpClient(const CHttpClient&) = delete;
+    CHttpClient& operator=(const CHttpClient&) = delete;
+
+    // POST with the reply collected as text.
+    int Post(const std::string& url, const char* body, std::string& reply);
+    // GET into a buffer of known size; `body` may be null.
+    int Get(const std::string& url, const char* body, uint8_t* buffer, size_t size, size_t& received);
+
+    // The reply is collected in 1024-byte blocks of the body, each kept up to its first NUL byte.
+    int RequestText(const char* verb, const std::string& url, const char* body, std::string& reply);
+    // Fills the buffer with at most `size` bytes of the body; the rest of a longer body is not read.
+    int RequestToBuffer(const char* verb, const std::string& url, const char* body, uint8_t* buffer,
+                        size_t size, size_t& received);
+
+    void CloseRequest();
+
+private:
+    int perform(const char* verb, const std::string& url, const char* body, HttpTransfer& transfer);
+    void diagnose(int code);
+
+    std::string userAgent_;
+    HttpOptions options_;
+    void* session_ = nullptr;  // libcurl easy handle; keeps its connection cache across requests
+    void* headers_ = nullptr;  // the current request's header list; null between requests
+};
+
+// GET of exactly `expectedSize` bytes into `buffer`: 0 when exactly that many arrived, -1 otherwise
+// (any failure, a shorter or a longer file).
+int DownloadToBuffer(const std::string& url, size_t expectedSize, uint8_t* buffer,
+                     const HttpOptions& options = {});
+
+// True for an http:// or https:// URL that libcurl's parser accepts.
+bool IsHttpUrl(const std::string& url);
+
+}  // namespace qv7

@@ -1,0 +1,114 @@
+// The panel-software check: once a day at most an offer, stamped in TolkaPanel.ini before it is shown.
+#include "update/panel_check.h"
+
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "params/app_dir.h"
+#include "update/hosts.h"
+#include "update/ini_file.h"
+#include "update/version_check.h"
+
+namespace qv7 {
+namespace {
+
+std::string iniPathOf(const PanelCheckContext& c) {
+    return c.iniPath.empty() ? GetAppDirFile(kSettingsFileName) : c.iniPath;
+}
+
+std::time_t nowOf(const PanelCheckContext& c) { return c.now ? c.now() : std::time(nullptr); }
+
+}  // namespace
+
+std::string FormatToday(std::time_t now) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    return std::to_string(local.tm_year + 1900) + "-" + std::to_string(local.tm_mon + 1) + "-" +
+           std::to_string(local.tm_mday);
+}
+
+std::string FormatToday() { return FormatToday(std::time(nullptr)); }
+
+bool IsPanelCheckDue(const std::string& iniPath, std::time_t now, std::string* lastDate) {
+    std::string stored = ReadIniString(iniPath, kSettingSection, kLastDateKey, kLastDateDefault, 512);
+    bool due = stored != FormatToday(now);
+    if (lastDate != nullptr) *lastDate = std::move(stored);
+    return due;
+}
+
+bool IsPanelCheckDue(std::string* lastDate) {
+    return IsPanelCheckDue(GetAppDirFile(kSettingsFileName), std::time(nullptr), lastDate);
+}
+
+std::optional<PanelOffer> OnPanelVersionReply(std::string_view reply, const PanelCheckContext& context) {
+    std::optional<VersionCheckReply> r = ParseVersionCheckReply(reply);
+    if (!r || !r->offered()) return std::nullopt;
+
+    // A stamp that cannot be written only means the next start-up asks again.
+    WriteIniString(iniPathOf(context), kSettingSection, kLastDateKey, FormatToday(nowOf(context)));
+
+    std::string siteHost = context.siteHost.empty() ? SiteHost() : context.siteHost;
+    std::string downloadPage = "http://" + siteHost + kDownloadPagePath;
+
+    PanelOffer offer;
+    offer.softwareVersion = r->softwareVersion;
+    if (r->filesize >= kLinkFileLimit) {
+        offer.address = downloadPage;
+    } else {
+        std::vector<uint8_t> file(r->filesize + 1u, 0);
+        if (DownloadToBuffer(r->urlPath, r->filesize, file.data(), context.http) == 0) {
+            file[r->filesize] = 0;
+            offer.address = ExtractLinkAddress(
+                std::string_view(reinterpret_cast<const char*>(file.data()), r->filesize));
+        }
+        // An empty address would open nothing; the download page is where the user can act.
+        if (offer.address.empty()) offer.address = downloadPage;
+    }
+    offer.prompt = "    Tolka面板有更新的版本(" + r->softwareVersion + ")，请到Vexlor官网（" + siteHost +
+                   "）下载，或找Vexlor售后获取。\n" + "    是否去官网下载？";
+    return offer;
+}
+
+std::optional<PanelOffer> RequestPanelVersion(const PanelCheckContext& context) {
+    std::string url = context.checkUrl.empty() ? VersionCheckUrl() : context.checkUrl;
+    // The panel's versions are ASCII, so the GBK-to-UTF-8 step changes nothing here.
+    std::string body = PanelVersionCheckRequest();
+    std::string reply;
+    int rc;
+    {
+        CHttpClient client(kUserAgent, context.http);
+        rc = client.Post(url, body.c_str(), reply);
+    }
+    if (rc != kHttpOk) return std::nullopt;
+    return OnPanelVersionReply(reply, context);
+}
+
+PanelCheckWorker::PanelCheckWorker(PanelCheckContext context, OfferHandler onOffer)
+    : context_(std::move(context)), onOffer_(std::move(onOffer)) {
+    context_.http.cancel = &cancel_;
+}
+
+PanelCheckWorker::~PanelCheckWorker() {
+    cancel_.store(true);
+    wait();
+}
+
+bool PanelCheckWorker::StartPanelCheckThread() {
+    if (running_.exchange(true)) return false;
+    if (thread_.joinable()) thread_.join();
+    thread_ = std::thread([this] { PanelCheckThreadProc(); });
+    return true;
+}
+
+void PanelCheckWorker::wait() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void PanelCheckWorker::PanelCheckThreadProc() {
+    std::optional<PanelOffer> offer = RequestPanelVersion(context_);
+    if (offer && !cancel_.load() && onOffer_) onOffer_(*offer);
+    running_.store(false);
+}
+
+}  // namespace qv7
