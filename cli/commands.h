@@ -17,6 +17,12 @@ int cmdFirmwareWrite(const Options& o, const Args& args);
 int cmdMix(const Options& o, const Args& args);
 int cmdCharge(const Options& o, const Args& args);
 int cmdKey(const Options& o, const Args& args);
+int cmdPresetList(const Options& o, const Args& args);
+int cmdPresetShow(const Options& o, const Args& args);
+int cmdPresetApply(const Options& o, const Args& args);
+int cmdPresetSave(const Options& o, const Args& args);
+int cmdPresetDelete(const Options& o, const Args& args);
+int cmdKeyStore(const Options& o, const Args& args);
 int cmdFirmwareCheck(const Options& o, const Args& args);
 int cmdFirmwareUpdate(const Options& o, const Args& args);
 

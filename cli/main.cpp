@@ -32,6 +32,17 @@ const std::vector<Command>& commands() {
         {"mix", qv7::cli::cmdMix, "mix on|off", "Switches the stereo mix."},
         {"charge", qv7::cli::cmdCharge, "charge on|off", "Switches charging."},
         {"key", qv7::cli::cmdKey, "key N", "Selects quick key N (0, 1 or 2): the device loads the preset stored in it."},
+        {"preset list", qv7::cli::cmdPresetList, "preset list",
+         "Every preset of the library the panel keeps (para.bin): index, name, built-in or user."},
+        {"preset show", qv7::cli::cmdPresetShow, "preset show NAME|INDEX", "A preset's 30 settings."},
+        {"preset apply", qv7::cli::cmdPresetApply, "preset apply NAME|INDEX",
+         "Sends a preset to the device as the panel's \"使用效果\" does: checked for the device's firmware,\n"
+         "with the device's own accompany, auto_poweroff and auto_poweroff_time kept."},
+        {"preset save", qv7::cli::cmdPresetSave, "preset save NAME",
+         "Saves the device's current settings as a user preset (a name of at most 10 GBK bytes)."},
+        {"preset delete", qv7::cli::cmdPresetDelete, "preset delete NAME|INDEX", "Deletes a user preset."},
+        {"key store", qv7::cli::cmdKeyStore, "key store N NAME|INDEX",
+         "Stores a preset, under its name, in quick key N (0, 1 or 2) of the device."},
         {"firmware write", qv7::cli::cmdFirmwareWrite, "firmware write FILE",
          "Writes a firmware image (1 to 196,608 bytes) to the device, with a progress bar on a terminal.\n"
          "The time-out grows with the image."},

@@ -40,7 +40,12 @@ bool serveClient(int fd, TolkaSim& device, const ServerOptions& o, FaultInjector
         for (auto& d : in.apply(std::move(report))) {
             d.bytes.resize(TolkaSim::kReportLength, 0);
             if (o.verbose) logReport("<-", d.bytes);
-            for (auto& reply : device.receive(d.bytes)) {
+            const int updatesBefore = device.updatesCompleted();
+            auto replies = device.receive(d.bytes);
+            if (device.updatesCompleted() != updatesBefore)
+                std::fprintf(stderr, "qv7-sim: firmware image of %zu bytes written and verified\n",
+                             device.installedImage().size());
+            for (auto& reply : replies) {
                 for (auto& delivery : out.apply(std::move(reply))) {
                     if (delivery.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delivery.delayMs));
                     if (o.verbose) logReport("->", delivery.bytes);
@@ -57,8 +62,9 @@ bool serveClient(int fd, TolkaSim& device, const ServerOptions& o, FaultInjector
 
 int serveSocket(TolkaSim& device, const ServerOptions& o, const std::atomic<bool>& stop) {
     sockaddr_un addr{};
-    if (o.path.empty() || o.path.size() >= sizeof addr.sun_path) {
-        std::fprintf(stderr, "qv7-sim: socket path must be 1 to %zu bytes\n", sizeof addr.sun_path - 1);
+    const std::string staging = o.path + ".new";
+    if (o.path.empty() || staging.size() >= sizeof addr.sun_path) {
+        std::fprintf(stderr, "qv7-sim: socket path must be 1 to %zu bytes\n", sizeof addr.sun_path - 5);
         return 1;
     }
     const int lfd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
@@ -67,9 +73,11 @@ int serveSocket(TolkaSim& device, const ServerOptions& o, const std::atomic<bool
         return 1;
     }
     addr.sun_family = AF_UNIX;
-    std::memcpy(addr.sun_path, o.path.c_str(), o.path.size() + 1);
-    ::unlink(o.path.c_str());
-    if (::bind(lfd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(lfd, 4) != 0) {
+    // Listen first, then appear under the name: a client never finds a socket that refuses it.
+    std::memcpy(addr.sun_path, staging.c_str(), staging.size() + 1);
+    ::unlink(staging.c_str());
+    if (::bind(lfd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(lfd, 4) != 0 ||
+        ::rename(staging.c_str(), o.path.c_str()) != 0) {
         std::fprintf(stderr, "qv7-sim: cannot listen on %s: %s\n", o.path.c_str(), std::strerror(errno));
         ::close(lfd);
         return 1;

@@ -11,6 +11,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 start() {  # start FIRMWARE: (re)starts the device on a fresh socket
   [ -n "${pid:-}" ] && { kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; }
   sock=$dir/tolka-$1.sock
+  rm -f "$sock"
   if [ "$kind" = sim ]; then "$server" --listen "$sock" --firmware "$1" 2>"$dir/device.log" &
   else python3 "$server" "$sock" "$1" 2>"$dir/device.log" &
   fi
@@ -56,6 +57,25 @@ if [ "$kind" = independent ]; then
 fi
 : >"$dir/empty.bin"
 expect_rc 2 "empty image" ctl firmware write "$dir/empty.bin"
+
+# Presets: the library file lives in a folder of the test's own.
+export QV7_CONFIG_DIR="$dir/config"
+mkdir -p "$QV7_CONFIG_DIR"
+expect_rc 0 "preset list" ctl preset list
+[ "$(wc -l <"$dir/out")" -eq 62 ] || fail "preset list does not show the 62 built-in presets"
+expect_rc 0 "preset save" ctl preset save live20
+[ "$(wc -c <"$QV7_CONFIG_DIR/para.bin")" -eq 100 ] || fail "para.bin is not one 100-byte record after a save"
+expect_rc 0 "preset apply" ctl preset apply 唱歌03
+expect_rc 0 "get after preset apply" ctl get
+grep -qx 'eqGain\[6\]=36' "$dir/out" || fail "the device does not hold the applied preset"
+expect_rc 0 "key store" ctl key store 1 live20
+grep -q 'key 1 now holds live20' "$dir/out" || fail "key store did not report the caption"
+expect_rc 2 "delete a built-in preset" ctl preset delete 0
+expect_rc 0 "preset delete" ctl preset delete live20
+[ -e "$QV7_CONFIG_DIR/para.bin" ] && fail "para.bin left behind after deleting the only user preset"
+start 1.0.2
+expect_rc 0 "preset save on 1.0.2" ctl preset save old
+expect_rc 0 "preset apply on 1.0.2" ctl preset apply old
 
 kill "$pid"; wait "$pid" 2>/dev/null
 expect_rc 3 "no device on the socket" ctl info

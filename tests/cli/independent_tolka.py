@@ -132,6 +132,8 @@ class Device:
         if code == 0x04 and n == (8 if self.version_number() > 106 else 4):
             self.advanced[:n - 1] = app[1:]
             return self.ack()
+        if code == 0x21 and n >= 34 and app[1] <= 2 and app[2] == 0x1E and app[3] <= 10 and n == 34 + app[3]:
+            return self.ack()
         if code == 0x03 and n == 2 and app[1] <= 2:
             return self.ack()
         if code in (0x1A, 0x1B) and n == 3 and (app[1], app[2]) in ((0, 0), (1, 0xFF)):
@@ -163,8 +165,10 @@ def main():
     if os.path.exists(path):
         os.unlink(path)
     server = socket.socket(socket.AF_UNIX, socket.SOCK_SEQPACKET)
-    server.bind(path)
+    # Listen first, then appear under the name: a client never finds a socket that refuses it.
+    server.bind(path + ".new")
     server.listen(1)
+    os.rename(path + ".new", path)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     device = Device(firmware)
     while True:

@@ -1,0 +1,171 @@
+// qv7ctl preset list|show|apply|save|delete and key store: the panel's preset library from the shell.
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "params/app_dir.h"
+#include "params/gbk_text.h"
+#include "params/preset_library.h"
+#include "params/quick_keys.h"
+
+namespace qv7::cli {
+
+namespace {
+
+// The library as the panel sees it, with its messages going to standard error.
+struct Library {
+    HeadlessPresetUi ui;
+    PresetLibrary lib{ui, GetAppDirFile("para.bin"), [](std::string_view) {}};
+    Library() { lib.InitPresetLibrary(); }
+    void reportMessages() {
+        for (const auto& m : ui.messages) std::fprintf(stderr, "qv7ctl: %s (%s)\n", m.text.c_str(), m.caption.c_str());
+        ui.messages.clear();
+    }
+    std::optional<int> find(const std::string& arg) {
+        auto i = findPreset(lib, arg);
+        if (!i) std::fprintf(stderr, "qv7ctl: no preset named or numbered '%s' (see qv7ctl preset list)\n", arg.c_str());
+        return i;
+    }
+};
+
+std::string shownName(const PresetEntry& e) { return gbk::toUtf8Display(e.nameBytes()); }
+
+bool oneArgument(const Args& args, const char* command, const char* what) {
+    if (args.size() == 1) return true;
+    std::fprintf(stderr, "qv7ctl: %s needs %s\n", command, what);
+    return false;
+}
+
+int waitAcknowledged(DeviceConnection& c, const Options& o, const char* what) {
+    return c.runUntil([&] { return c.driver().step() == kStepIdle; }, static_cast<int64_t>(o.timeoutSec) * 1000, what);
+}
+
+}  // namespace
+
+int cmdPresetList(const Options& o, const Args& args) {
+    if (!args.empty()) {
+        std::fprintf(stderr, "qv7ctl: preset list takes no arguments\n");
+        return kUsage;
+    }
+    Library l;
+    const auto list = listPresets(l.lib);
+    if (o.json) std::printf("[");
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const auto& p = list[i];
+        if (o.json)
+            std::printf("%s\n  {\"index\": %d, \"name\": %s, \"builtin\": %s}", i ? "," : "", p.index,
+                        jsonString(p.name).c_str(), p.builtin ? "true" : "false");
+        else
+            std::printf("%3d  %-12s %s\n", p.index, p.name.c_str(), p.builtin ? "built-in" : "user");
+    }
+    if (o.json) std::printf("\n]\n");
+    return kOk;
+}
+
+int cmdPresetShow(const Options& o, const Args& args) {
+    if (!oneArgument(args, "preset show", "a preset name or index")) return kUsage;
+    Library l;
+    const auto i = l.find(args[0]);
+    if (!i) return kUsage;
+    const auto& e = l.lib.entry(*i);
+    const auto b = e.set.bytes();
+    if (o.json) {
+        std::printf("{\"index\": %d, \"name\": %s, \"builtin\": %s, \"parameters\": {", *i, jsonString(shownName(e)).c_str(),
+                    *i < static_cast<int>(FIRST_USER_INDEX) ? "true" : "false");
+        for (const auto& f : parameterFields()) std::printf("%s%s: %d", f.byte ? ", " : "", jsonString(f.name).c_str(), b[f.byte]);
+        std::printf("}}\n");
+        return kOk;
+    }
+    std::printf("# %d %s (%s)\n", *i, shownName(e).c_str(), *i < static_cast<int>(FIRST_USER_INDEX) ? "built-in" : "user");
+    for (const auto& f : parameterFields()) std::printf("%s=%d\n", f.name, b[f.byte]);
+    return kOk;
+}
+
+int cmdPresetApply(const Options& o, const Args& args) {
+    if (!oneArgument(args, "preset apply", "a preset name or index")) return kUsage;
+    Library l;
+    const auto i = l.find(args[0]);
+    if (!i) return kUsage;
+    DeviceConnection c(o);
+    if (const int rc = c.open(); rc != kOk) return rc;
+    mfi& d = c.driver();
+    const auto set = presetForDevice(l.lib.entry(*i).set, d.deviceParameters(), d);
+    if (!set) {
+        ParameterSet probe = l.lib.entry(*i).set;
+        const int code = d.mfiCheckPara(probe, d.parameterCount());
+        const char* field = "?";
+        for (const auto& f : parameterFields())
+            if (f.validated && f.code == code) field = f.name;
+        std::fprintf(stderr, "qv7ctl: preset %s does not suit firmware %s: %s is out of range; nothing sent\n",
+                     shownName(l.lib.entry(*i)).c_str(), d.identity().FirmwareVersion.c_str(), field);
+        return kUsage;
+    }
+    d.mfiSetPara(*set);
+    return waitAcknowledged(c, o, "setpara");
+}
+
+int cmdPresetSave(const Options& o, const Args& args) {
+    if (!oneArgument(args, "preset save", "a name (at most 10 GBK bytes: 5 Chinese characters or 10 letters)"))
+        return kUsage;
+    Library l;
+    if (l.lib.isFull()) {
+        l.lib.savePreset(args[0], ParameterSet{});  // says so in the library's own words
+        l.reportMessages();
+        return kFailed;
+    }
+    DeviceConnection c(o);
+    if (const int rc = c.open(); rc != kOk) return rc;
+    const SaveOutcome r = l.lib.savePreset(args[0], c.driver().deviceParameters());
+    l.reportMessages();
+    switch (r) {
+    case SaveOutcome::Saved:
+        std::printf("saved as preset %d in %s\n", l.lib.count() - 1, l.lib.file().c_str());
+        return kOk;
+    case SaveOutcome::BadName:
+        return kUsage;
+    case SaveOutcome::WriteFailed:
+        std::fprintf(stderr, "qv7ctl: %s\n", l.lib.lastFileError().c_str());
+        return kFailed;
+    default:
+        return kFailed;
+    }
+}
+
+int cmdPresetDelete(const Options&, const Args& args) {
+    if (!oneArgument(args, "preset delete", "a user preset's name or index")) return kUsage;
+    Library l;
+    const auto i = l.find(args[0]);
+    if (!i) return kUsage;
+    if (*i < static_cast<int>(FIRST_USER_INDEX)) {
+        std::fprintf(stderr, "qv7ctl: preset %d (%s) is built in and cannot be deleted\n", *i,
+                     shownName(l.lib.entry(*i)).c_str());
+        return kUsage;
+    }
+    const std::string name = shownName(l.lib.entry(*i));
+    const bool ok = l.lib.removeUserPreset(*i);
+    l.reportMessages();
+    if (!ok) return kFailed;
+    std::printf("deleted preset %d (%s)\n", *i, name.c_str());
+    return kOk;
+}
+
+int cmdKeyStore(const Options& o, const Args& args) {
+    if (args.size() != 2 || args[0].size() != 1 || args[0][0] < '0' || args[0][0] > '2') {
+        std::fprintf(stderr, "qv7ctl: key store needs a key (0, 1 or 2) and a preset name or index\n");
+        return kUsage;
+    }
+    Library l;
+    const auto i = l.find(args[1]);
+    if (!i) return kUsage;
+    DeviceConnection c(o);
+    if (const int rc = c.open(); rc != kOk) return rc;
+    const auto caption = ReplaceQuickKey(c.driver(), l.lib.entry(*i), args[0][0] - '0');
+    if (!caption) {
+        std::fprintf(stderr, "qv7ctl: preset %d cannot be stored in a key\n", *i);
+        return kUsage;
+    }
+    if (const int rc = waitAcknowledged(c, o, "SetRepPara"); rc != kOk) return rc;
+    std::printf("key %c now holds %s\n", args[0][0], caption->c_str());
+    return kOk;
+}
+
+}  // namespace qv7::cli
