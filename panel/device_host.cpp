@@ -1,0 +1,115 @@
+// Device providers and the host that opens, reads and retires devices for the window.
+#include "panel/device_host.h"
+
+#include <sys/stat.h>
+
+#include <QMetaObject>
+
+#include "device/socket_transport.h"
+#include "sim/sim_transport.h"
+
+namespace qv7::panel {
+
+namespace {
+constexpr int kSimPlugPollMs = 200;
+constexpr int kSocketPlugPollMs = 1000;
+
+unsigned long socketInode(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) ? static_cast<unsigned long>(st.st_ino) : 0;
+}
+}  // namespace
+
+SimProvider::SimProvider(std::shared_ptr<sim::SimTransport> sim) : sim_(std::move(sim)) {
+    plugWatch_.setInterval(kSimPlugPollMs);
+    QObject::connect(&plugWatch_, &QTimer::timeout, this, [this] {
+        const bool now = sim_->present();
+        if (now && !wasPresent_ && onArrival) onArrival();
+        wasPresent_ = now;
+    });
+    plugWatch_.start();
+}
+
+HidTransport* SimProvider::open() { return sim_->present() ? sim_.get() : nullptr; }
+
+bool SimProvider::present() {
+    wasPresent_ = sim_->present();
+    return wasPresent_;
+}
+
+SocketProvider::SocketProvider(std::string path) : path_(std::move(path)), lastInode_(socketInode(path_)) {
+    plugWatch_.setInterval(kSocketPlugPollMs);
+    QObject::connect(&plugWatch_, &QTimer::timeout, this, [this] {
+        const unsigned long inode = socketInode(path_);
+        if (inode != 0 && inode != lastInode_ && !transport_ && onArrival) {
+            lastInode_ = inode;
+            onArrival();
+        }
+        if (inode == 0) lastInode_ = 0;
+    });
+    plugWatch_.start();
+}
+
+SocketProvider::~SocketProvider() = default;
+
+HidTransport* SocketProvider::open() {
+    std::string error;
+    transport_ = SocketTransport::connect(path_, error);
+    lastInode_ = socketInode(path_);
+    return transport_.get();
+}
+
+void SocketProvider::release() { transport_.reset(); }
+
+// A socket that reported "gone" is not coming back; a new server makes a new arrival.
+bool SocketProvider::present() { return false; }
+
+DeviceHost::DeviceHost(std::unique_ptr<DeviceProvider> provider) : provider_(std::move(provider)) {}
+
+DeviceHost::~DeviceHost() { retire(); }
+
+void DeviceHost::attach(PanelController& controller) {
+    controller_ = &controller;
+    provider_->onArrival = [this] { controller_->onArrival(); };
+    provider_->onRemoval = [this] { controller_->onRemoval(); };
+}
+
+HidTransport* DeviceHost::open() {
+    // A second arrival while open: the old worker and device go before the new ones come.
+    retire();
+    HidTransport* transport = provider_->open();
+    if (!transport) return nullptr;
+    current_ = transport;
+    const unsigned generation = ++generation_;
+    worker_.start(
+        *transport,
+        [this, generation](std::vector<uint8_t> report) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, report = std::move(report)] {
+                    if (generation == generation_ && controller_) controller_->onReport(report);
+                },
+                Qt::QueuedConnection);
+        },
+        [this, generation] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation] {
+                    if (generation != generation_ || !current_ || provider_->watchesRemoval() || !controller_) return;
+                    controller_->onRemoval();
+                    // Back before the probe looked: the reader has ended, so connect afresh.
+                    if (current_ && !worker_.running()) controller_->onArrival();
+                },
+                Qt::QueuedConnection);
+        });
+    return transport;
+}
+
+void DeviceHost::retire() {
+    worker_.stop();
+    if (current_) provider_->release();
+    current_ = nullptr;
+    ++generation_;
+}
+
+}  // namespace qv7::panel

@@ -1,0 +1,107 @@
+// Where the window's device comes from (simulator, local socket, later hidraw) and the read worker that serves it.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "device/hid_transport.h"
+#include "panel/panel_controller.h"
+#include "panel/read_worker.h"
+
+namespace qv7 {
+class SocketTransport;
+namespace sim {
+class SimTransport;
+}
+}  // namespace qv7
+
+namespace qv7::panel {
+
+// A source of one device. Hot-plug notices arrive on the window thread through the two callbacks.
+class DeviceProvider {
+public:
+    virtual ~DeviceProvider() = default;
+    virtual std::string describe() const = 0;
+    virtual bool simulated() const { return false; }
+    // The device, opened; null when there is none. The provider keeps it until release().
+    virtual HidTransport* open() = 0;
+    virtual void release() {}
+    // Whether the device can still be reached (the removal probe).
+    virtual bool present() = 0;
+    // True when removals come from a monitor of the system; otherwise the reader's "gone" stands for one.
+    virtual bool watchesRemoval() const { return false; }
+
+    std::function<void()> onArrival;
+    std::function<void()> onRemoval;
+};
+
+// No device at all (a build without hidraw support, nothing requested).
+class NoDeviceProvider : public DeviceProvider {
+public:
+    std::string describe() const override { return "no device"; }
+    HidTransport* open() override { return nullptr; }
+    bool present() override { return false; }
+};
+
+// The in-process simulated Tolka; unplug()/replug() on it drive removal and arrival.
+class SimProvider : public QObject, public DeviceProvider {
+public:
+    explicit SimProvider(std::shared_ptr<sim::SimTransport> sim);
+    std::string describe() const override { return "simulated Tolka"; }
+    bool simulated() const override { return true; }
+    HidTransport* open() override;
+    bool present() override;
+    sim::SimTransport& transport() { return *sim_; }
+
+private:
+    std::shared_ptr<sim::SimTransport> sim_;
+    QTimer plugWatch_;  // the simulator has no notification of its own for a replug
+    bool wasPresent_ = true;
+};
+
+// A device on a local SOCK_SEQPACKET socket (qv7-sim --listen PATH).
+class SocketProvider : public QObject, public DeviceProvider {
+public:
+    explicit SocketProvider(std::string path);
+    ~SocketProvider() override;
+    std::string describe() const override { return "unix:" + path_; }
+    bool simulated() const override { return true; }
+    HidTransport* open() override;
+    void release() override;
+    bool present() override;
+
+private:
+    std::string path_;
+    std::unique_ptr<SocketTransport> transport_;
+    QTimer plugWatch_;  // a server that comes back re-creates its socket file
+    unsigned long lastInode_ = 0;
+};
+
+// The window's DeviceLink: one open device and one read worker at a time, reports queued to the window thread.
+class DeviceHost : public QObject, public DeviceLink {
+public:
+    explicit DeviceHost(std::unique_ptr<DeviceProvider> provider);
+    ~DeviceHost() override;
+
+    void attach(PanelController& controller);
+    DeviceProvider& provider() { return *provider_; }
+
+    HidTransport* open() override;
+    bool probe() override { return provider_->present(); }
+    void close() override { retire(); }
+
+private:
+    void retire();
+
+    std::unique_ptr<DeviceProvider> provider_;
+    PanelController* controller_ = nullptr;
+    ReadWorker worker_;
+    HidTransport* current_ = nullptr;
+    unsigned generation_ = 0;  // reports of a retired worker still in the queue are dropped
+};
+
+}  // namespace qv7::panel

@@ -1,0 +1,143 @@
+// The window's initialisation, its input filter and its hide-to-tray rules.
+#include "panel/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QTimer>
+
+#include <vector>
+
+#include "panel/about_dialog.h"
+#include "panel/app_icon.h"
+#include "panel/tray.h"
+#include "params/builtin_presets.h"
+#include "params/gbk_text.h"
+
+namespace qv7::panel {
+
+namespace {
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+}  // namespace
+
+CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter trace, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      timer_([this] { controller_.onTimer(); }),
+      host_(std::move(provider)),
+      controller_(timer_, host_, *this, std::move(trace)),
+      bindings_(*this, controller_) {
+    QString title = qs(kWindowTitle);
+    // Nobody should take a simulated or socket device for the hardware.
+    if (host_.provider().simulated()) title += QStringLiteral(" (%1)").arg(QString::fromStdString(host_.provider().describe()));
+    setWindowTitle(title);
+    setWindowIcon(appIcon());
+    const DialogUnits units(fontMetrics());
+    setFixedSize(units.x(kWindowWidthDu), units.y(kWindowHeightDu));
+
+    contextMenu_.addAction(qs(kAboutMenuText), this, [this] { showAbout(); });
+    if (Tray::available())
+        tray_ = new Tray(QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
+                         [] { QCoreApplication::quit(); }, this);
+    qApp->installEventFilter(this);
+
+    // The built-in list; the user's presets file comes with the preset library.
+    std::vector<std::string> presets;
+    for (std::size_t i = 0; i < kBuiltinPresetCount; ++i) presets.emplace_back(builtinPresetUtf8Name(i));
+    bindings_.build(units);
+    host_.attach(controller_);
+    controller_.initialise(presets);
+}
+
+CBrontalDlg::~CBrontalDlg() {
+    qApp->removeEventFilter(this);
+    timer_.stop();
+    host_.close();
+}
+
+void CBrontalDlg::controlsChanged(const std::set<int>& ids) { bindings_.mirror(ids); }
+
+void CBrontalDlg::showMessage(const std::string& text, const std::string& caption) {
+    // Not exec(): a nested event loop would run reports into the driver while it is still inside one.
+    auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void CBrontalDlg::replaceQuickKey(int key) {
+    // The replacement dialog arrives with the preset library; until then the press is only consumed.
+    (void)key;
+}
+
+void CBrontalDlg::showAbout() {
+    const DeviceIdentity id = controller_.driver().identity();
+    auto text = [](const std::string& gbkText) { return gbk::toUtf8Display(gbkText); };
+    CAboutDlg about(text(id.HardwareVersion), text(id.FirmwareVersion), text(id.SerialNumber), text(id.Name),
+                    text(id.ModelIdentifier), isVisible() ? this : nullptr);
+    about.setWindowIcon(appIcon());
+    about.exec();
+}
+
+void CBrontalDlg::bringForward() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+bool CBrontalDlg::ours(QObject* watched) const {
+    auto* w = qobject_cast<QWidget*>(watched);
+    return w && w->window() == this;
+}
+
+bool CBrontalDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (!ours(watched)) return false;
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        return key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        for (int id : kQuickKeyButtons) {
+            QWidget* button = bindings_.widget(id);
+            if (button && QRect(button->mapToGlobal(QPoint(0, 0)), button->size()).contains(at) && button->isEnabled()) {
+                controller_.onQuickKeyRightClick(id);
+                return true;
+            }
+        }
+        // Linux window managers own the system menu, so the About item lives here and in the tray menu.
+        QTimer::singleShot(0, this, [this, at] { contextMenu_.popup(at); });
+        return true;
+    }
+    if (event->type() == QEvent::ContextMenu) return true;
+    return false;
+}
+
+void CBrontalDlg::hideToTray() {
+    tray_->show();
+    hide();
+}
+
+void CBrontalDlg::closeEvent(QCloseEvent* event) {
+    // Without a tray a hidden window could never come back: closing then ends the program.
+    if (!tray_) {
+        event->accept();
+        QCoreApplication::quit();
+        return;
+    }
+    event->ignore();
+    hideToTray();
+}
+
+void CBrontalDlg::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_) {
+        QTimer::singleShot(0, this, [this] {
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+            hideToTray();
+        });
+    }
+}
+
+}  // namespace qv7::panel

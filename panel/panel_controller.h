@@ -1,0 +1,155 @@
+// The main window's behaviour without a toolkit: bound values by control id, enable rules, send-on-change, device life cycle.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/hid_transport.h"
+#include "device/link_session.h"
+#include "device/mfi.h"
+#include "params/parameter_set.h"
+
+namespace qv7::panel {
+
+// What one control shows: a position, check state or label number in `value`, a caption in `text`.
+struct ControlState {
+    int value = 0;
+    int min = 0;
+    int max = 0;
+    bool enabled = true;
+    std::string text;  // UTF-8
+};
+
+// The device side the connect and removal sequences drive; the window implements it with a
+// device provider and the read worker.
+class DeviceLink {
+public:
+    virtual ~DeviceLink() = default;
+    // Opens the device and starts its read worker, first retiring any device and worker still open.
+    // Null when there is nothing to open.
+    virtual HidTransport* open() = 0;
+    // After a removal notice: whether the device can still be reached.
+    virtual bool probe() = 0;
+    // Stops the read worker and lets the device go.
+    virtual void close() = 0;
+};
+
+// The window's reactions that are not control state.
+class PanelView : public MessageSink {
+public:
+    // These controls changed: mirror them onto their widgets.
+    virtual void controlsChanged(const std::set<int>& ids) = 0;
+    virtual void replaceQuickKey(int /*key*/) {}
+    virtual void startFirmwareCheck() {}
+    virtual void presetCommand(int /*id*/) {}
+};
+
+// Index to key text: "C" .. "B", empty outside 0..11.
+std::string KeyName(int index);
+
+class PanelController : public LinkEventSink {
+public:
+    PanelController(StepTimer& timer, DeviceLink& link, PanelView& view, LineWriter trace = {});
+
+    // Window initialisation from the driver's set-up to the first connect attempt. `presetNames`
+    // fills combo 1064 (item 0 selected when it is not empty).
+    void initialise(std::span<const std::string> presetNames = {});
+
+    // Device notifications.
+    void onArrival();
+    void onRemoval();
+
+    // The read worker's report, on the window thread.
+    void onReport(std::span<const uint8_t> report);
+    void onTimer();
+
+    // User input, as the widgets report it.
+    void onSliderMoved(int id, int position);
+    void onClicked(int id, bool checked);  // check boxes, radio buttons (checked = true) and push buttons
+    void onPresetSelected(int index);
+    // Right-button press over quick-key button `id`; true when it went to ReplaceQuickKey.
+    bool onQuickKeyRightClick(int id);
+
+    // Bindings (names as the window's operations are known).
+    void ControlToSetting();
+    void ControlToAdvanced();
+    void SettingToControl();
+    void AdvancedToControl();
+    void EnableControls();
+
+    void onLinkEvent(int wParam, int lParam) override;
+
+    const ControlState& control(int id) const;
+    bool enabled(int id) const { return control(id).enabled; }
+    int value(int id) const { return control(id).value; }
+    const std::string& text(int id) const { return control(id).text; }
+    // Index of the radio group that starts at `firstId` (1059 or 1061); -1 when none is selected.
+    int radioIndex(int firstId) const;
+    std::set<int> allIds() const;
+    // Items of combo 1064, set once at initialisation.
+    const std::vector<std::string>& presetItems() const { return presetItems_; }
+
+    mfi& driver() { return driver_; }
+    const mfi& driver() const { return driver_; }
+    LinkSession& session() { return session_; }
+    bool deviceOpen() const { return session_.transport() != nullptr; }
+
+    const ParameterSet& deviceSetting() const { return deviceSetting_; }
+    const ParameterSet& controlSetting() const { return controlSetting_; }
+    const AdvancedSettings& deviceAdvanced() const { return deviceAdvanced_; }
+    const AdvancedSettings& controlAdvanced() const { return controlAdvanced_; }
+
+private:
+    struct SliderBinding;
+    static const SliderBinding* bindingOf(int slider);
+    static std::span<const SliderBinding> bindings();
+
+    void connectAttempt(int startMode);
+    void refreshFromDevice();
+    void sliderGroup(int slider);
+    void showField(const SliderBinding& b, int field);
+    int fieldFromPosition(const SliderBinding& b, int position) const;
+    int liveMax() const;
+    bool original() const { return driver_.isOriginalFirmware(); }
+
+    void set(int id, int value);
+    void setText(int id, std::string text);
+    void enable(int id, bool on);
+    void setRange(int id, int min, int max);
+    void setRadio(int firstId, int count, int index);
+    void resetUpdateGroup();
+    void disableInteractive();
+    void touchAll();
+    void flush();
+    void trace(std::string_view line);
+
+    // Switch rules.
+    void equaliserRule();
+    void effectRule();
+    void duckingRule();
+    void powerOffRule();
+
+    mfi driver_;
+    StepTimer& timer_;
+    LinkSession session_;
+    DeviceLink& link_;
+    PanelView& view_;
+    LineWriter trace_;
+
+    std::map<int, ControlState> controls_;
+    std::vector<std::string> presetItems_;
+    std::set<int> dirty_;
+    int depth_ = 0;  // nesting of public entry points; the outermost flushes
+
+    ParameterSet deviceSetting_{}, controlSetting_{};
+    AdvancedSettings deviceAdvanced_{}, controlAdvanced_{};
+};
+
+}  // namespace qv7::panel

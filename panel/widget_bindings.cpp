@@ -1,0 +1,207 @@
+// Widget creation and mirroring; a widget's user signal goes to the controller, the controller's state comes back.
+#include "panel/widget_bindings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+namespace qv7::panel {
+
+namespace {
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+Qt::Alignment alignment(Align a) {
+    switch (a) {
+    case Align::Centre:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    case Align::Right:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    }
+}
+}  // namespace
+
+WidgetBindings::WidgetBindings(QWidget& window, PanelController& controller) : window_(window), controller_(controller) {}
+
+QWidget* WidgetBindings::widget(int id) const {
+    auto it = widgets_.find(id);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+int WidgetBindings::position(int id) const {
+    auto* slider = qobject_cast<QSlider*>(widget(id));
+    if (!slider) return 0;
+    return negated_.count(id) ? -slider->value() : slider->value();
+}
+
+void WidgetBindings::build(const DialogUnits& units) {
+    QButtonGroup* group = nullptr;
+    for (const ControlSpec& spec : controlTable()) {
+        QWidget* w = nullptr;
+        switch (spec.kind) {
+        case Kind::Group:
+            w = new QGroupBox(qs(spec.caption), &window_);
+            break;
+        case Kind::Text:
+        case Kind::ValueLabel: {
+            auto* label = new QLabel(qs(spec.caption), &window_);
+            label->setAlignment(alignment(spec.align));
+            w = label;
+            break;
+        }
+        case Kind::Slider: {
+            auto* slider = new QSlider(spec.horizontal ? Qt::Horizontal : Qt::Vertical, &window_);
+            slider->setTickPosition(QSlider::NoTicks);
+            // A vertical track bar has its minimum position at the top. The QSlider carries the negated
+            // position instead of inverting its appearance, so its filled part grows with the field.
+            if (!spec.horizontal) negated_.insert(spec.id);
+            w = slider;
+            break;
+        }
+        case Kind::CheckBox:
+            w = new QCheckBox(qs(spec.caption), &window_);
+            break;
+        case Kind::Radio: {
+            if (spec.groupStart) group = new QButtonGroup(&window_);
+            auto* radio = new QRadioButton(qs(spec.caption), &window_);
+            group->addButton(radio);
+            radioGroups_[spec.id] = group;
+            w = radio;
+            break;
+        }
+        case Kind::Button: {
+            auto* button = new QPushButton(qs(spec.caption), &window_);
+            button->setAutoDefault(false);
+            w = button;
+            break;
+        }
+        case Kind::Combo: {
+            w = new QComboBox(&window_);
+            break;
+        }
+        case Kind::Progress: {
+            auto* bar = new QProgressBar(&window_);
+            bar->setRange(0, 100);
+            bar->setTextVisible(false);  // label 1076 shows the percentage over it
+            w = bar;
+            break;
+        }
+        }
+        w->setGeometry(units.rect(spec.rect));
+        if (spec.id != 0) {
+            w->setObjectName(QString::number(spec.id));
+            widgets_[spec.id] = w;
+            kinds_[spec.id] = spec.kind;
+            wire(spec.id, w, spec.kind);
+        }
+    }
+    if (auto* percent = widget(1076)) {
+        percent->setAttribute(Qt::WA_TransparentForMouseEvents);
+        percent->raise();
+    }
+}
+
+void WidgetBindings::wire(int id, QWidget* w, Kind kind) {
+    PanelController* c = &controller_;
+    switch (kind) {
+    case Kind::Slider:
+        // Every new value the slider takes, by drag, key or wheel; repaints emit nothing.
+        QObject::connect(static_cast<QSlider*>(w), &QSlider::valueChanged, &window_,
+                         [c, id, sign = negated_.count(id) ? -1 : 1](int v) { c->onSliderMoved(id, sign * v); });
+        break;
+    case Kind::CheckBox:
+        QObject::connect(static_cast<QCheckBox*>(w), &QCheckBox::clicked, &window_, [c, id](bool on) { c->onClicked(id, on); });
+        break;
+    case Kind::Radio:
+        QObject::connect(static_cast<QRadioButton*>(w), &QRadioButton::clicked, &window_, [c, id] { c->onClicked(id, true); });
+        break;
+    case Kind::Button:
+        QObject::connect(static_cast<QPushButton*>(w), &QPushButton::clicked, &window_, [c, id] { c->onClicked(id, false); });
+        break;
+    case Kind::Combo:
+        QObject::connect(static_cast<QComboBox*>(w), &QComboBox::currentIndexChanged, &window_,
+                         [c](int index) { c->onPresetSelected(index); });
+        break;
+    default:
+        break;
+    }
+}
+
+void WidgetBindings::mirror(const std::set<int>& ids) {
+    for (int id : ids) mirrorOne(id);
+}
+
+void WidgetBindings::mirrorOne(int id) {
+    QWidget* w = widget(id);
+    if (!w) return;
+    const ControlState& s = controller_.control(id);
+    const QSignalBlocker block(w);
+    if (w->isEnabled() != s.enabled) w->setEnabled(s.enabled);
+    switch (kinds_[id]) {
+    case Kind::Slider: {
+        auto* slider = static_cast<QSlider*>(w);
+        if (negated_.count(id)) {
+            slider->setRange(-s.max, -s.min);
+            slider->setValue(-s.value);
+        } else {
+            slider->setRange(s.min, s.max);
+            slider->setValue(s.value);
+        }
+        break;
+    }
+    case Kind::CheckBox:
+        static_cast<QCheckBox*>(w)->setChecked(s.value != 0);
+        break;
+    case Kind::Radio: {
+        auto* radio = static_cast<QRadioButton*>(w);
+        if (s.value != 0 || !radio->isChecked()) {
+            radio->setChecked(s.value != 0);
+        } else {
+            // An exclusive group will not let its checked button go: an unknown index shows none.
+            QButtonGroup* group = radioGroups_[id];
+            group->setExclusive(false);
+            radio->setChecked(false);
+            group->setExclusive(true);
+        }
+        break;
+    }
+    case Kind::ValueLabel: {
+        auto* label = static_cast<QLabel*>(w);
+        const QString text = QString::fromStdString(s.text);
+        if (label->text() != text) label->setText(text);
+        break;
+    }
+    case Kind::Button: {
+        auto* button = static_cast<QPushButton*>(w);
+        // Device names are shown as they are, never as mnemonics.
+        QString text = QString::fromStdString(s.text);
+        text.replace('&', "&&");
+        if (button->text() != text) button->setText(text);
+        break;
+    }
+    case Kind::Combo: {
+        auto* combo = static_cast<QComboBox*>(w);
+        const auto& items = controller_.presetItems();
+        if (combo->count() != static_cast<int>(items.size())) {
+            combo->clear();
+            for (const auto& item : items) combo->addItem(QString::fromStdString(item));
+        }
+        combo->setCurrentIndex(s.value);
+        break;
+    }
+    case Kind::Progress:
+        static_cast<QProgressBar*>(w)->setValue(s.value);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace qv7::panel

@@ -1,0 +1,381 @@
+// The window's behaviour driven headless: start-up, bindings, switch rules, firmware variants, events, removal.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "panel/control_table.h"
+#include "panel_test_support.h"
+
+namespace qv7::panel::test {
+namespace {
+
+bool contains(const std::vector<std::string>& lines, std::string_view line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+TEST(PanelStartup, DisabledUntilFirstParametersThenShowsDeviceValues) {
+    Rig rig;
+    rig.controller.initialise();
+    EXPECT_EQ(rig.controller.text(1031), "VexlorTolka连接");
+    EXPECT_TRUE(contains(rig.trace, "in\n"));
+    EXPECT_EQ(rig.timer.restarts.back(), 1000);
+    for (int id : kInteractiveSet) EXPECT_FALSE(rig.controller.enabled(id)) << id;
+    EXPECT_EQ(rig.controller.text(1074), "无新版本");
+    EXPECT_FALSE(rig.controller.enabled(1074));
+    EXPECT_EQ(rig.controller.text(1076), "0%");
+
+    rig.start();
+    ASSERT_TRUE(rig.controller.driver().mfiParamsReceived());
+    EXPECT_TRUE(rig.controller.enabled(1000));
+    EXPECT_EQ(rig.controller.deviceSetting(), rig.deviceParameters());
+    EXPECT_EQ(rig.controller.text(1051), "3.85 V");
+    EXPECT_EQ(rig.controller.text(1067), "原声");
+    EXPECT_EQ(rig.controller.text(1070), "唱歌");
+    EXPECT_EQ(rig.controller.text(1071), "喊麦");
+    EXPECT_EQ(rig.view.firmwareChecks, 1);
+    EXPECT_TRUE(contains(rig.trace, "-1\n")) << "EnableControls traces the combo selection (empty list)";
+    EXPECT_TRUE(rig.view.changed.count(1000));
+}
+
+// The default simulated device holds "原声默认": volumes 14, reverb 0/10/3/12, effect 0 with tone 2,
+// pitch 9, power-off 10 minutes, equaliser flat 24, ducking 4/4/7, cut-offs 1/20; noise 8/8.
+struct Shown {
+    int slider;
+    int position;
+    int label;
+    const char* text;
+};
+class DeviceValuesShown : public ::testing::TestWithParam<Shown> {};
+
+TEST_P(DeviceValuesShown, PositionAndLabel) {
+    Rig rig;
+    rig.start();
+    const Shown& s = GetParam();
+    EXPECT_EQ(rig.controller.value(s.slider), s.position);
+    EXPECT_EQ(rig.controller.text(s.label), s.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bindings, DeviceValuesShown,
+                         ::testing::Values(Shown{1000, 2, 1033, "14"}, Shown{1003, 10, 1036, "14"},  // 24 − 14 on 1.0.7
+                                           Shown{1004, 24, 1037, "0"}, Shown{1013, 3, 1046, "3"},
+                                           Shown{1014, 9, 1047, "12"}, Shown{1068, 20, 1069, "1"},
+                                           Shown{1072, 1, 1073, "20"}, Shown{1025, 2, 1048, "D"},
+                                           Shown{1029, 15, 1050, "-3"}, Shown{1022, 11, 1032, "10"},
+                                           Shown{1053, 5, 1054, "4"}, Shown{1081, 8, 1083, "8"}));
+
+struct Sent {
+    int slider;
+    int position;
+    std::size_t byte;
+    int field;
+    bool advanced;
+};
+class SendOnChange : public ::testing::TestWithParam<Sent> {};
+
+TEST_P(SendOnChange, NewPositionSendsOnceAndDeviceHoldsIt) {
+    Rig rig;
+    rig.start();
+    const Sent& s = GetParam();
+    const char* line = s.advanced ? "ControlToAdvanced\n" : "ControlToSetting\n";
+    rig.controller.onSliderMoved(s.slider, s.position);
+    rig.pump();
+    EXPECT_EQ(rig.count(line), 1);
+    rig.controller.onSliderMoved(s.slider, s.position);  // a repaint at the same place
+    EXPECT_EQ(rig.count(line), 1);
+    uint8_t held = 0;
+    rig.sim.withDevice([&](sim::TolkaSim& d) { held = s.advanced ? d.advanced().at(s.byte) : d.parameters().at(s.byte); });
+    EXPECT_EQ(held, s.field);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, SendOnChange,
+                         ::testing::Values(Sent{1000, 16, 0, 0, false}, Sent{1001, 0, 2, 16, false},
+                                           Sent{1003, 0, 3, 24, false}, Sent{1009, 10, 23, 38, false},
+                                           Sent{1022, 20, 16, 1, false}, Sent{1013, 0, 9, 6, false},
+                                           Sent{1025, 11, 12, 11, false}, Sent{1029, 0, 14, 24, false},
+                                           Sent{1057, 1, 27, 8, false}, Sent{1082, 3, 6, 3, true}));
+
+TEST(PanelBindings, LiveVolumeTopSendsTheFirmwaresMaximum) {
+    for (auto [firmware, top] : {std::pair{"1.0.7", 24}, std::pair{"1.0.2", 16}}) {
+        Rig rig(simConfig(firmware));
+        rig.start();
+        EXPECT_EQ(rig.controller.control(1003).max, top) << firmware;
+        rig.controller.onSliderMoved(1003, 0);
+        rig.pump();
+        EXPECT_EQ(rig.deviceParameters().liveVol, top) << firmware;
+    }
+}
+
+TEST(PanelBindings, ChangesBeforeTheFirstReportAreAbsorbed) {
+    Rig rig;
+    rig.controller.initialise();
+    rig.controller.onSliderMoved(1001, 5);
+    EXPECT_EQ(rig.controller.deviceSetting().micVol, 11);
+    EXPECT_EQ(rig.count("ControlToSetting\n"), 0);
+    rig.start();
+    EXPECT_EQ(rig.count("ControlToSetting\n"), 0) << "nothing is sent later either";
+    EXPECT_EQ(rig.deviceParameters().micVol, 14);
+}
+
+TEST(PanelBindings, KeyNames) {
+    const char* names[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(KeyName(i), names[i]);
+    EXPECT_EQ(KeyName(12), "");
+    EXPECT_EQ(KeyName(-1), "");
+}
+
+// Switch rules: the click, the record byte it sets and the sliders it enables or disables.
+struct Rule {
+    int click;
+    bool checked;
+    std::size_t byte;
+    int field;
+    std::vector<int> on, off;
+};
+class SwitchRules : public ::testing::TestWithParam<Rule> {};
+
+TEST_P(SwitchRules, ClickSetsByteAndEnabling) {
+    auto config = sim::defaultConfig();
+    config.parameters.eqSwitch = 1;
+    config.parameters.dodgeSwitch = 1;
+    config.parameters.auto_poweroff = 1;
+    config.parameters.effectSwitch = 1;
+    Rig rig(config);
+    rig.start();
+    const Rule& r = GetParam();
+    rig.controller.onClicked(r.click, r.checked);
+    rig.pump();
+    EXPECT_EQ(rig.deviceParameters().at(r.byte), r.field);
+    for (int id : r.on) EXPECT_TRUE(rig.controller.enabled(id)) << id;
+    for (int id : r.off) EXPECT_FALSE(rig.controller.enabled(id)) << id;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, SwitchRules,
+                         ::testing::Values(Rule{1027, false, 17, 0, {}, {1004, 1005, 1006, 1007, 1008, 1009, 1010}},
+                                           Rule{1061, true, 11, 0, {}, {1025, 1026, 1029}},
+                                           Rule{1063, true, 11, 2, {1029}, {1025, 1026}},
+                                           Rule{1019, false, 6, 0, {}, {1053, 1055, 1057}},
+                                           Rule{1021, false, 15, 0, {}, {1022}},
+                                           Rule{1060, true, 5, 1, {}, {}}));
+
+TEST(PanelBindings, EqualiserOffKeepsShowingGains) {
+    auto config = sim::defaultConfig();
+    config.parameters.eqGain[2] = 30;
+    Rig rig(config);
+    rig.start();
+    EXPECT_FALSE(rig.controller.enabled(1006));
+    EXPECT_EQ(rig.controller.text(1039), "6");
+    EXPECT_EQ(rig.controller.value(1006), 18);
+}
+
+TEST(PanelBindings, NoiseSwitchTracesAndEnablesItsSliders) {
+    Rig rig;
+    rig.start();
+    EXPECT_FALSE(rig.controller.enabled(1081));
+    rig.controller.onClicked(1080, true);
+    rig.pump();
+    EXPECT_TRUE(contains(rig.trace, "denoise_switch(1)\n"));
+    EXPECT_TRUE(rig.controller.enabled(1081));
+    EXPECT_TRUE(rig.controller.enabled(1082));
+    uint8_t held = 0;
+    rig.sim.withDevice([&](sim::TolkaSim& d) { held = d.advanced().denoise_switch; });
+    EXPECT_EQ(held, 1);
+}
+
+TEST(PanelBindings, ChargeAndMixAreCommandsNotDisplays) {
+    Rig rig;
+    rig.start();
+    std::vector<int> charges;
+    for (bool on : {true, false}) {
+        rig.controller.onClicked(1052, on);
+        rig.pump();
+        rig.sim.withDevice([&](sim::TolkaSim& d) { charges.push_back(d.charge()); });
+    }
+    EXPECT_EQ(charges, (std::vector<int>{1, 0}));
+    rig.controller.onClicked(1020, true);
+    rig.pump();
+    int mix = 0;
+    rig.sim.withDevice([&](sim::TolkaSim& d) { mix = d.mix(); });
+    EXPECT_EQ(mix, 1);
+}
+
+// Enabling after the first report, per firmware: what differs between the four known versions.
+struct Variant {
+    const char* firmware;
+    bool ducking, cutoffs, mixCharge, quickKeys, earReturn, noiseSwitch;
+    int liveMax;
+};
+class FirmwareVariants : public ::testing::TestWithParam<Variant> {};
+
+TEST_P(FirmwareVariants, EnablingAfterFirstReport) {
+    const Variant& v = GetParam();
+    auto config = simConfig(v.firmware);
+    config.parameters.dodgeSwitch = 1;
+    Rig rig(config);
+    rig.start();
+    ASSERT_TRUE(rig.controller.driver().mfiParamsReceived());
+    for (int id : {1053, 1055, 1057}) EXPECT_EQ(rig.controller.enabled(id), v.ducking) << id;
+    for (int id : {1068, 1072}) EXPECT_EQ(rig.controller.enabled(id), v.cutoffs) << id;
+    for (int id : {1020, 1052}) EXPECT_EQ(rig.controller.enabled(id), v.mixCharge) << id;
+    for (int id : kQuickKeyButtons) EXPECT_EQ(rig.controller.enabled(id), v.quickKeys) << id;
+    EXPECT_EQ(rig.controller.enabled(1077), v.earReturn);
+    EXPECT_EQ(rig.controller.enabled(1080), v.noiseSwitch);
+    EXPECT_EQ(rig.controller.control(1003).max, v.liveMax);
+    EXPECT_TRUE(rig.controller.enabled(1000));
+
+    // Ticking 闪避 leaves the ducking sliders alone on the oldest firmware.
+    rig.controller.onClicked(1019, false);
+    rig.controller.onClicked(1019, true);
+    EXPECT_EQ(rig.controller.enabled(1053), v.ducking);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, FirmwareVariants,
+                         ::testing::Values(Variant{"1.0.0", false, false, false, false, false, false, 16},
+                                           Variant{"1.0.2", true, true, true, true, true, false, 16},
+                                           Variant{"1.0.6", true, true, true, true, true, false, 24},
+                                           Variant{"1.0.7", true, true, true, true, true, true, 24}),
+                         [](const ::testing::TestParamInfo<Variant>& tp) {
+                             std::string name = tp.param.firmware;
+                             std::replace(name.begin(), name.end(), '.', '_');
+                             return "v" + name;
+                         });
+
+TEST(PanelFirmware, OriginalFirmwareShowsFixedQuickKeyCaptions) {
+    auto config = simConfig("1.0.0");
+    config.keys[0].name = "XX";  // never asked for
+    Rig rig(config);
+    rig.start();
+    EXPECT_EQ(rig.controller.text(1067), "原声");
+    EXPECT_EQ(rig.controller.text(1070), "唱歌");
+    EXPECT_EQ(rig.controller.text(1071), "喊麦");
+}
+
+TEST(PanelEvents, RejectedParameterReplyShowsErrorAndKeepsControlsDisabled) {
+    auto config = sim::defaultConfig();
+    config.parameters.monitorVol = 200;
+    Rig rig(config);
+    rig.start();
+    const int code = checkParameterSet(config.parameters, 30, [&](int n) { return rig.controller.driver().mfiVersionAbove(n); });
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    EXPECT_EQ(rig.view.messages[0].first, "收到的参数错误（" + std::to_string(code) + "）(0)");
+    EXPECT_EQ(rig.view.messages[0].second, "Error");
+    EXPECT_FALSE(rig.controller.enabled(1000));
+}
+
+TEST(PanelEvents, TransferEventsUpdateProgressAndTimer) {
+    Rig rig;
+    rig.start();
+    rig.controller.onLinkEvent(8, 4);
+    EXPECT_EQ(rig.controller.text(1076), "下载完成，等待写入");
+    EXPECT_EQ(rig.timer.restarts.back(), 3000);
+    rig.controller.onLinkEvent(8, 5);
+    EXPECT_EQ(rig.controller.text(1076), "写入完成，更新成功");
+    EXPECT_EQ(rig.timer.restarts.back(), 3000) << "update-done leaves the timer alone";
+    rig.controller.onLinkEvent(8, 3);
+    EXPECT_EQ(rig.timer.restarts.back(), 1000);
+}
+
+TEST(PanelEvents, EveryPacketReArmsTheTimerAndTicksRepeatTheStep) {
+    Rig rig;
+    rig.controller.initialise();
+    const auto armed = rig.timer.restarts.size();
+    const long before = rig.controller.session().packetsWritten();
+    rig.controller.onTimer();
+    EXPECT_EQ(rig.controller.session().packetsWritten(), before + 1);
+    EXPECT_GT(rig.timer.restarts.size(), armed);
+    EXPECT_EQ(rig.timer.restarts.back(), 1000);
+}
+
+TEST(PanelEvents, BatteryReportShowsItsText) {
+    Rig rig;
+    rig.start();
+    rig.sim.withDevice([](sim::TolkaSim& d) { d.config().batteryCentivolts = 402; });
+    rig.sim.sendBattery();
+    rig.pump();
+    EXPECT_EQ(rig.controller.text(1051), "4.02 V");
+}
+
+TEST(PanelDevice, RemovalResetsEverythingAndArrivalReconnects) {
+    Rig rig;
+    rig.start();
+    rig.controller.onClicked(1052, true);
+    rig.pump();
+    rig.sim.unplug();
+    rig.controller.onRemoval();
+    for (int id : kInteractiveSet) EXPECT_FALSE(rig.controller.enabled(id)) << id;
+    EXPECT_EQ(rig.controller.text(1031), "没有找到Vexlor声卡");
+    EXPECT_EQ(rig.controller.text(1051), "");
+    EXPECT_EQ(rig.controller.text(1074), "无新版本");
+    EXPECT_FALSE(rig.controller.enabled(1074));
+    EXPECT_EQ(rig.controller.value(1052), 0);
+    EXPECT_EQ(rig.controller.control(1003).max, 16);
+    EXPECT_EQ(rig.controller.deviceSetting(), ParameterSet{});
+    EXPECT_EQ(rig.controller.controlAdvanced(), AdvancedSettings{});
+    EXPECT_FALSE(rig.controller.driver().mfiParamsReceived());
+    EXPECT_FALSE(rig.link.isOpen);
+    EXPECT_EQ(rig.trace.back(), "out\n");
+    EXPECT_EQ(rig.controller.text(1067), "原声") << "captions stay";
+
+    rig.sim.replug();
+    rig.controller.onArrival();
+    EXPECT_EQ(rig.controller.text(1031), "VexlorTolka连接");
+    EXPECT_EQ(rig.controller.driver().startMode(), 2);
+    EXPECT_FALSE(rig.controller.enabled(1000));
+    for (int i = 0; i < 4 && !rig.controller.enabled(1000); ++i) {
+        rig.pump();
+        rig.controller.onTimer();
+    }
+    EXPECT_TRUE(rig.controller.enabled(1000));
+    EXPECT_EQ(rig.controller.control(1003).max, 24);
+}
+
+TEST(PanelDevice, RemovalOfAnotherDeviceChangesNothing) {
+    Rig rig;
+    rig.start();
+    rig.view.changed.clear();
+    rig.controller.onRemoval();  // the probe still finds the sound card
+    EXPECT_TRUE(rig.controller.enabled(1000));
+    EXPECT_TRUE(rig.link.isOpen);
+    EXPECT_TRUE(rig.view.changed.empty());
+    EXPECT_EQ(rig.trace.back(), "out\n");
+}
+
+TEST(PanelDevice, ArrivalWithNothingToOpenOnlyTraces) {
+    Rig rig;
+    rig.sim.unplug();
+    rig.controller.initialise();
+    EXPECT_EQ(rig.controller.text(1031), "没有找到Vexlor声卡");
+    EXPECT_FALSE(rig.controller.deviceOpen());
+    EXPECT_EQ(rig.count("in\n"), 1);
+}
+
+TEST(PanelQuickKeys, RightClickReachesReplaceOnlyOnEnabledButtons) {
+    Rig rig;
+    rig.controller.initialise();
+    EXPECT_FALSE(rig.controller.onQuickKeyRightClick(1070));
+    rig.start();
+    EXPECT_TRUE(rig.controller.onQuickKeyRightClick(1070));
+    EXPECT_FALSE(rig.controller.onQuickKeyRightClick(1000));
+    EXPECT_EQ(rig.view.replaced, (std::vector<int>{1}));
+}
+
+TEST(PanelPresets, DeleteButtonFollowsTheSelectionAtEnabling) {
+    std::vector<std::string> names(64, "x");
+    Rig rig;
+    rig.start(names);
+    EXPECT_EQ(rig.controller.value(1064), 0);
+    EXPECT_FALSE(rig.controller.enabled(1065));
+    rig.sim.unplug();
+    rig.controller.onRemoval();
+    rig.controller.onPresetSelected(62);
+    rig.sim.replug();
+    rig.controller.onArrival();
+    for (int i = 0; i < 4 && !rig.controller.enabled(1000); ++i) {
+        rig.pump();
+        rig.controller.onTimer();
+    }
+    EXPECT_TRUE(rig.controller.enabled(1065));
+    EXPECT_TRUE(contains(rig.trace, "62\n"));
+}
+
+}  // namespace
+}  // namespace qv7::panel::test

@@ -1,0 +1,273 @@
+// The real window on the offscreen platform, connected to the in-process simulator through the read worker.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStyleOptionSlider>
+#include <QTest>
+
+#include <algorithm>
+
+#include "panel/about_dialog.h"
+#include "panel/control_table.h"
+#include "panel/main_window.h"
+#include "sim/sim_transport.h"
+
+namespace qv7::panel {
+namespace {
+
+constexpr int kWaitMs = 10000;  // generous: only a failing test waits this long
+
+// A window that records what it would hand to the quick-key dialog of the presets issue.
+class RecordingWindow : public CBrontalDlg {
+public:
+    using CBrontalDlg::CBrontalDlg;
+    std::vector<int> replaced;
+    void replaceQuickKey(int key) override { replaced.push_back(key); }
+};
+
+struct Panel {
+    explicit Panel(sim::SimConfig config = sim::defaultConfig())
+        : sim(std::make_shared<sim::SimTransport>(std::move(config))),
+          window(std::make_unique<SimProvider>(sim), [this](std::string_view l) { trace.emplace_back(l); }) {
+        window.show();
+    }
+    ~Panel() { window.close(); }
+
+    bool ready() { return QTest::qWaitFor([&] { return window.control(1000)->isEnabled(); }, kWaitMs); }
+    QString text(int id) {
+        if (auto* label = qobject_cast<QLabel*>(window.control(id))) return label->text();
+        if (auto* button = qobject_cast<QAbstractButton*>(window.control(id))) return button->text();
+        return {};
+    }
+    bool on(int id) { return window.control(id)->isEnabled(); }
+    QSlider* slider(int id) { return qobject_cast<QSlider*>(window.control(id)); }
+    long count(std::string_view line) { return std::count(trace.begin(), trace.end(), line); }
+    template <typename F>
+    auto device(F f) {
+        decltype(f(std::declval<sim::TolkaSim&>())) out{};
+        sim->withDevice([&](sim::TolkaSim& d) { out = f(d); });
+        return out;
+    }
+
+    std::vector<std::string> trace;
+    std::shared_ptr<sim::SimTransport> sim;
+    RecordingWindow window;
+};
+
+TEST(PanelWindow, StartupEnablesAndShowsTheDevicesSettings) {
+    auto config = sim::defaultConfig();
+    config.parameters.effectSwitch = 2;
+    config.parameters.accompany = 1;
+    config.parameters.eqSwitch = 1;
+    config.parameters.eqGain[0] = 30;
+    Panel p(config);
+    EXPECT_EQ(p.text(1031), "VexlorTolka连接");
+    ASSERT_TRUE(p.ready());
+    EXPECT_EQ(p.window.sliderPosition(1000), 2);
+    EXPECT_EQ(p.text(1033), "14");
+    EXPECT_EQ(p.window.sliderPosition(1004), 18);
+    EXPECT_EQ(p.text(1037), "6");
+    EXPECT_EQ(p.text(1048), "D");
+    EXPECT_TRUE(qobject_cast<QCheckBox*>(p.window.control(1027))->isChecked());
+    EXPECT_TRUE(qobject_cast<QRadioButton*>(p.window.control(1060))->isChecked());
+    EXPECT_TRUE(qobject_cast<QRadioButton*>(p.window.control(1063))->isChecked());
+    EXPECT_TRUE(p.on(1029));
+    EXPECT_FALSE(p.on(1025));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.text(1051) == "3.85 V"; }, kWaitMs));
+    EXPECT_EQ(p.text(1067), "原声");
+    EXPECT_EQ(p.text(1074), "无新版本");
+    EXPECT_FALSE(p.on(1074));
+    EXPECT_EQ(p.slider(1003)->minimum(), -24) << "live volume 0..24 above firmware 102";
+    EXPECT_TRUE(p.window.stepTimer().active());
+    EXPECT_EQ(ReadWorker::alive(), 1);
+}
+
+TEST(PanelWindow, DraggingMonitorTopToBottomSendsEachValueOnceAndRepaintsSendNothing) {
+    auto config = sim::defaultConfig();
+    config.parameters.monitorVol = 16;
+    Panel p(config);
+    ASSERT_TRUE(p.ready());
+    QSlider* s = p.slider(1000);
+    ASSERT_EQ(p.window.sliderPosition(1000), 0);
+
+    std::vector<int> taken;
+    QObject::connect(s, &QSlider::valueChanged, s, [&](int v) { taken.push_back(v); });
+    QStyleOptionSlider opt;
+    opt.initFrom(s);
+    opt.orientation = s->orientation();
+    opt.minimum = s->minimum();
+    opt.maximum = s->maximum();
+    opt.sliderPosition = opt.sliderValue = s->value();
+    opt.upsideDown = !s->invertedAppearance();  // as QSlider has it for a vertical slider
+    const QRect handle = s->style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, s);
+    QPoint at = handle.center();
+    QTest::mousePress(s, Qt::LeftButton, {}, at);
+    for (; at.y() < s->height() + 10; at.ry() += 1) QTest::mouseMove(s, at);
+    QTest::mouseRelease(s, Qt::LeftButton, {}, at);
+
+    EXPECT_EQ(taken.size(), 16u) << "a one-pixel drag reaches every value";
+    EXPECT_EQ(p.window.sliderPosition(1000), 16);
+    EXPECT_EQ(p.count("ControlToSetting\n"), static_cast<long>(taken.size())) << "one setpara per value reached";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.device([](sim::TolkaSim& d) { return int(d.parameters().monitorVol); }) == 0; }, kWaitMs));
+
+    const long sent = p.count("ControlToSetting\n");
+    const long commands = p.device([](sim::TolkaSim& d) { return d.stats().commands; });
+    p.window.repaint();
+    (void)p.window.grab();
+    QTest::qWait(50);
+    EXPECT_EQ(p.count("ControlToSetting\n"), sent);
+    EXPECT_EQ(p.device([](sim::TolkaSim& d) { return d.stats().commands; }), commands);
+}
+
+TEST(PanelWindow, ClicksApplyTheSwitchRulesAndReachTheDevice) {
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    struct Click {
+        int id;
+        std::vector<int> on, off;
+    };
+    const Click clicks[] = {{1027, {1004, 1010}, {}},       // equaliser on
+                            {1062, {1025, 1026}, {1029}},   // 电音
+                            {1063, {1029}, {1025, 1026}},   // 变声
+                            {1061, {}, {1025, 1026, 1029}}, // 不使用
+                            {1019, {1053, 1055, 1057}, {}}, // 闪避
+                            {1021, {1022}, {}}};            // auto power-off
+    for (const Click& c : clicks) {
+        QTest::mouseClick(p.window.control(c.id), Qt::LeftButton, {}, QPoint(6, p.window.control(c.id)->height() / 2));
+        for (int id : c.on) EXPECT_TRUE(p.on(id)) << c.id << " -> " << id;
+        for (int id : c.off) EXPECT_FALSE(p.on(id)) << c.id << " -> " << id;
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return p.device([](sim::TolkaSim& d) {
+            const auto& s = d.parameters();
+            return s.eqSwitch == 1 && s.effectSwitch == 0 && s.dodgeSwitch == 1 && s.auto_poweroff == 1;
+        });
+    }, kWaitMs));
+}
+
+struct Variant {
+    const char* firmware;
+    bool earReturn, noise, ducking;
+    int liveMax;
+};
+class PanelWindowFirmware : public ::testing::TestWithParam<Variant> {};
+
+TEST_P(PanelWindowFirmware, WidgetsFollowTheFirmware) {
+    const Variant& v = GetParam();
+    auto config = sim::defaultConfig();
+    config.firmwareVersion = v.firmware;
+    config.parameters.dodgeSwitch = 1;
+    Panel p(config);
+    ASSERT_TRUE(p.ready());
+    EXPECT_EQ(p.on(1077), v.earReturn);
+    EXPECT_EQ(p.on(1080), v.noise);
+    EXPECT_EQ(p.on(1053), v.ducking);
+    EXPECT_EQ(p.on(1067), v.ducking);
+    EXPECT_EQ(p.slider(1003)->minimum(), -v.liveMax);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, PanelWindowFirmware,
+                         ::testing::Values(Variant{"1.0.0", false, false, false, 16}, Variant{"1.0.2", true, false, true, 16},
+                                           Variant{"1.0.6", true, false, true, 24}, Variant{"1.0.7", true, true, true, 24}));
+
+TEST(PanelWindow, UnplugAndReplugDriveRemovalAndArrival) {
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !p.text(1051).isEmpty(); }, kWaitMs));
+    p.sim->unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.text(1031) == "没有找到Vexlor声卡"; }, kWaitMs));
+    for (int id : kInteractiveSet) EXPECT_FALSE(p.on(id)) << id;
+    EXPECT_EQ(p.text(1051), "");
+    EXPECT_EQ(p.text(1074), "无新版本");
+    EXPECT_FALSE(p.on(1074));
+    EXPECT_EQ(p.slider(1003)->minimum(), -16);
+    EXPECT_EQ(ReadWorker::alive(), 0);
+    EXPECT_EQ(p.count("out\n"), 1);
+
+    p.sim->replug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.text(1031) == "VexlorTolka连接"; }, kWaitMs));
+    EXPECT_TRUE(p.ready());
+    EXPECT_EQ(p.slider(1003)->minimum(), -24);
+    EXPECT_EQ(ReadWorker::alive(), 1);
+}
+
+TEST(PanelWindow, SecondArrivalKeepsOneDeviceAndOneWorker) {
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    p.window.controller().onArrival();
+    EXPECT_EQ(ReadWorker::alive(), 1);
+    ASSERT_TRUE(p.ready());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.window.controller().driver().step() == kStepIdle; }, kWaitMs));
+    const long before = p.count("ControlToSetting\n");
+    p.slider(1001)->setValue(-10);  // as the keyboard would
+    EXPECT_EQ(p.count("ControlToSetting\n"), before + 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return p.device([](sim::TolkaSim& d) { return int(d.parameters().micVol); }) == 6; }, kWaitMs));
+    EXPECT_EQ(ReadWorker::alive(), 1);
+}
+
+TEST(PanelWindow, RejectedParameterReplyShowsTheErrorBox) {
+    auto config = sim::defaultConfig();
+    config.parameters.monitorVol = 200;
+    Panel p(config);
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const auto boxes = p.window.findChildren<QMessageBox*>();
+        box = boxes.isEmpty() ? nullptr : boxes.first();
+        return box != nullptr;
+    }, kWaitMs));
+    EXPECT_TRUE(box->text().startsWith(QStringLiteral("收到的参数错误（"))) << box->text().toStdString();
+    EXPECT_TRUE(box->text().endsWith(QStringLiteral("）(0)")));
+    EXPECT_EQ(box->windowTitle(), "Error");
+    EXPECT_FALSE(p.on(1000));
+}
+
+TEST(PanelWindow, EscapeAndReturnNeverCloseAndRightClickReachesEnabledQuickKeys) {
+    Panel p;
+    QTest::mousePress(p.window.control(1070), Qt::RightButton);
+    EXPECT_TRUE(p.window.replaced.empty()) << "disabled before the first report";
+    ASSERT_TRUE(p.ready());
+    for (auto key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+        QTest::keyClick(p.window.control(1030), key);
+        QTest::keyClick(&p.window, key);
+    }
+    EXPECT_TRUE(p.window.isVisible());
+    QTest::mousePress(p.window.control(1070), Qt::RightButton);
+    QTest::mousePress(p.window.control(1000), Qt::RightButton);
+    EXPECT_EQ(p.window.replaced, (std::vector<int>{1}));
+}
+
+TEST(PanelWindow, TitleSaysSimulatedAndAboutShowsTheIdentityCopies) {
+    Panel p;
+    EXPECT_TRUE(p.window.windowTitle().startsWith(QStringLiteral("Tolka面板-Vexlor")));
+    EXPECT_TRUE(p.window.windowTitle().contains("simulated"));
+    {
+        CAboutDlg before("", "", "", "", "");
+        EXPECT_EQ(before.windowTitle(), QStringLiteral("关于Tolka面板"));
+        for (int id = 1052; id <= 1056; ++id) EXPECT_TRUE(before.value(id)->text().isEmpty()) << id;
+    }
+    ASSERT_TRUE(p.ready());
+    const DeviceIdentity& id = p.window.controller().driver().identity();
+    CAboutDlg about(id.HardwareVersion, id.FirmwareVersion, id.SerialNumber, id.Name, id.ModelIdentifier);
+    EXPECT_EQ(about.value(1052)->text(), "Tolka");
+    EXPECT_EQ(about.value(1053)->text(), "qv7");
+    EXPECT_EQ(about.value(1054)->text(), "1.0.7");
+    EXPECT_EQ(about.value(1055)->text(), "1.0");
+    EXPECT_EQ(about.value(1056)->text(), "QV7SIM0000000001");
+}
+
+}  // namespace
+}  // namespace qv7::panel
+
+int main(int argc, char** argv) {
+    // Test discovery runs the binary outside ctest's environment: never reach for a display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
