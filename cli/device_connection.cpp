@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "device/socket_transport.h"
+#include "hid/tolka_cli.h"
 #include "params/gbk_text.h"
 #include "sim/sim_transport.h"
 
@@ -21,8 +22,8 @@ std::unique_ptr<HidTransport> openTransport(const std::string& spec, int& exitCo
         return t;
     }
     exitCode = kNoDevice;
-    error = spec.empty() ? "no Tolka found (use --device sim for the simulated one, or --device unix:PATH)"
-                         : "unknown device '" + spec + "' (expected sim, sim:VERSION or unix:PATH)";
+    if (spec.empty() || spec.rfind("/dev/", 0) == 0) return hid::openTolka(spec, error);
+    error = "unknown device '" + spec + "' (expected sim, sim:VERSION, unix:PATH or a hidraw path such as /dev/hidraw0)";
     return nullptr;
 }
 

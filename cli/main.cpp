@@ -5,7 +5,10 @@
 #include <functional>
 #include <vector>
 
+#include <iostream>
+
 #include "cli/commands.h"
+#include "hid/tolka_cli.h"
 
 namespace {
 
@@ -21,6 +24,16 @@ struct Command {
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
+        {"list", [](const Options& o, const Args&) { return qv7::hid::cliList(std::cout, o.json); }, "list",
+         "Every Tolka attached, one per line: its hidraw path and serial number (--json for scripts).\n"
+         "Prints nothing and exits 3 when there is none."},
+        {"watch",
+         [](const Options& o, const Args&) {
+             qv7::hid::WatchOptions w;
+             w.json = o.json;
+             return qv7::hid::cliWatch(std::cout, std::cerr, w);
+         },
+         "watch", "Prints the arrival and removal of Tolkas as they happen, until interrupted."},
         {"info", qv7::cli::cmdInfo, "info", "Identity strings, chip serial, quick-key names and battery voltage."},
         {"get", qv7::cli::cmdGet, "get",
          "The 30 parameters and 7 advanced settings as NAME=VALUE lines; with --json an object\n"
@@ -58,8 +71,9 @@ const std::vector<Command>& commands() {
 
 void usage(FILE* to) {
     std::fputs("usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--yes] [--trace] COMMAND [ARGS]\n\n", to);
-    std::fputs("devices: sim (the simulated Tolka), sim:VERSION (with that firmware), unix:PATH (a device on a\n"
-               "         local socket); QV7_DEVICE sets the default\n\ncommands:\n", to);
+    std::fputs("devices: the first Tolka found (default), a hidraw path (/dev/hidrawN), sim (the simulated Tolka),\n"
+               "         sim:VERSION (with that firmware), unix:PATH (a device on a local socket);\n"
+               "         QV7_DEVICE sets the default\n\ncommands:\n", to);
     for (const auto& c : commands()) std::fprintf(to, "  %s\n", c.synopsis);
     std::fputs("\nqv7ctl COMMAND --help tells more. --timeout (default 5 s) bounds each wait for the device.\n"
                "exit codes: 0 done, 1 the device refused or failed, 2 bad usage or value (nothing sent),\n"

@@ -7,6 +7,7 @@
 
 #include "sim/sim_server.h"
 #include "sim/tolka_sim.h"
+#include "sim/uhid_device.h"
 
 namespace {
 
@@ -16,8 +17,9 @@ void onSignal(int) { stopRequested = true; }
 
 void usage(FILE* to) {
     std::fputs(
-        "usage: qv7-sim --listen PATH [options]\n"
+        "usage: qv7-sim --listen PATH | --uhid [options]\n"
         "  --listen PATH        serve the device on a local SOCK_SEQPACKET socket\n"
+        "  --uhid               be a kernel HID device 0416:1290 through /dev/uhid instead\n"
         "  --firmware VERSION   FirmwareVersion to report (default 1.0.7; e.g. 1.0.0, 1.0.2, 1.0.6)\n"
         "  --battery CV         battery voltage in hundredths of a volt (default 385)\n"
         "  --serial TEXT        SerialNumber (default QV7SIM0000000001)\n"
@@ -46,6 +48,7 @@ bool parseCount(const char* text, long& out) {
 int main(int argc, char** argv) {
     qv7::sim::SimConfig config = qv7::sim::defaultConfig();
     qv7::sim::ServerOptions options;
+    bool uhid = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -69,6 +72,7 @@ int main(int argc, char** argv) {
         else if (a == "--name") config.name = value("a name");
         else if (a == "--chip-serial") config.chipSerial = value("a chip serial");
         else if (a == "--require-unlock") config.requireUnlock = true;
+        else if (a == "--uhid") uhid = true;
         else if (a == "--verbose") options.verbose = true;
         else if (a == "--faults") {
             faults(options.toDevice);
@@ -96,6 +100,10 @@ int main(int argc, char** argv) {
     if (config.serial.size() < 10) {
         std::fprintf(stderr, "qv7-sim: --serial needs at least 10 characters (the unlock code uses its tail)\n");
         return 2;
+    }
+    if (uhid) {
+        qv7::sim::TolkaSim device(config);
+        return qv7::sim::runUhidDevice(device, {options.toDevice, options.toHost, options.unplugAfter, options.verbose});
     }
     if (options.path.empty()) {
         usage(stderr);

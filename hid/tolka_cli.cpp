@@ -1,0 +1,139 @@
+// qv7ctl's real-HID pieces, kept beside the transport so the command line only wires them.
+#include "hid/tolka_cli.h"
+
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "hid/hid_device.h"
+#include "hid/hotplug.h"
+
+namespace qv7::hid {
+namespace {
+
+std::string jsonQuote(const std::string& s) {
+    std::string q = "\"";
+    for (const char c : s) {
+        if (c == '"' || c == '\\') {
+            q += '\\';
+            q += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            q += "\\u00";
+            q += hex[(c >> 4) & 0xF];
+            q += hex[c & 0xF];
+        } else {
+            q += c;
+        }
+    }
+    return q + "\"";
+}
+
+std::string permissionAdvice(const std::string& path) {
+    return "a Tolka is at " + path +
+           " but this user may not open it (permission denied).\n"
+           "Install this udev rule as /etc/udev/rules.d/70-qv7.rules, then run "
+           "`sudo udevadm control --reload && sudo udevadm trigger` and plug the Tolka in again:\n" +
+           kUdevRule;
+}
+
+bool permissionDenied(int e) { return e == EACCES || e == EPERM; }
+
+}  // namespace
+
+const char* const kUdevRule =
+    "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0416\", ATTRS{idProduct}==\"1290\", TAG+=\"uaccess\"\n"
+    "KERNEL==\"hidraw*\", KERNELS==\"*:0416:1290.*\", TAG+=\"uaccess\"\n";
+
+std::unique_ptr<HidTransport> openTolka(const std::string& path, std::string& error) {
+    // Trace lines of the search would mix with the command's output; the error below says what matters.
+    auto device = std::make_unique<CHidDevice>([](std::string_view) {});
+    if (!path.empty()) {
+        if (device->hidOpenPath(path, error)) return device;
+        if (!device->openFailures().empty() && permissionDenied(device->openFailures().front().error))
+            error = permissionAdvice(path);
+        return nullptr;
+    }
+    if (device->hidOpen(kTolkaProductId, kTolkaVendorId)) return device;
+    for (const auto& f : device->openFailures()) {
+        if (permissionDenied(f.error)) {
+            error = permissionAdvice(f.path);
+            return nullptr;
+        }
+    }
+    if (!device->openFailures().empty()) {
+        const auto& f = device->openFailures().front();
+        error = "a Tolka is at " + f.path + " but cannot be opened: " + std::strerror(f.error);
+    } else {
+        error = "no Tolka found (no HID device 0416:1290; use --device sim for the simulated one, "
+                "or --device unix:PATH)";
+    }
+    return nullptr;
+}
+
+int cliList(std::ostream& out, bool json) {
+    const auto tolkas = enumerateTolkas();
+    if (tolkas.empty()) return kExitNoDevice;
+    if (json) {
+        out << "[";
+        for (std::size_t i = 0; i < tolkas.size(); ++i)
+            out << (i ? "," : "") << "{\"path\":" << jsonQuote(tolkas[i].path)
+                << ",\"serial\":" << jsonQuote(tolkas[i].serial) << "}";
+        out << "]\n";
+    } else {
+        for (const auto& t : tolkas) out << t.path << ' ' << t.serial << '\n';
+    }
+    out.flush();
+    return kExitOk;
+}
+
+int cliWatch(std::ostream& out, std::ostream& status, const WatchOptions& options, int stopFd) {
+    HidHotplug hotplug;
+    if (!hotplug.hidRegisterNotification()) {
+        status << "qv7ctl: cannot watch for devices: " << hotplug.error() << '\n';
+        return kExitNoDevice;
+    }
+    status << "qv7ctl: watching hidraw (" << hotplug.source() << " events)\n";
+    status.flush();
+
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(options.timeoutMs);
+    int seen = 0;
+    while (options.count < 0 || seen < options.count) {
+        int wait = -1;
+        if (options.timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) return options.count < 0 ? kExitOk : kExitNoDevice;
+            wait = static_cast<int>(left);
+        }
+        pollfd p[2] = {{hotplug.fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int n = ::poll(p, stopFd >= 0 ? 2 : 1, wait);
+        if (n < 0 && errno != EINTR) {
+            status << "qv7ctl: poll: " << std::strerror(errno) << '\n';
+            return kExitNoDevice;
+        }
+        if (n > 0 && stopFd >= 0 && (p[1].revents & POLLIN)) break;
+        hotplug.dispatch([&](const HotplugEvent& e) {
+            if (!e.tolka && !options.allHid) return;
+            if (options.count >= 0 && seen >= options.count) return;
+            const bool arrival = e.kind == HotplugEvent::Kind::Arrival;
+            if (options.json) {
+                out << "{\"event\":\"" << (arrival ? "arrival" : "removal") << "\",\"path\":" << jsonQuote(e.devnode);
+                if (arrival) out << ",\"serial\":" << jsonQuote(e.serial);
+                out << ",\"tolka\":" << (e.tolka ? "true" : "false") << "}\n";
+            } else {
+                out << (arrival ? "arrival " : "removal ") << e.devnode;
+                if (arrival) out << ' ' << e.serial;
+                if (!e.tolka) out << " (not a Tolka)";
+                out << '\n';
+            }
+            out.flush();
+            ++seen;
+        });
+    }
+    return kExitOk;
+}
+
+}  // namespace qv7::hid
