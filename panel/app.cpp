@@ -10,6 +10,7 @@
 #include <string>
 
 #include "panel/device_host.h"
+#include "panel/hid_provider.h"
 #include "panel/main_window.h"
 #include "panel/single_instance.h"
 #include "sim/sim_transport.h"
@@ -29,7 +30,8 @@ public:
 namespace {
 
 void usage() {
-    std::puts("usage: qv7-panel [--simulate[=FIRMWARE]] [--device sim|sim:FIRMWARE|unix:PATH] [--screenshot=FILE]\n"
+    std::puts("usage: qv7-panel [--simulate[=FIRMWARE]] [--device hid|sim|sim:FIRMWARE|unix:PATH] [--screenshot=FILE]\n"
+              "  (default)           the Tolka on USB (hidraw), found and followed as it is plugged in and out\n"
               "  --simulate          use the in-process simulated Tolka (firmware 1.0.7 unless given)\n"
               "  --device unix:PATH  use a device on a local socket (qv7-sim --listen PATH)\n"
               "  --screenshot=FILE   once the device has reported its settings, save the window as FILE and exit");
@@ -65,13 +67,12 @@ std::unique_ptr<DeviceProvider> providerFor(int argc, char** argv, bool& ok) {
         if (device == "sim") return simulated("");
         if (device.rfind("sim:", 0) == 0) return simulated(device.substr(4));
         if (device.rfind("unix:", 0) == 0) return std::make_unique<SocketProvider>(device.substr(5));
-        std::fprintf(stderr, "qv7-panel: device '%s' is not 'sim', 'sim:FIRMWARE' or 'unix:PATH'\n", device.c_str());
+        if (device == "hid") return std::make_unique<HidProvider>();
+        std::fprintf(stderr, "qv7-panel: device '%s' is not 'hid', 'sim', 'sim:FIRMWARE' or 'unix:PATH'\n", device.c_str());
         ok = false;
         return nullptr;
     }
-    // The hidraw provider comes with the HID layer; until then there is nothing else to open.
-    std::fprintf(stderr, "qv7-panel: no hidraw support in this build; use --simulate or --device unix:PATH\n");
-    return std::make_unique<NoDeviceProvider>();
+    return std::make_unique<HidProvider>();
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #!/bin/sh
 # In the guest: qv7ctl against `qv7-sim --uhid` through real enumeration and /dev/hidrawN, with unplug and replug.
-# usage: guest-e2e.sh QV7CTL QV7SIM      (cwd: a writable work folder)
+# usage: guest-e2e.sh QV7CTL QV7SIM [QV7PANEL]      (cwd: a writable work folder)
 set -u
 CTL=$1
 SIM=$2
+PANEL=${3:-}
 fails=0
 pass() { echo "PASS: $*"; }
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
@@ -110,6 +111,25 @@ sed 's/^/  /' watch.out
 [ "$(grep -c '^removal /dev/hidraw' watch.out)" -eq 3 ] && pass "watch saw three removals" || fail "removals: $(grep -c '^removal' watch.out)"
 [ "$(cut -d' ' -f1 watch.out | tr '\n' ' ')" = "arrival removal arrival removal arrival removal " ] &&
     pass "in order" || fail "out of order"
+
+# The panel on the real HID stack: it connects when the Tolka arrives, lets go when it is removed,
+# and connects again on the next arrival (its parameter dumps count the connections).
+if [ -n "$PANEL" ]; then
+    QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$PWD "$PANEL" >panel.out 2>panel.err &
+    panel_pid=$!
+    wait_for 10 has_line '^in$' panel.out || fail "qv7-panel did not start: $(cat panel.err)"
+    start_sim
+    wait_for 15 has_line '^------------(0 start)' panel.out && pass "qv7-panel connected on arrival over hidraw" ||
+        fail "qv7-panel did not connect on arrival: $(tail -5 panel.out) $(tail -3 panel.err)"
+    stop_sim
+    wait_for 10 has_line '^out$' panel.out && pass "qv7-panel noticed the removal" || fail "qv7-panel missed the removal"
+    start_sim
+    wait_for 15 has_line '^------------(1 start)' panel.out && pass "qv7-panel connected again on the second arrival" ||
+        fail "qv7-panel did not reconnect: $(tail -5 panel.out)"
+    stop_sim
+    kill -TERM "$panel_pid" 2>/dev/null
+    wait "$panel_pid" 2>/dev/null
+fi
 
 echo "e2e: $fails failure(s)"
 [ $fails -eq 0 ] && echo "QV7_E2E_OK"
