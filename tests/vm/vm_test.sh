@@ -17,9 +17,6 @@ rc=$?
 rm -rf "$WORK"
 mkdir -p "$WORK"
 OUT=$WORK/../$(basename "$WORK").out
-case "$WORK $*" in
-/tmp/* | *" /tmp/"*) echo "vm test: paths under /tmp are not shared with the guest (its /tmp is its own)"; exit 1 ;;
-esac
 "$HERE/run-vm.sh" "$CACHE" "$WORK" "$@" >"$OUT" 2>&1
 rc=$?
 cat "$OUT"
