@@ -2,7 +2,6 @@
 #include "device/socket_transport.h"
 
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -10,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "device/wake_poll.h"
 
 namespace qv7 {
 
@@ -32,7 +33,7 @@ std::unique_ptr<SocketTransport> SocketTransport::connect(const std::string& pat
         ::close(fd);
         return nullptr;
     }
-    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    const int wake = makeWakeFd();
     if (wake < 0) {
         error = std::string("eventfd: ") + std::strerror(errno);
         ::close(fd);
@@ -57,19 +58,18 @@ bool SocketTransport::write(std::span<const uint8_t> data) {
 }
 
 ReadStatus SocketTransport::read(std::vector<uint8_t>& report, int timeoutMs) {
-    pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    int n;
-    do {
-        n = ::poll(p, 2, timeoutMs < 0 ? -1 : timeoutMs);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) return ReadStatus::Gone;
-    if (n == 0) return ReadStatus::Timeout;
-    if (p[1].revents & POLLIN) {
-        uint64_t v;
-        [[maybe_unused]] auto r = ::read(wakeFd_, &v, sizeof v);
+    short revents = 0;
+    switch (waitReadable(fd_, wakeFd_, timeoutMs, revents)) {
+    case WaitResult::Failed:
+        return ReadStatus::Gone;
+    case WaitResult::Timeout:
+        return ReadStatus::Timeout;
+    case WaitResult::Woken:
         return ReadStatus::Interrupted;
+    case WaitResult::Readable:
+        break;
     }
-    if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+    if (revents & (POLLIN | POLLHUP | POLLERR)) {
         uint8_t buf[256];
         const ssize_t got = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT | MSG_TRUNC);
         if (got == 0) return ReadStatus::Gone;
@@ -83,8 +83,7 @@ ReadStatus SocketTransport::read(std::vector<uint8_t>& report, int timeoutMs) {
 }
 
 void SocketTransport::interrupt() {
-    const uint64_t one = 1;
-    [[maybe_unused]] auto r = ::write(wakeFd_, &one, sizeof one);
+    signalWake(wakeFd_);
 }
 
 }  // namespace qv7

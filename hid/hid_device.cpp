@@ -1,11 +1,12 @@
 // hidraw backend of the transport: hidapi finds the interfaces, the node itself carries the reports.
 #include "hid/hid_device.h"
 
+#include "device/wake_poll.h"
+
 #include <fcntl.h>
 #include <hidapi/hidapi.h>
 #include <linux/hidraw.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -151,7 +152,7 @@ public:
             ::close(fd);
             return nullptr;
         }
-        const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        const int wake = makeWakeFd();
         if (wake < 0) {
             error = errno;
             why = std::string("eventfd: ") + std::strerror(error);
@@ -184,10 +185,7 @@ public:
     }
     bool retired() const { return retired_.load(); }
 
-    void wake() {
-        const uint64_t one = 1;
-        [[maybe_unused]] auto r = ::write(wakeFd_, &one, sizeof one);
-    }
+    void wake() { signalWake(wakeFd_); }
 
     ReadStatus read(std::vector<uint8_t>& report, int timeoutMs) {
         using Clock = std::chrono::steady_clock;
@@ -200,19 +198,18 @@ public:
                     std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
                 wait = static_cast<int>(std::max<long long>(0, left));
             }
-            pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            const int n = ::poll(p, 2, wait);
-            if (n < 0) {
-                if (errno == EINTR) continue;
+            short revents = 0;
+            switch (waitReadable(fd_, wakeFd_, wait, revents)) {
+            case WaitResult::Failed:
                 return ReadStatus::Gone;
-            }
-            if (n == 0) return ReadStatus::Timeout;
-            if (p[1].revents & POLLIN) {
-                uint64_t v;
-                [[maybe_unused]] auto r = ::read(wakeFd_, &v, sizeof v);
+            case WaitResult::Timeout:
+                return ReadStatus::Timeout;
+            case WaitResult::Woken:
                 return ReadStatus::Interrupted;
+            case WaitResult::Readable:
+                break;
             }
-            if (p[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            if (revents & (POLLIN | POLLHUP | POLLERR)) {
                 // hidraw keeps delivering reports already queued after the device has gone, so read before
                 // believing the hang-up: nothing the device sent is lost.
                 const ssize_t got = ::read(fd_, readBuffer_.data(), readBuffer_.size());
@@ -221,7 +218,7 @@ public:
                                              numbered_);
                     return ReadStatus::Report;
                 }
-                if (isGoneError(errno) || (p[0].revents & (POLLHUP | POLLERR))) return ReadStatus::Gone;
+                if (isGoneError(errno) || (revents & (POLLHUP | POLLERR))) return ReadStatus::Gone;
                 // Any other error: try again at once, as long as the caller's time lasts.
             }
             if (timeoutMs >= 0 && Clock::now() >= deadline) return ReadStatus::Timeout;
