@@ -8,12 +8,11 @@
 #include <QMouseEvent>
 #include <QTimer>
 
-#include <vector>
-
 #include "panel/about_dialog.h"
 #include "panel/app_icon.h"
+#include "panel/qt_ui_post.h"
 #include "panel/tray.h"
-#include "params/builtin_presets.h"
+#include "params/app_dir.h"
 #include "params/gbk_text.h"
 
 namespace qv7::panel {
@@ -26,8 +25,15 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       timer_([this] { controller_.onTimer(); }),
       host_(std::move(provider)),
-      controller_(timer_, host_, *this, std::move(trace)),
-      bindings_(*this, controller_) {
+      controller_(timer_, host_, *this, trace),
+      bindings_(*this, controller_),
+      presets_(*this, controller_, *this, GetAppDirFile("para.bin"), std::move(trace)),
+      firmwareCheck_(queuedOn(this), [this](const FirmwareOffer& offer) { controller_.onFirmwareOffer(offer); }),
+      panelCheck_(queuedOn(this),
+                  [this](const std::string& text, const std::string& caption, std::function<void(bool)> answer) {
+                      askQuestion(text, caption, std::move(answer));
+                  },
+                  *this) {
     QString title = qs(kWindowTitle);
     // Nobody should take a simulated or socket device for the hardware.
     if (host_.provider().simulated()) title += QStringLiteral(" (%1)").arg(QString::fromStdString(host_.provider().describe()));
@@ -42,12 +48,11 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
                          [] { QCoreApplication::quit(); }, this);
     qApp->installEventFilter(this);
 
-    // The built-in list; the user's presets file comes with the preset library.
-    std::vector<std::string> presets;
-    for (std::size_t i = 0; i < kBuiltinPresetCount; ++i) presets.emplace_back(builtinPresetUtf8Name(i));
     bindings_.build(units);
     host_.attach(controller_);
-    controller_.initialise(presets);
+    // The library is filled before the controls are first filled, so combo 1064 starts complete.
+    controller_.initialise(presets_.initialise());
+    panelCheck_.startIfDue();
 }
 
 CBrontalDlg::~CBrontalDlg() {
@@ -66,10 +71,7 @@ void CBrontalDlg::showMessage(const std::string& text, const std::string& captio
     box->open();
 }
 
-void CBrontalDlg::replaceQuickKey(int key) {
-    // The replacement dialog arrives with the preset library; until then the press is only consumed.
-    (void)key;
-}
+void CBrontalDlg::replaceQuickKey(int key) { presets_.replaceQuickKey(key); }
 
 void CBrontalDlg::showAbout() {
     const DeviceIdentity id = controller_.driver().identity();

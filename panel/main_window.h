@@ -9,14 +9,16 @@
 
 #include "panel/device_host.h"
 #include "panel/panel_controller.h"
+#include "panel/preset_view.h"
 #include "panel/qt_step_timer.h"
+#include "panel/update_checks.h"
 #include "panel/widget_bindings.h"
 
 namespace qv7::panel {
 
 class Tray;
 
-class CBrontalDlg : public QWidget, public PanelView {
+class CBrontalDlg : public QWidget, public PanelView, public UrlOpener {
 public:
     // `trace` takes the diagnostic lines (standard output when empty).
     explicit CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter trace = {}, QWidget* parent = nullptr);
@@ -28,6 +30,7 @@ public:
     int sliderPosition(int id) const { return bindings_.position(id); }
     const QtStepTimer& stepTimer() const { return timer_; }
     Tray* tray() const { return tray_; }
+    PresetView& presets() { return presets_; }
 
     // What a second start asks of the first copy.
     void bringForward();
@@ -37,6 +40,16 @@ public:
     void controlsChanged(const std::set<int>& ids) override;
     void showMessage(const std::string& text, const std::string& caption) override;
     void replaceQuickKey(int key) override;
+    void startFirmwareCheck() override;
+    void cancelFirmwareCheck() override;
+    void askQuestion(const std::string& text, const std::string& caption, std::function<void(bool)> answer) override;
+    // UrlOpener: the user's browser.
+    void openUrl(const std::string& address) override;
+
+    const FirmwareCheckSlot& firmwareCheck() const { return firmwareCheck_; }
+    const PanelCheckSlot& panelCheck() const { return panelCheck_; }
+    void presetCommand(int id) override { presets_.command(id); }
+    void presetSelected(int index) override { presets_.selected(index); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -51,8 +64,12 @@ private:
     DeviceHost host_;
     PanelController controller_;
     WidgetBindings bindings_;
+    PresetView presets_;
     Tray* tray_ = nullptr;
     QMenu contextMenu_;
+    // Last, so both are joined before anything their results reach goes away.
+    FirmwareCheckSlot firmwareCheck_;
+    PanelCheckSlot panelCheck_;
 };
 
 }  // namespace qv7::panel

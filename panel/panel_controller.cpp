@@ -21,14 +21,6 @@ constexpr std::array<int, 11> kOriginalFirmwareDisabled = {1053, 1055, 1057, 107
 
 const std::array<std::string_view, 3> kFixedQuickKeyCaptions = {"原声", "唱歌", "喊麦"};
 
-// Runs `f` as a public entry point: control changes are handed to the view once, at the outermost level.
-template <typename F>
-void entry(int& depth, F&& f, const std::function<void()>& flush) {
-    ++depth;
-    f();
-    if (--depth == 0) flush();
-}
-
 }  // namespace
 
 // A slider, the record byte it stands for and its value label. Inverted sliders store reference − position.
@@ -189,13 +181,6 @@ void PanelController::initialise(std::span<const std::string> presetNames) {
     }, [this] { flush(); });
 }
 
-void PanelController::resetUpdateGroup() {
-    setText(1074, std::string(kUpdateNone));
-    enable(1074, false);
-    set(1075, 0);
-    setText(1076, "0%");
-}
-
 void PanelController::disableInteractive() {
     for (int id : kInteractiveSet) enable(id, false);
 }
@@ -203,6 +188,7 @@ void PanelController::disableInteractive() {
 void PanelController::connectAttempt(int startMode) {
     driver_.setStartMode(startMode);
     if (HidTransport* transport = link_.open()) {
+        view_.cancelFirmwareCheck();
         setText(1031, std::string(kStatusConnected));
         session_.setTransport(transport);
         session_.connect(startMode);
@@ -218,6 +204,7 @@ void PanelController::onRemoval() {
     entry(depth_, [&] {
         if (!link_.probe()) {
             disableInteractive();
+            view_.cancelFirmwareCheck();
             link_.close();
             session_.setTransport(nullptr);
             setRange(1003, 0, 16);
@@ -267,17 +254,12 @@ void PanelController::onLinkEvent(int wParam, int lParam) {
             break;
         case 8:
             // Packet-ready (1) and progress (2) have been written and re-armed by the session.
-            if (lParam == 2) {
-                set(1075, driver_.progressPercent());
-                setText(1076, std::to_string(driver_.progressPercent()) + "%");
-            } else if (lParam == 3) {
+            if (update_.onTransferEvent(wParam, lParam, driver_.progressPercent())) showUpdateGroup();
+            if (lParam == 3) {
                 timer_.restart(mfi::kStepTimerMs);
             } else if (lParam == 4) {
-                setText(1076, "下载完成，等待写入");
                 // The device needs longer for the write; the packet-ready that follows re-arms at 1000 ms.
                 timer_.restart(3 * mfi::kStepTimerMs);
-            } else if (lParam == 5) {
-                setText(1076, "写入完成，更新成功");
             }
             break;
         default:
@@ -491,6 +473,9 @@ void PanelController::onClicked(int id, bool checked) {
         case 1066:
             view_.presetCommand(id);
             break;
+        case 1074:
+            askFirmwareUpdate();
+            break;
         default:
             break;
         }
@@ -498,7 +483,34 @@ void PanelController::onClicked(int id, bool checked) {
 }
 
 void PanelController::onPresetSelected(int index) {
+    entry(depth_, [&] {
+        set(1064, index);
+        view_.presetSelected(index);
+    }, [this] { flush(); });
+}
+
+void PanelController::setPresetItems(std::vector<std::string> items) {
+    entry(depth_, [&] {
+        presetItems_ = std::move(items);
+        dirty_.insert(1064);
+    }, [this] { flush(); });
+}
+
+void PanelController::selectPresetItem(int index) {
     entry(depth_, [&] { set(1064, index); }, [this] { flush(); });
+}
+
+void PanelController::enablePresetDelete(bool on) {
+    entry(depth_, [&] { enable(1065, on); }, [this] { flush(); });
+}
+
+void PanelController::ApplyPreset(PresetLibrary& library) {
+    entry(depth_, [&] { library.ApplyPreset(driver_, deviceSetting_, controlSetting_); }, [this] { flush(); });
+}
+
+void PanelController::setQuickKeyCaption(int key, std::string caption) {
+    if (key < 0 || key >= static_cast<int>(kQuickKeyButtons.size())) return;
+    entry(depth_, [&] { setText(kQuickKeyButtons[static_cast<std::size_t>(key)], std::move(caption)); }, [this] { flush(); });
 }
 
 bool PanelController::onQuickKeyRightClick(int id) {

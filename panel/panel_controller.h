@@ -15,6 +15,8 @@
 #include "device/link_session.h"
 #include "device/mfi.h"
 #include "params/parameter_set.h"
+#include "params/preset_library.h"
+#include "update/firmware_update.h"
 
 namespace qv7::panel {
 
@@ -48,7 +50,16 @@ public:
     virtual void controlsChanged(const std::set<int>& ids) = 0;
     virtual void replaceQuickKey(int /*key*/) {}
     virtual void startFirmwareCheck() {}
+    // A new connection or a removal: a check still running belongs to a conversation that is over.
+    virtual void cancelFirmwareCheck() {}
+    // A question with OK and Cancel; `answer` runs later, on the window thread, with true for OK.
+    virtual void askQuestion(const std::string& /*text*/, const std::string& /*caption*/,
+                             std::function<void(bool)> answer) {
+        answer(false);
+    }
     virtual void presetCommand(int /*id*/) {}
+    // The user chose item `index` of combo 1064.
+    virtual void presetSelected(int /*index*/) {}
 };
 
 // Index to key text: "C" .. "B", empty outside 0..11.
@@ -77,6 +88,16 @@ public:
     // Right-button press over quick-key button `id`; true when it went to ReplaceQuickKey.
     bool onQuickKeyRightClick(int id);
 
+    // The preset library's mirror: combo 1064's items and selection, "删除效果" (1065). A selection
+    // made here is not reported back as onPresetSelected.
+    void setPresetItems(std::vector<std::string> items);
+    void selectPresetItem(int index);
+    void enablePresetDelete(bool on);
+    // "使用效果": the library writes both setting copies and sends; the controls then show them.
+    void ApplyPreset(PresetLibrary& library);
+    // Key `key`'s caption, shown at once after a replacement.
+    void setQuickKeyCaption(int key, std::string caption);
+
     // Bindings (names as the window's operations are known).
     void ControlToSetting();
     void ControlToAdvanced();
@@ -86,6 +107,10 @@ public:
 
     void onLinkEvent(int wParam, int lParam) override;
 
+    // A verified firmware offer, on the window thread: held, and the update button armed.
+    void onFirmwareOffer(const FirmwareOffer& offer);
+    const FirmwareUpdateGroup& updateGroup() const { return update_; }
+
     const ControlState& control(int id) const;
     bool enabled(int id) const { return control(id).enabled; }
     int value(int id) const { return control(id).value; }
@@ -93,7 +118,7 @@ public:
     // Index of the radio group that starts at `firstId` (1059 or 1061); -1 when none is selected.
     int radioIndex(int firstId) const;
     std::set<int> allIds() const;
-    // Items of combo 1064, set once at initialisation.
+    // Items of combo 1064.
     const std::vector<std::string>& presetItems() const { return presetItems_; }
 
     mfi& driver() { return driver_; }
@@ -124,7 +149,16 @@ private:
     void enable(int id, bool on);
     void setRange(int id, int min, int max);
     void setRadio(int firstId, int count, int index);
+    // Runs `f` as a public entry point: control changes are handed to the view once, at the outermost level.
+    template <typename F>
+    static void entry(int& depth, F&& f, const std::function<void()>& flush) {
+        ++depth;
+        f();
+        if (--depth == 0) flush();
+    }
     void resetUpdateGroup();
+    void showUpdateGroup();
+    void askFirmwareUpdate();
     void disableInteractive();
     void touchAll();
     void flush();
@@ -150,6 +184,9 @@ private:
 
     ParameterSet deviceSetting_{}, controlSetting_{};
     AdvancedSettings deviceAdvanced_{}, controlAdvanced_{};
+
+    FirmwareUpdateGroup update_;
+    unsigned updateOffers_ = 0;  // counts stores and resets, so an answer to an outdated prompt is dropped
 };
 
 }  // namespace qv7::panel

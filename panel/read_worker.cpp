@@ -19,6 +19,8 @@ void ReadWorker::start(HidTransport& transport, ReportHandler onReport, std::fun
                 onReport(std::move(report));
                 report = {};
             } else if (status == ReadStatus::Gone) {
+                // Ended before the notice goes out: whoever acts on it sees a reader that no longer runs.
+                ended_.store(true);
                 if (!stopping_.load() && onGone) onGone();
                 break;
             }

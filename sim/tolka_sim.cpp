@@ -187,8 +187,10 @@ std::vector<Report> TolkaSim::onCommand(std::span<const uint8_t> app) {
         r[0] = cmd::kReplyParaName;
         for (std::size_t k = 0; k < 3; ++k) {
             const std::string& name = config_.keys[k].name;
+            // The length byte tells what the key holds, so a configured over-long name plays a damaged store;
+            // the field itself has room for 10 bytes only.
+            r[1 + k] = static_cast<uint8_t>(std::min<std::size_t>(name.size(), 255));
             const std::size_t len = std::min<std::size_t>(name.size(), cmd::kMaxNameBytes);
-            r[1 + k] = static_cast<uint8_t>(len);
             std::copy_n(name.begin(), len, r.begin() + static_cast<std::ptrdiff_t>(4 + 10 * k));
         }
         return dataOut(r);

@@ -71,6 +71,9 @@ public:
     // False when a check is already running.
     bool StartFirmwareCheckThread(std::string hardwareVersion, std::string softwareVersion);
     bool running() const { return running_.load(); }
+    // Ends a request in flight at its next progress check without waiting for the thread; the
+    // offer is then never delivered, so a window can let an old device's check go at once.
+    void cancel() { cancel_.store(true); }
     void wait();
 
 private:

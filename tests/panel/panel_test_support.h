@@ -1,6 +1,7 @@
 // Stand-ins for the window around the controller: a step timer, a device link on the simulator, a recording view.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -48,6 +49,13 @@ struct RecordingView : PanelView {
     std::set<int> changed;
     std::vector<int> replaced;
     int firmwareChecks = 0;
+    int firmwareCheckCancels = 0;
+    // Questions wait here for the test to answer them.
+    std::vector<std::pair<std::string, std::function<void(bool)>>> questions;  // caption, answer
+    void cancelFirmwareCheck() override { ++firmwareCheckCancels; }
+    void askQuestion(const std::string&, const std::string& caption, std::function<void(bool)> answer) override {
+        questions.emplace_back(caption, std::move(answer));
+    }
     void controlsChanged(const std::set<int>& ids) override { changed.insert(ids.begin(), ids.end()); }
     void showMessage(const std::string& text, const std::string& caption) override { messages.emplace_back(text, caption); }
     void replaceQuickKey(int key) override { replaced.push_back(key); }

@@ -1,0 +1,47 @@
+// The controller's update group: button 1074, progress bar 1075 and label 1076 shown from the FirmwareUpdateGroup.
+#include "panel/panel_controller.h"
+
+#include "params/gbk_text.h"
+
+namespace qv7::panel {
+
+void PanelController::showUpdateGroup() {
+    setText(1074, update_.buttonCaption());
+    enable(1074, update_.buttonEnabled());
+    set(1075, update_.progressPosition());
+    setText(1076, update_.label());
+}
+
+void PanelController::resetUpdateGroup() {
+    update_.reset();
+    ++updateOffers_;
+    showUpdateGroup();
+}
+
+void PanelController::onFirmwareOffer(const FirmwareOffer& offer) {
+    entry(depth_, [&] {
+        // A transfer in progress keeps its image; the offer waits for the next conversation's check.
+        if (update_.state() == FirmwareUpdateGroup::ButtonState::Writing) return;
+        update_.store(offer);
+        ++updateOffers_;
+        showUpdateGroup();
+    }, [this] { flush(); });
+}
+
+void PanelController::askFirmwareUpdate() {
+    if (!update_.buttonEnabled()) return;
+    const std::string prompt = update_.UpdatePrompt(gbk::toUtf8Display(driver_.identity().FirmwareVersion));
+    // The box is not modal to the event loop: reports and removals go on while the user reads it.
+    view_.askQuestion(prompt, kUpdatePromptCaption, [this, offer = updateOffers_](bool ok) {
+        entry(depth_, [&] {
+            // Removal or a newer offer since the prompt: the user agreed to something no longer there.
+            if (offer != updateOffers_) return;
+            // The user has answered already; the button's own checks run again on the group as it is now.
+            const auto answered = [ok](const std::string&, const std::string&) { return ok; };
+            update_.OnUpdateButton(driver_, answered, [this] { disableInteractive(); });
+            showUpdateGroup();
+        }, [this] { flush(); });
+    });
+}
+
+}  // namespace qv7::panel

@@ -1,0 +1,60 @@
+// The window's side of the preset library: combo 1064 and "删除效果" through the controller, dialogs, quick-key replacement.
+#pragma once
+
+#include <QWidget>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "panel/dialog_runner.h"
+#include "panel/panel_controller.h"
+#include "params/preset_library.h"
+
+namespace qv7::panel {
+
+// The list lives in the controller like every other control, so the widgets have one source and the
+// enabling step sees the model's selection; the model's own selections come back through the
+// controller's mirror, whose signal blocking keeps them from returning as OnPresetSelected.
+class PresetView : public PresetUi {
+public:
+    PresetView(QWidget& window, PanelController& controller, MessageSink& messages, std::filesystem::path file,
+               LineWriter trace = {});
+
+    // InitPresetLibrary; returns combo 1064's items for the controller's initialisation.
+    std::vector<std::string> initialise();
+    // Buttons 1030, 1065 and 1066.
+    void command(int id);
+    // The user's selection in combo 1064.
+    void selected(int index);
+    // Right-button press over the enabled button of quick key `key`.
+    void replaceQuickKey(int key);
+
+    // Tests answer the dialogs without a modal loop.
+    void setDialogRunner(DialogRunner* runner) { dialogs_ = runner ? runner : &modal_; }
+    PresetLibrary& library() { return library_; }
+
+    // PresetUi
+    void showMessage(const std::string& text, const std::string& caption) override;
+    bool ask(const std::string& text, const std::string& caption) override;
+    std::optional<std::string> askName() override;
+    void insertItem(int index, const std::string& text) override;
+    void removeItem(int index) override;
+    void selectItem(int index) override;
+    void enableDelete(bool enabled) override;
+    std::string itemText(int index) const override;
+    void refreshControls(const ParameterSet& setting) override;
+
+private:
+    QWidget& window_;
+    PanelController& controller_;
+    MessageSink& messages_;
+    ModalDialogRunner modal_;
+    DialogRunner* dialogs_ = &modal_;
+    std::vector<std::string> items_;  // combo 1064 as the model built it
+    bool mirroring_ = false;          // the controller holds the list from its initialisation on
+    PresetLibrary library_;
+};
+
+}  // namespace qv7::panel

@@ -1,0 +1,592 @@
+// Group "常用效果", the quick keys and the two preset dialogs on the real window, with the simulator as the device.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+
+#include "panel/dialog_runner.h"
+#include "panel/main_window.h"
+#include "panel/name_input.h"
+#include "panel/para_replace.h"
+#include "params/builtin_presets.h"
+#include "params/gbk_text.h"
+#include "params/preset_file.h"
+#include "sim/sim_transport.h"
+
+namespace qv7::panel {
+namespace {
+
+constexpr int kWaitMs = 10000;  // generous: only a failing test waits this long
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string gbkOf(std::string_view utf8) { return gbk::fromUtf8(utf8).value(); }
+
+const PresetEntry& builtin(int i) { return BuiltinPresets()[static_cast<std::size_t>(i)]; }
+
+PresetEntry userPreset(std::string_view utf8Name, ParameterSet set = builtin(5).set) {
+    return PresetEntry::make(set, gbkOf(utf8Name));
+}
+
+std::vector<uint8_t> fileBytes(const std::filesystem::path& p) {
+    if (!std::filesystem::is_regular_file(p)) return {};
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Answers the window's dialogs in place, in the order they come; a dialog nobody answers is cancelled.
+struct ScriptedDialogs : DialogRunner {
+    std::deque<std::function<void(QDialog&)>> answers;
+    std::vector<QString> shown;  // window titles
+    int run(QDialog& dialog) override {
+        shown.push_back(dialog.windowTitle());
+        dialog.show();
+        if (!answers.empty()) {
+            auto answer = std::move(answers.front());
+            answers.pop_front();
+            answer(dialog);
+        }
+        if (dialog.isVisible()) dialog.reject();
+        return dialog.result();
+    }
+};
+
+// One key press per character, whatever its script (QTest::keyClicks knows ASCII keys only).
+void typeInto(QWidget* w, const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = text[i].isHighSurrogate() ? 2 : 1;
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, text.mid(i, n), Qt::NoModifier);
+        i += n - 1;
+    }
+}
+
+// A name typed into NameInput, then "确定".
+std::function<void(QDialog&)> typeName(QString name) {
+    return [name](QDialog& d) {
+        auto& input = dynamic_cast<NameInput&>(d);
+        typeInto(input.edit(), name);
+        input.okButton()->click();
+    };
+}
+std::function<void(QDialog&)> clickBox(QMessageBox::StandardButton which) {
+    return [which](QDialog& d) { dynamic_cast<QMessageBox&>(d).button(which)->click(); };
+}
+// CParaReplace: pick `item` (none: leave the list alone), then "替换".
+std::function<void(QDialog&)> replaceWith(std::optional<QString> item) {
+    return [item](QDialog& d) {
+        auto& dialog = dynamic_cast<CParaReplace&>(d);
+        if (item) dialog.list()->setCurrentIndex(dialog.list()->findText(*item));
+        dialog.replaceButton()->click();
+    };
+}
+
+// QV7_CONFIG_DIR for one test, with the para.bin it starts from; set before the window looks for it.
+struct ConfigDir {
+    explicit ConfigDir(const std::vector<PresetEntry>& user, bool paraIsDirectory) {
+        qputenv("QV7_CONFIG_DIR", dir.path().toLocal8Bit());
+        if (paraIsDirectory) std::filesystem::create_directories(para() / "keep");
+        if (!user.empty()) {
+            const auto bytes = encodeUserPresets(user);
+            std::ofstream(para(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                          static_cast<std::streamsize>(bytes.size()));
+        }
+    }
+    ~ConfigDir() { qunsetenv("QV7_CONFIG_DIR"); }
+    std::filesystem::path para() const { return std::filesystem::path(dir.path().toStdString()) / "para.bin"; }
+    QTemporaryDir dir;
+};
+
+struct PanelSetup {
+    sim::SimConfig config = sim::defaultConfig();
+    std::vector<PresetEntry> user;
+    bool paraIsDirectory = false;
+};
+
+struct Panel {
+    explicit Panel(PanelSetup s = {})
+        : config(s.user, s.paraIsDirectory),
+          sim(std::make_shared<sim::SimTransport>(std::move(s.config))),
+          window(std::make_unique<SimProvider>(sim), [this](std::string_view l) { trace.emplace_back(l); }) {
+        window.presets().setDialogRunner(&dialogs);
+        window.show();
+    }
+    ~Panel() { window.close(); }
+
+    // Settings reported and the driver idle, so a send goes out at once.
+    bool ready() {
+        return QTest::qWaitFor([&] {
+            return window.control(1000)->isEnabled() && window.controller().driver().step() == kStepIdle;
+        }, kWaitMs);
+    }
+    QComboBox* combo() { return qobject_cast<QComboBox*>(window.control(1064)); }
+    QString text(int id) { return qobject_cast<QAbstractButton*>(window.control(id))->text(); }
+    bool on(int id) { return window.control(id)->isEnabled(); }
+    void click(int id) { QTest::mouseClick(window.control(id), Qt::LeftButton); }
+    long count(std::string_view line) { return std::count(trace.begin(), trace.end(), line); }
+    template <typename F>
+    auto device(F f) {
+        decltype(f(std::declval<sim::TolkaSim&>())) out{};
+        sim->withDevice([&](sim::TolkaSim& d) { out = f(d); });
+        return out;
+    }
+    ParameterSet deviceParameters() { return device([](sim::TolkaSim& d) { return d.parameters(); }); }
+    long commands() { return device([](sim::TolkaSim& d) { return d.stats().commands; }); }
+    // The message boxes shown so far, as "caption|text".
+    std::vector<std::string> messages() {
+        std::vector<std::string> out;
+        for (auto* box : window.findChildren<QMessageBox*>())
+            out.push_back((box->windowTitle() + "|" + box->text()).toStdString());
+        return out;
+    }
+
+    std::vector<std::string> trace;
+    ConfigDir config;
+    ScriptedDialogs dialogs;
+    std::shared_ptr<sim::SimTransport> sim;
+    CBrontalDlg window;
+};
+
+TEST(PanelPresets, ListHoldsTheBuiltInsThenTheFilesPresetsWithTheFirstSelected) {
+    Panel p({.user = {userPreset("我的一"), userPreset("mine2")}});
+    ASSERT_EQ(p.combo()->count(), 64);
+    EXPECT_EQ(p.combo()->itemText(0), "原声默认");
+    EXPECT_EQ(p.combo()->itemText(61), "变声12");
+    EXPECT_EQ(p.combo()->itemText(62), "我的一");
+    EXPECT_EQ(p.combo()->itemText(63), "mine2");
+    EXPECT_EQ(p.combo()->currentIndex(), 0);
+    EXPECT_FALSE(p.on(1064)) << "no device has reported its settings yet";
+    EXPECT_EQ(p.window.presets().library().count(), 64);
+}
+
+// ---- "使用效果" ----
+
+ParameterSet withLiveVol(ParameterSet s, uint8_t v) {
+    s.liveVol = v;
+    return s;
+}
+ParameterSet withLateFieldsOutOfRange(ParameterSet s) {
+    s.dodgeThreshold = 99;
+    s.hpfCutoff = 99;
+    s.lpfCutoff = 99;
+    return s;
+}
+
+struct ApplyCase {
+    const char* what;
+    const char* firmware;
+    std::optional<ParameterSet> user;  // stored as entry 62 and selected; else `index`
+    int index;
+    bool sent;
+};
+
+void PrintTo(const ApplyCase& c, std::ostream* os) { *os << c.what; }
+
+class PanelPresetsApply : public ::testing::TestWithParam<ApplyCase> {};
+
+TEST_P(PanelPresetsApply, SendsWhatTheDeviceAcceptsKeepingItsInterfaceAndPowerOff) {
+    const ApplyCase& c = GetParam();
+    PanelSetup s;
+    s.config.firmwareVersion = c.firmware;
+    s.config.parameters.accompany = 1;
+    s.config.parameters.auto_poweroff = 1;
+    s.config.parameters.auto_poweroff_time = 5;
+    if (c.user) s.user = {userPreset("user", *c.user)};
+    Panel p(s);
+    ASSERT_TRUE(p.ready());
+    const ParameterSet before = p.deviceParameters();
+    const int index = c.user ? 62 : c.index;
+    p.combo()->setCurrentIndex(index);
+    const long commands = p.commands();
+
+    p.click(1066);
+
+    if (!c.sent) {
+        EXPECT_EQ(p.count("mfiSetPara\n"), 0);
+        EXPECT_EQ(p.commands(), commands) << "the send is synchronous: nothing went out";
+        EXPECT_EQ(p.deviceParameters(), before);
+        EXPECT_EQ(p.window.controller().deviceSetting(), before);
+        EXPECT_TRUE(p.messages().empty());
+        return;
+    }
+    ParameterSet expected = c.user ? *c.user : builtin(index).set;
+    expected.accompany = 1;
+    expected.auto_poweroff = 1;
+    expected.auto_poweroff_time = 5;
+    EXPECT_EQ(p.count("mfiSetPara\n"), 1);
+    EXPECT_EQ(p.window.controller().deviceSetting(), expected);
+    EXPECT_EQ(p.window.controller().controlSetting(), expected);
+    EXPECT_EQ(p.window.sliderPosition(1004), 48 - expected.eqGain[0]) << "controls refreshed";
+    // A "1.0.0" device takes the first 25 fields and keeps its own late ones.
+    const std::size_t fields = std::string_view(c.firmware) == "1.0.0" ? ParameterSet::kEarlySize : ParameterSet::kSize;
+    auto head = [fields](const ParameterSet& set) {
+        const auto b = set.bytes();
+        return std::vector<uint8_t>(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(fields));
+    };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return head(p.deviceParameters()) == head(expected); }, kWaitMs))
+        << "the simulator holds the preset's values";
+    EXPECT_TRUE(p.messages().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PanelPresetsApply,
+    ::testing::Values(ApplyCase{"builtin", "1.0.7", std::nullopt, 5, true},
+                      ApplyCase{"liveVol20_on_102", "1.0.2", withLiveVol(builtin(5).set, 20), 0, false},
+                      ApplyCase{"liveVol20_on_106", "1.0.6", withLiveVol(builtin(5).set, 20), 0, true},
+                      ApplyCase{"late_fields_on_100", "1.0.0", withLateFieldsOutOfRange(builtin(5).set), 0, true},
+                      ApplyCase{"late_fields_on_107", "1.0.7", withLateFieldsOutOfRange(builtin(5).set), 0, false},
+                      ApplyCase{"no_selection", "1.0.7", std::nullopt, -1, false}),
+    [](const ::testing::TestParamInfo<ApplyCase>& row) { return std::string(row.param.what); });
+
+// ---- "保存效果" ----
+
+struct SaveCase {
+    const char* what;
+    int userPresets;  // in para.bin at start
+    bool paraIsDirectory;
+    std::optional<QString> name;  // typed, then "确定"; nothing: "取消"
+    bool dialogShown;
+    std::vector<std::string> messages;
+    int added;             // entries the list gains
+    std::string savedName; // GBK of the record written last; empty: the file is as it was
+};
+
+void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.what; }
+
+class PanelPresetsSave : public ::testing::TestWithParam<SaveCase> {};
+
+TEST_P(PanelPresetsSave, NameInputDecidesWhatReachesParaBin) {
+    const SaveCase& c = GetParam();
+    PanelSetup s;
+    for (int i = 0; i < c.userPresets; ++i) s.user.push_back(userPreset("u" + std::to_string(i)));
+    s.paraIsDirectory = c.paraIsDirectory;
+    Panel p(s);
+    ASSERT_TRUE(p.ready());
+    const auto fileBefore = fileBytes(p.config.para());
+    const int countBefore = p.combo()->count();
+    if (c.name) p.dialogs.answers.push_back(typeName(*c.name));
+
+    p.click(1030);
+
+    EXPECT_EQ(p.dialogs.shown, c.dialogShown ? std::vector<QString>{"输入名字"} : std::vector<QString>{});
+    EXPECT_EQ(p.messages(), c.messages);
+    EXPECT_EQ(p.combo()->count(), countBefore + c.added);
+    EXPECT_EQ(p.window.presets().library().count(), countBefore + c.added);
+    EXPECT_EQ(p.combo()->currentIndex(), 0) << "a save leaves the selection where it was";
+    if (c.savedName.empty()) {
+        EXPECT_EQ(fileBytes(p.config.para()), fileBefore);
+        return;
+    }
+    const auto bytes = fileBytes(p.config.para());
+    ASSERT_EQ(bytes.size(), static_cast<std::size_t>(countBefore + 1 - 62) * kUserPresetRecordSize);
+    const auto record = makeUserPresetRecord(PresetEntry::make(p.window.controller().controlSetting(), c.savedName));
+    EXPECT_TRUE(std::equal(record.begin(), record.end(), bytes.end() - kUserPresetRecordSize));
+    EXPECT_EQ(p.combo()->itemText(countBefore).toStdString(), *gbk::toUtf8(c.savedName));
+}
+
+const std::string kNameLengthBox = "错误|参数名称必须大于0个字符小于10个字符";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PanelPresetsSave,
+    ::testing::Values(SaveCase{"three_letters", 0, false, "abc", true, {}, 1, "abc"},
+                      SaveCase{"five_chinese_characters", 1, false, "一二三四五", true, {}, 1, gbkOf("一二三四五")},
+                      SaveCase{"empty_name", 0, false, "", true, {kNameLengthBox}, 0, ""},
+                      SaveCase{"cancelled", 0, false, std::nullopt, true, {}, 0, ""},
+                      SaveCase{"library_full", 138, false, "abc", false, {"错误|效果列表已满，无法保存"}, 0, ""},
+                      SaveCase{"file_not_writable", 0, true, "abc", true, {"Error|写失败！！"}, 1, ""}),
+    [](const ::testing::TestParamInfo<SaveCase>& row) { return std::string(row.param.what); });
+
+// ---- "删除效果" ----
+
+TEST(PanelPresets, DeleteIsEnabledForUserPresetsOnly) {
+    Panel p({.user = {userPreset("userA"), userPreset("userB")}});
+    ASSERT_TRUE(p.ready());
+    EXPECT_FALSE(p.on(1065)) << "item 0 selected when the controls were enabled";
+    const struct {
+        int index;
+        bool allowed;
+    } selections[] = {{61, false}, {62, true}, {0, false}, {63, true}, {-1, false}};
+    for (const auto& s : selections) {
+        p.combo()->setCurrentIndex(s.index);
+        EXPECT_EQ(p.on(1065), s.allowed) << s.index;
+        EXPECT_EQ(p.window.presets().library().deleteAllowed(), s.allowed) << s.index;
+    }
+    // The enabling step after a reconnect reads the same selection.
+    p.combo()->setCurrentIndex(63);
+    p.sim->unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !p.on(1000); }, kWaitMs));
+    EXPECT_FALSE(p.on(1065));
+    p.sim->replug();
+    ASSERT_TRUE(p.ready());
+    EXPECT_TRUE(p.on(1065));
+}
+
+struct DeleteCase {
+    const char* what;
+    std::vector<std::string> user;  // UTF-8 names in para.bin
+    int selected;
+    bool confirm;
+    std::vector<std::string> left;  // user presets afterwards; the file holds exactly these
+    int selectedAfter;
+    bool deleteEnabledAfter;
+};
+
+void PrintTo(const DeleteCase& c, std::ostream* os) { *os << c.what; }
+
+class PanelPresetsDelete : public ::testing::TestWithParam<DeleteCase> {};
+
+TEST_P(PanelPresetsDelete, AsksThenRemovesFromListAndFile) {
+    const DeleteCase& c = GetParam();
+    PanelSetup s;
+    for (const auto& n : c.user) s.user.push_back(userPreset(n));
+    Panel p(s);
+    ASSERT_TRUE(p.ready());
+    p.combo()->setCurrentIndex(c.selected);
+    p.dialogs.answers.push_back(clickBox(c.confirm ? QMessageBox::Ok : QMessageBox::Cancel));
+
+    p.click(1065);
+
+    ASSERT_EQ(p.dialogs.shown, std::vector<QString>{"提示"});
+    std::vector<std::string> items;
+    for (int i = 62; i < p.combo()->count(); ++i) items.push_back(p.combo()->itemText(i).toStdString());
+    EXPECT_EQ(items, c.left);
+    EXPECT_EQ(p.combo()->currentIndex(), c.selectedAfter);
+    EXPECT_EQ(p.on(1065), c.deleteEnabledAfter);
+    std::vector<PresetEntry> expected;
+    for (const auto& n : c.left) expected.push_back(userPreset(n));
+    if (expected.empty()) {
+        EXPECT_FALSE(std::filesystem::exists(p.config.para()));
+    } else {
+        EXPECT_EQ(fileBytes(p.config.para()), encodeUserPresets(expected));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PanelPresetsDelete,
+    ::testing::Values(DeleteCase{"last_of_two", {"userA", "userB"}, 63, true, {"userA"}, 62, false},
+                      DeleteCase{"middle", {"userA", "userB", "userC"}, 63, true, {"userA", "userC"}, 63, true},
+                      DeleteCase{"only_one", {"唯一"}, 62, true, {}, 61, false},
+                      DeleteCase{"cancelled", {"userA", "userB"}, 62, false, {"userA", "userB"}, 62, true}),
+    [](const ::testing::TestParamInfo<DeleteCase>& row) { return std::string(row.param.what); });
+
+TEST(PanelPresets, DeleteAsksWithTheItemsName) {
+    Panel p({.user = {userPreset("我的效果")}});
+    ASSERT_TRUE(p.ready());
+    p.combo()->setCurrentIndex(62);
+    QString asked;
+    p.dialogs.answers.push_back([&](QDialog& d) {
+        asked = d.windowTitle() + "|" + dynamic_cast<QMessageBox&>(d).text();
+        d.reject();
+    });
+    p.click(1065);
+    EXPECT_EQ(asked, "提示|是否需要删除常用参数： 我的效果 ？");
+}
+
+// ---- Quick keys ----
+
+struct QuickKeyCase {
+    const char* what;
+    int button;
+    std::function<void(QDialog&)> answer;
+    int key;
+    const char* caption;  // shown at once
+    std::optional<int> stored;  // built-in preset the device's key then holds; nothing: the key is untouched
+};
+
+void PrintTo(const QuickKeyCase& c, std::ostream* os) { *os << c.what; }
+
+class PanelQuickKeys : public ::testing::TestWithParam<QuickKeyCase> {};
+
+TEST_P(PanelQuickKeys, RightClickReplacesTheKeyThroughCParaReplace) {
+    const QuickKeyCase& c = GetParam();
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    const sim::QuickKey before = p.device([&](sim::TolkaSim& d) { return d.key(c.key); });
+    p.dialogs.answers.push_back(c.answer);
+
+    QTest::mousePress(p.window.control(c.button), Qt::RightButton);
+
+    EXPECT_EQ(p.dialogs.shown, std::vector<QString>{"替换快捷参数"});
+    EXPECT_EQ(p.text(c.button), qs(c.caption)) << "before any acknowledgement";
+    if (!c.stored) {
+        EXPECT_EQ(p.device([&](sim::TolkaSim& d) { return d.key(c.key).name; }), before.name);
+        return;
+    }
+    const PresetEntry& e = builtin(*c.stored);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return p.device([&](sim::TolkaSim& d) { return d.key(c.key).name == e.nameBytes() && d.key(c.key).set == e.set; });
+    }, kWaitMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PanelQuickKeys,
+    ::testing::Values(QuickKeyCase{"chosen", 1070, replaceWith(QStringLiteral("唱歌03")), 1, "唱歌03", 5},
+                      QuickKeyCase{"untouched_list", 1067, replaceWith(std::nullopt), 0, "原声默认", 0},
+                      QuickKeyCase{"cancelled", 1071, [](QDialog& d) { dynamic_cast<CParaReplace&>(d).cancelButton()->click(); },
+                                   2, "喊麦", std::nullopt}),
+    [](const ::testing::TestParamInfo<QuickKeyCase>& row) { return std::string(row.param.what); });
+
+TEST(PanelQuickKeys, ReplacementCarriesAnUnvalidatedUserPresetWithAllItsBytes) {
+    PanelSetup s;
+    s.config.firmwareVersion = "1.0.2";
+    s.user = {userPreset("直播20", withLiveVol(builtin(5).set, 20))};
+    Panel p(s);
+    ASSERT_TRUE(p.ready());
+    p.dialogs.answers.push_back(replaceWith(QStringLiteral("直播20")));
+    QTest::mousePress(p.window.control(1070), Qt::RightButton);
+    EXPECT_EQ(p.text(1070), "直播20");
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return p.device([](sim::TolkaSim& d) { return d.key(1).set.liveVol == 20 && d.key(1).name == gbkOf("直播20"); });
+    }, kWaitMs));
+}
+
+// Counts the presses that get past the window's input filter.
+struct PressSpy : QObject {
+    int presses = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        presses += e->type() == QEvent::MouseButtonPress;
+        return false;
+    }
+};
+
+TEST(PanelQuickKeys, RightClickOutsideTheKeysDoesNothingAndIsConsumed) {
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    const long commands = p.commands();
+    const QString captions[] = {p.text(1067), p.text(1070), p.text(1071)};
+    for (int id : {1000, 1064, 1066, 1031}) {
+        PressSpy spy;
+        p.window.control(id)->installEventFilter(&spy);
+        QTest::mousePress(p.window.control(id), Qt::RightButton);
+        EXPECT_EQ(spy.presses, 0) << id;
+        p.window.control(id)->removeEventFilter(&spy);
+    }
+    EXPECT_TRUE(p.dialogs.shown.empty());
+    EXPECT_EQ(p.commands(), commands);
+    EXPECT_EQ(p.text(1067), captions[0]);
+    EXPECT_EQ(p.text(1070), captions[1]);
+    EXPECT_EQ(p.text(1071), captions[2]);
+}
+
+struct NamesCase {
+    const char* what;
+    std::array<std::string, 3> names;  // GBK, as the device holds them
+    std::array<const char*, 3> captions;
+};
+
+void PrintTo(const NamesCase& c, std::ostream* os) { *os << c.what; }
+
+class PanelQuickKeyNames : public ::testing::TestWithParam<NamesCase> {};
+
+TEST_P(PanelQuickKeyNames, CaptionsFollowTheNamesReply) {
+    const NamesCase& c = GetParam();
+    PanelSetup s;
+    for (std::size_t k = 0; k < 3; ++k) s.config.keys[k].name = c.names[k];
+    Panel p(s);
+    ASSERT_TRUE(p.ready());
+    for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(p.text(kQuickKeyButtons[k]), qs(c.captions[k])) << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PanelQuickKeyNames,
+    ::testing::Values(NamesCase{"lengths_4_10_2", {gbkOf("原声"), "ABCDEFGHIJ", "AB"}, {"原声", "ABCDEFGHIJ", "AB"}},
+                      NamesCase{"lengths_4_11_2", {gbkOf("原声"), "ABCDEFGHIJK", "AB"}, {"", "", ""}}),
+    [](const ::testing::TestParamInfo<NamesCase>& row) { return std::string(row.param.what); });
+
+// ---- The dialogs on their own ----
+
+TEST(NameInput, ShowsItsTextsAndStartsEmpty) {
+    NameInput d;
+    EXPECT_EQ(d.windowTitle(), "输入名字");
+    EXPECT_FALSE(d.findChildren<QLabel*>().isEmpty());
+    EXPECT_EQ(d.findChildren<QLabel*>().first()->text(), "请输入该参数的名字，最长为5个汉字（10个字母）：");
+    EXPECT_EQ(d.okButton()->text(), "确定");
+    EXPECT_TRUE(d.okButton()->isDefault());
+    EXPECT_EQ(d.cancelButton()->text(), "取消");
+    EXPECT_TRUE(d.edit()->text().isEmpty());
+}
+
+struct TypingCase {
+    const char* what;
+    const char* typed;   // one key press per character
+    const char* pasted;  // then all at once, as a paste or an input method delivers it
+    const char* shown;
+    bool refused;        // the refusal notice is showing
+};
+
+void PrintTo(const TypingCase& c, std::ostream* os) { *os << c.what; }
+
+class NameInputTyping : public ::testing::TestWithParam<TypingCase> {};
+
+TEST_P(NameInputTyping, TakesAtMostTenBytesOfWholeGbkCharacters) {
+    const TypingCase& c = GetParam();
+    NameInput d;
+    d.show();
+    typeInto(d.edit(), QString::fromUtf8(c.typed));
+    if (*c.pasted) QTest::sendKeyEvent(QTest::Click, d.edit(), Qt::Key_unknown, QString::fromUtf8(c.pasted), Qt::NoModifier);
+    EXPECT_EQ(d.edit()->text(), QString::fromUtf8(c.shown));
+    EXPECT_EQ(d.name(), c.shown);
+    EXPECT_LE(gbk::byteLength(d.name()).value(), 10u);
+    EXPECT_EQ(d.notice()->text(), c.refused ? QStringLiteral("名称中有无法保存的字符，请换用其他字符") : QString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NameInputTyping,
+    ::testing::Values(TypingCase{"ten_letters", "abcdefghij", "", "abcdefghij", false},
+                      TypingCase{"no_eleventh_byte", "abcdefghijk", "", "abcdefghij", false},
+                      TypingCase{"five_chinese_characters", "一二三四五", "", "一二三四五", false},
+                      TypingCase{"nothing_after_five_characters", "一二三四五a", "", "一二三四五", false},
+                      TypingCase{"never_half_a_character", "abcdefghi一", "", "abcdefghi", false},
+                      TypingCase{"paste_keeps_what_fits", "abc", "一二三四", "abc一二三", false},
+                      TypingCase{"non_gbk_refused", "ab", "x😀", "ab", true},
+                      TypingCase{"non_gbk_typed_refused", "ab한", "", "ab", true},
+                      TypingCase{"refusal_notice_goes_with_the_next_edit", "ab한c", "", "abc", false}),
+    [](const ::testing::TestParamInfo<TypingCase>& row) { return std::string(row.param.what); });
+
+TEST(NameInput, InsertingInTheMiddleKeepsTheEndAndTheLimit) {
+    NameInput d;
+    QTest::keyClicks(d.edit(), "abcdefgh");
+    d.edit()->setCursorPosition(2);
+    QTest::sendKeyEvent(QTest::Click, d.edit(), Qt::Key_unknown, QStringLiteral("一二"), Qt::NoModifier);
+    EXPECT_EQ(d.edit()->text(), "ab一cdefgh");
+    EXPECT_EQ(d.edit()->cursorPosition(), 3);
+}
+
+TEST(CParaReplace, ListsTheLibraryAndStartsOnEntryZero) {
+    HeadlessPresetUi ui;
+    PresetLibrary library(ui, std::filesystem::path("/nonexistent/para.bin"), [](std::string_view) {});
+    library.InitPresetLibrary();
+    CParaReplace d(library);
+    EXPECT_EQ(d.windowTitle(), "替换快捷参数");
+    EXPECT_EQ(d.findChildren<QLabel*>().first()->text(),
+              "    请从常用参数列表中选择一项替换这个按键对应的参数，这组参数会保存在Tolka中。");
+    EXPECT_EQ(d.replaceButton()->text(), "替换");
+    EXPECT_TRUE(d.replaceButton()->isDefault());
+    EXPECT_EQ(d.cancelButton()->text(), "取消");
+    ASSERT_EQ(d.list()->count(), 62);
+    EXPECT_EQ(d.list()->currentIndex(), 0);
+    EXPECT_EQ(d.chosen(), builtin(0));
+    d.list()->setCurrentIndex(30);
+    EXPECT_EQ(d.chosen(), builtin(30));
+}
+
+}  // namespace
+}  // namespace qv7::panel
+
+int main(int argc, char** argv) {
+    // Test discovery runs the binary outside ctest's environment: never reach for a display.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
