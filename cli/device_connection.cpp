@@ -10,20 +10,20 @@
 
 namespace qv7::cli {
 
-std::unique_ptr<HidTransport> openTransport(const std::string& spec, int& exitCode, std::string& error) {
-    if (spec == "sim" || spec.rfind("sim:", 0) == 0) {
+std::unique_ptr<HidTransport> openTransport(const std::string& device, int& exitCode, std::string& error) {
+    if (device == "sim" || device.rfind("sim:", 0) == 0) {
         sim::SimConfig config = sim::defaultConfig();
-        if (spec.size() > 4) config.firmwareVersion = spec.substr(4);
+        if (device.size() > 4) config.firmwareVersion = device.substr(4);
         return std::make_unique<sim::SimTransport>(config);
     }
-    if (spec.rfind("unix:", 0) == 0) {
-        auto t = SocketTransport::connect(spec.substr(5), error);
+    if (device.rfind("unix:", 0) == 0) {
+        auto t = SocketTransport::connect(device.substr(5), error);
         if (!t) exitCode = kNoDevice;
         return t;
     }
     exitCode = kNoDevice;
-    if (spec.empty() || spec.rfind("/dev/", 0) == 0) return hid::openTolka(spec, error);
-    error = "unknown device '" + spec + "' (expected sim, sim:VERSION, unix:PATH or a hidraw path such as /dev/hidraw0)";
+    if (device.empty() || device.rfind("/dev/", 0) == 0) return hid::openTolka(device, error);
+    error = "unknown device '" + device + "' (expected sim, sim:VERSION, unix:PATH or a hidraw path such as /dev/hidraw0)";
     return nullptr;
 }
 

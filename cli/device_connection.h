@@ -28,8 +28,8 @@ struct Options {
     int timeoutSec = 5;
 };
 
-// Opens a transport for `spec`; on failure returns null, with the exit code and message set.
-std::unique_ptr<HidTransport> openTransport(const std::string& spec, int& exitCode, std::string& error);
+// Opens a transport for `device`; on failure returns null, with the exit code and message set.
+std::unique_ptr<HidTransport> openTransport(const std::string& device, int& exitCode, std::string& error);
 
 class DeviceConnection : public LinkEventSink, public MessageSink {
 public:

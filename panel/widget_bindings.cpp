@@ -43,41 +43,41 @@ int WidgetBindings::position(int id) const {
 
 void WidgetBindings::build(const DialogUnits& units) {
     QButtonGroup* group = nullptr;
-    for (const ControlSpec& spec : controlTable()) {
+    for (const ControlSpec& control : controlTable()) {
         QWidget* w = nullptr;
-        switch (spec.kind) {
+        switch (control.kind) {
         case Kind::Group:
-            w = new QGroupBox(qs(spec.caption), &window_);
+            w = new QGroupBox(qs(control.caption), &window_);
             break;
         case Kind::Text:
         case Kind::ValueLabel: {
-            auto* label = new QLabel(qs(spec.caption), &window_);
-            label->setAlignment(alignment(spec.align));
+            auto* label = new QLabel(qs(control.caption), &window_);
+            label->setAlignment(alignment(control.align));
             w = label;
             break;
         }
         case Kind::Slider: {
-            auto* slider = new QSlider(spec.horizontal ? Qt::Horizontal : Qt::Vertical, &window_);
+            auto* slider = new QSlider(control.horizontal ? Qt::Horizontal : Qt::Vertical, &window_);
             slider->setTickPosition(QSlider::NoTicks);
             // A vertical track bar has its minimum position at the top. The QSlider carries the negated
             // position instead of inverting its appearance, so its filled part grows with the field.
-            if (!spec.horizontal) negated_.insert(spec.id);
+            if (!control.horizontal) negated_.insert(control.id);
             w = slider;
             break;
         }
         case Kind::CheckBox:
-            w = new QCheckBox(qs(spec.caption), &window_);
+            w = new QCheckBox(qs(control.caption), &window_);
             break;
         case Kind::Radio: {
-            if (spec.groupStart) group = new QButtonGroup(&window_);
-            auto* radio = new QRadioButton(qs(spec.caption), &window_);
+            if (control.groupStart) group = new QButtonGroup(&window_);
+            auto* radio = new QRadioButton(qs(control.caption), &window_);
             group->addButton(radio);
-            radioGroups_[spec.id] = group;
+            radioGroups_[control.id] = group;
             w = radio;
             break;
         }
         case Kind::Button: {
-            auto* button = new QPushButton(qs(spec.caption), &window_);
+            auto* button = new QPushButton(qs(control.caption), &window_);
             button->setAutoDefault(false);
             w = button;
             break;
@@ -94,12 +94,12 @@ void WidgetBindings::build(const DialogUnits& units) {
             break;
         }
         }
-        w->setGeometry(units.rect(spec.rect));
-        if (spec.id != 0) {
-            w->setObjectName(QString::number(spec.id));
-            widgets_[spec.id] = w;
-            kinds_[spec.id] = spec.kind;
-            wire(spec.id, w, spec.kind);
+        w->setGeometry(units.rect(control.rect));
+        if (control.id != 0) {
+            w->setObjectName(QString::number(control.id));
+            widgets_[control.id] = w;
+            kinds_[control.id] = control.kind;
+            wire(control.id, w, control.kind);
         }
     }
     if (auto* percent = widget(1076)) {

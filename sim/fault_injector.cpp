@@ -25,8 +25,8 @@ bool parseInt(const std::string& text, Int& out) {
 
 }  // namespace
 
-bool FaultConfig::parse(const std::string& spec, std::string& error) {
-    std::stringstream items(spec);
+bool FaultConfig::parse(const std::string& text, std::string& error) {
+    std::stringstream items(text);
     std::string item;
     while (std::getline(items, item, ',')) {
         if (item.empty()) continue;

@@ -19,7 +19,7 @@ struct FaultConfig {
 
     bool any() const { return drop > 0 || duplicate > 0 || split > 0 || corrupt > 0 || delay > 0; }
     // "drop=0.3,dup=0.1,split=0.1,corrupt=0.05,delay=0.2:300,seed=7"; false with a reason on bad input.
-    bool parse(const std::string& spec, std::string& error);
+    bool parse(const std::string& text, std::string& error);
 };
 
 struct Delivery {

@@ -26,9 +26,9 @@ void usage(FILE* to) {
         "  --name TEXT          Name (default Tolka)\n"
         "  --chip-serial TEXT   chip serial (default SIMCHIP-0416-1290-0001)\n"
         "  --require-unlock     ask for the unlock preamble before a firmware write\n"
-        "  --faults SPEC        faults on both directions, e.g. drop=0.3,dup=0.1,split=0.1,corrupt=0.05,delay=0.2:300,seed=7\n"
-        "  --faults-in SPEC     faults on reports to the device only\n"
-        "  --faults-out SPEC    faults on reports from the device only\n"
+        "  --faults LIST        faults on both directions, e.g. drop=0.3,dup=0.1,split=0.1,corrupt=0.05,delay=0.2:300,seed=7\n"
+        "  --faults-in LIST     faults on reports to the device only\n"
+        "  --faults-out LIST    faults on reports from the device only\n"
         "  --unplug-after N     the device goes away after sending N reports\n"
         "  --verbose            log every report on standard error\n",
         to);
