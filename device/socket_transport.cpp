@@ -59,16 +59,7 @@ bool SocketTransport::write(std::span<const uint8_t> data) {
 
 ReadStatus SocketTransport::read(std::vector<uint8_t>& report, int timeoutMs) {
     short revents = 0;
-    switch (waitReadable(fd_, wakeFd_, timeoutMs, revents)) {
-    case WaitResult::Failed:
-        return ReadStatus::Gone;
-    case WaitResult::Timeout:
-        return ReadStatus::Timeout;
-    case WaitResult::Woken:
-        return ReadStatus::Interrupted;
-    case WaitResult::Readable:
-        break;
-    }
+    if (const auto status = waitReadable(fd_, wakeFd_, timeoutMs, revents)) return *status;
     if (revents & (POLLIN | POLLHUP | POLLERR)) {
         uint8_t buf[256];
         const ssize_t got = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT | MSG_TRUNC);

@@ -17,21 +17,21 @@ void signalWake(int wakeFd) {
     [[maybe_unused]] auto r = ::write(wakeFd, &one, sizeof one);
 }
 
-WaitResult waitReadable(int fd, int wakeFd, int timeoutMs, short& revents) {
+std::optional<ReadStatus> waitReadable(int fd, int wakeFd, int timeoutMs, short& revents) {
     pollfd p[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
     int n;
     do {
         n = ::poll(p, 2, timeoutMs < 0 ? -1 : timeoutMs);
     } while (n < 0 && errno == EINTR);
     revents = p[0].revents;
-    if (n < 0) return WaitResult::Failed;
-    if (n == 0) return WaitResult::Timeout;
+    if (n < 0) return ReadStatus::Gone;
+    if (n == 0) return ReadStatus::Timeout;
     if (p[1].revents & POLLIN) {
         uint64_t v;
         [[maybe_unused]] auto r = ::read(wakeFd, &v, sizeof v);
-        return WaitResult::Woken;
+        return ReadStatus::Interrupted;
     }
-    return WaitResult::Readable;
+    return std::nullopt;
 }
 
 }  // namespace qv7

@@ -199,16 +199,7 @@ public:
                 wait = static_cast<int>(std::max<long long>(0, left));
             }
             short revents = 0;
-            switch (waitReadable(fd_, wakeFd_, wait, revents)) {
-            case WaitResult::Failed:
-                return ReadStatus::Gone;
-            case WaitResult::Timeout:
-                return ReadStatus::Timeout;
-            case WaitResult::Woken:
-                return ReadStatus::Interrupted;
-            case WaitResult::Readable:
-                break;
-            }
+            if (const auto status = waitReadable(fd_, wakeFd_, wait, revents)) return *status;
             if (revents & (POLLIN | POLLHUP | POLLERR)) {
                 // hidraw keeps delivering reports already queued after the device has gone, so read before
                 // believing the hang-up: nothing the device sent is lost.
