@@ -32,7 +32,15 @@ std::string FirmwareVersionCheckRequest(std::string_view hardwareVersion, std::s
 
 int DownloadAndVerify(const std::string& url, std::string_view checksum, uint32_t size, uint8_t* buffer,
                       const HttpOptions& options) {
-    if (DownloadToBuffer(url, size, buffer, options) != 0) return -1;
+    // Only the first `size` bytes are read: a longer file whose stated part carries the offered
+    // checksum is the offered image, so it is not refused as DownloadToBuffer would refuse it.
+    size_t received = 0;
+    int rc;
+    {
+        CHttpClient client(kUserAgent, options);
+        rc = client.Get(url, nullptr, buffer, size, received);
+    }
+    if (rc != kHttpOk || received != size) return -1;
     uint32_t sum = ImageWordSum(std::span<const uint8_t>(buffer, size));
     return ChecksumMatches(checksum, sum) ? 0 : -1;
 }

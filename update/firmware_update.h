@@ -34,7 +34,8 @@ bool ChecksumMatches(std::string_view replyChecksum, uint32_t sum);
 // The firmware request body; the device's GBK identity strings are sent as UTF-8.
 std::string FirmwareVersionCheckRequest(std::string_view hardwareVersion, std::string_view softwareVersion);
 
-// GET exactly `size` bytes into `buffer` and compare their checksum: 0 on a match, -1 otherwise.
+// GET the first `size` bytes into `buffer` and compare their checksum: 0 on a match, -1 for any
+// failure, a shorter file or a mismatch.
 int DownloadAndVerify(const std::string& url, std::string_view checksum, uint32_t size, uint8_t* buffer,
                       const HttpOptions& options = {});
 

@@ -29,7 +29,9 @@ bool readString(const Json::Value& root, const char* name, std::string& out) {
     const Json::Value* v = root.find(name, name + std::char_traits<char>::length(name));
     if (v == nullptr) return true;
     if (!v->isString()) return false;
-    out = v->asString();
+    // C-string access as the panel has always read these members: a "\u0000" ends the text, so
+    // "112304\u0000..." is still the offer status.
+    out = v->asCString();
     return true;
 }
 

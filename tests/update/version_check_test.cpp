@@ -59,6 +59,8 @@ TEST(VersionCheckReply, OnlyWellTypedObjectsCount) {
         {"filesize as real", R"({"status":"112304","filesize":2048.0})", false, false},
         {"filesize above 32 bits", R"({"status":"112304","filesize":4294967296})", false, false},
         {"filesize bool", R"({"status":"112304","filesize":true})", false, false},
+        {"status ends at an escaped NUL", R"({"status":"112304\u0000junk"})", true, true},
+        {"escaped NUL before the status digits", R"({"status":"\u0000112304"})", true, false},
     };
     for (const ReplyCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,6 +81,11 @@ TEST(VersionCheckReply, MembersAndDefaults) {
     EXPECT_EQ(r->urlPath, "http://h/f.bin");
     EXPECT_EQ(r->hardwareVersion, "H2");
     EXPECT_EQ(r->checksum, "DEADbeef");
+
+    auto cut = ParseVersionCheckReply(R"({"softwareVersion":"1.0.8\u0000x","urlPath":"http://h/f\u0000.bin"})");
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->softwareVersion, "1.0.8");
+    EXPECT_EQ(cut->urlPath, "http://h/f");
 
     auto empty = ParseVersionCheckReply("{}");
     ASSERT_TRUE(empty);
