@@ -93,7 +93,7 @@ std::vector<ControlSpec> build() {
     t.push_back({1031, Kind::ValueLabel, "", {7, 396, 116, 8}});
     // The battery text carries its own unit ("3.85 V"), which 18 units cannot hold: the label is wider
     // and the separate "V" after it is left out, so the unit is not shown twice ("3.85 V V").
-    t.push_back({0, Kind::Text, "电池：", {316, 396, 26, 8}});
+    t.push_back({0, Kind::Text, "电池：", {315, 396, 26, 8}});
     t.push_back({1051, Kind::ValueLabel, "", {334, 396, 34, 8}, false, Align::Right});
     return t;
 }

@@ -103,8 +103,10 @@ bool CBrontalDlg::eventFilter(QObject* watched, QEvent* event) {
         const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
         for (int id : kQuickKeyButtons) {
             QWidget* button = bindings_.widget(id);
-            if (button && QRect(button->mapToGlobal(QPoint(0, 0)), button->size()).contains(at) && button->isEnabled()) {
-                controller_.onQuickKeyRightClick(id);
+            if (button && QRect(button->mapToGlobal(QPoint(0, 0)), button->size()).contains(at)) {
+                // A quick key answers a right click with its replacement dialog or, while disabled, with
+                // nothing at all: never with the window's menu.
+                if (button->isEnabled()) controller_.onQuickKeyRightClick(id);
                 return true;
             }
         }

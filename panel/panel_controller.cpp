@@ -173,6 +173,9 @@ void PanelController::initialise(std::span<const std::string> presetNames) {
         for (const auto& b : bindings()) setRange(b.slider, b.min, b.max);
         presetItems_.assign(presetNames.begin(), presetNames.end());
         set(1064, presetItems_.empty() ? -1 : 0);
+        // A radio group's bound index starts at 0 like every bound value, and index 0 is its first button.
+        setRadio(1059, 2, 0);
+        setRadio(1061, 3, 0);
         for (const auto& b : bindings()) showField(b, fieldFromPosition(b, value(b.slider)));
         touchAll();
         resetUpdateGroup();

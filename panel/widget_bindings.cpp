@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -104,6 +105,10 @@ void WidgetBindings::build(const DialogUnits& units) {
     }
     if (auto* percent = widget(1076)) {
         percent->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // Black on the bar whatever the desktop theme, which may draw light text meant for a dark window.
+        QPalette palette = percent->palette();
+        palette.setColor(QPalette::WindowText, Qt::black);
+        percent->setPalette(palette);
         percent->raise();
     }
 }

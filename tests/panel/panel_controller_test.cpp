@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
+#include <ostream>
+#include <string_view>
 
+#include "device/firmware_image.h"
 #include "panel/control_table.h"
 #include "panel_test_support.h"
 
@@ -36,6 +40,72 @@ TEST(PanelStartup, DisabledUntilFirstParametersThenShowsDeviceValues) {
     EXPECT_TRUE(contains(rig.trace, "-1\n")) << "EnableControls traces the combo selection (empty list)";
     EXPECT_TRUE(rig.view.changed.count(1000));
 }
+
+// Before any device has reported, every bound value is 0: each slider sits at the top of its track
+// and its label shows the field's maximum (the noise sliders, horizontal, show 0 at the left).
+struct AtTop {
+    int label;
+    const char* text;
+};
+class StateBeforeAnyReport : public ::testing::TestWithParam<AtTop> {};
+
+TEST_P(StateBeforeAnyReport, LabelShowsTheTopOfTheTrack) {
+    Rig rig;
+    rig.sim.unplug();
+    rig.controller.initialise();
+    EXPECT_EQ(rig.controller.text(GetParam().label), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Labels, StateBeforeAnyReport,
+                         ::testing::Values(AtTop{1033, "16"}, AtTop{1036, "16"}, AtTop{1046, "6"}, AtTop{1047, "20"},
+                                           AtTop{1054, "8"}, AtTop{1032, "20"}, AtTop{1037, "24"}, AtTop{1050, "12"},
+                                           AtTop{1048, "C"}, AtTop{1083, "0"}));
+
+TEST(PanelStartup, RadioGroupsStartOnTheirFirstButton) {
+    Rig rig;
+    rig.sim.unplug();
+    rig.controller.initialise();
+    EXPECT_EQ(rig.controller.radioIndex(1059), 0) << "国标";
+    EXPECT_EQ(rig.controller.radioIndex(1061), 0) << "不使用";
+    for (int id : {1060, 1062, 1063}) EXPECT_EQ(rig.controller.value(id), 0) << id;
+    for (int id : {1019, 1020, 1021, 1027, 1052, 1077, 1080}) EXPECT_EQ(rig.controller.value(id), 0) << id;
+}
+
+// The rectangles the window is laid out by: the group boxes and the bottom line (the battery label
+// itself is wider on purpose, see the table).
+struct Placed {
+    Kind kind;
+    std::string_view caption;
+    int id;
+    DialogRect rect;
+};
+void PrintTo(const Placed& p, std::ostream* os) { *os << p.caption; }
+class WindowLayout : public ::testing::TestWithParam<Placed> {};
+
+TEST_P(WindowLayout, ControlSitsInItsRectangle) {
+    const Placed& p = GetParam();
+    const auto table = controlTable();
+    const auto it = std::find_if(table.begin(), table.end(), [&](const ControlSpec& c) {
+        return c.kind == p.kind && (p.id != 0 ? c.id == p.id : c.caption == p.caption);
+    });
+    ASSERT_NE(it, table.end()) << p.caption;
+    EXPECT_EQ(it->rect.x, p.rect.x) << p.caption;
+    EXPECT_EQ(it->rect.y, p.rect.y) << p.caption;
+    if (p.rect.w != 0) {
+        EXPECT_EQ(it->rect.w, p.rect.w) << p.caption;
+        EXPECT_EQ(it->rect.h, p.rect.h) << p.caption;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rectangles, WindowLayout,
+    ::testing::Values(Placed{Kind::Group, "Tolka上的效果", 0, {7, 5, 161, 27}}, Placed{Kind::Group, "其他", 0, {175, 5, 193, 27}},
+                      Placed{Kind::Group, "常用效果", 0, {7, 34, 273, 32}}, Placed{Kind::Group, "模拟接口", 0, {284, 34, 84, 32}},
+                      Placed{Kind::Group, "音量", 0, {7, 69, 110, 125}}, Placed{Kind::Group, "均衡器", 0, {119, 69, 205, 125}},
+                      Placed{Kind::Group, "自动关机", 0, {329, 69, 39, 125}}, Placed{Kind::Group, "混响", 0, {6, 197, 144, 125}},
+                      Placed{Kind::Group, "电音变声", 0, {153, 197, 133, 125}}, Placed{Kind::Group, "闪避", 0, {288, 197, 80, 125}},
+                      Placed{Kind::Group, "降噪", 0, {7, 324, 361, 32}}, Placed{Kind::Group, "Tolka在线升级", 0, {7, 358, 361, 35}},
+                      Placed{Kind::ValueLabel, "status", 1031, {7, 396, 116, 8}}, Placed{Kind::Text, "电池：", 0, {315, 396, 0, 0}}));
 
 // The default simulated device holds "原声默认": volumes 14, reverb 0/10/3/12, effect 0 with tone 2,
 // pitch 9, power-off 10 minutes, equaliser flat 24, ducking 4/4/7, cut-offs 1/20; noise 8/8.
@@ -272,6 +342,22 @@ TEST(PanelEvents, TransferEventsUpdateProgressAndTimer) {
     EXPECT_EQ(rig.timer.restarts.back(), 3000) << "update-done leaves the timer alone";
     rig.controller.onLinkEvent(8, 3);
     EXPECT_EQ(rig.timer.restarts.back(), 1000);
+}
+
+TEST(PanelEvents, OverSentWaitsThreeSecondsUntilItsPacketReadyReArmsAtOne) {
+    Rig rig;
+    rig.start();
+    std::vector<uint8_t> image(100);
+    std::iota(image.begin(), image.end(), uint8_t{1});
+    ASSERT_TRUE(rig.controller.driver().mfiBeginUpdate(image, ImageWordSum(image)));
+    rig.pump();  // the device answers each packet at once, so no tick is needed
+    ASSERT_EQ(rig.controller.text(1076), "写入完成，更新成功");
+    const auto& r = rig.timer.restarts;
+    const auto over = std::find(r.begin(), r.end(), 3000);
+    ASSERT_NE(over, r.end());
+    ASSERT_NE(over + 1, r.end());
+    EXPECT_EQ(*(over + 1), 1000) << "the packet-ready of the same step";
+    EXPECT_EQ(std::count(r.begin(), r.end(), 3000), 1);
 }
 
 TEST(PanelEvents, EveryPacketReArmsTheTimerAndTicksRepeatTheStep) {

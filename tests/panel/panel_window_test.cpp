@@ -242,6 +242,45 @@ TEST(PanelWindow, EscapeAndReturnNeverCloseAndRightClickReachesEnabledQuickKeys)
     EXPECT_EQ(p.window.replaced, (std::vector<int>{1}));
 }
 
+TEST(PanelWindow, RadioGroupsShowTheirFirstButtonBeforeAnyReport) {
+    Panel p;  // initialised, its first report not yet handled
+    ASSERT_FALSE(p.on(1000));
+    for (int id : {1059, 1061}) EXPECT_TRUE(qobject_cast<QRadioButton*>(p.window.control(id))->isChecked()) << id;
+    for (int id : {1060, 1062, 1063}) EXPECT_FALSE(qobject_cast<QRadioButton*>(p.window.control(id))->isChecked()) << id;
+}
+
+// Right clicks that reach no quick-key dialog: a disabled quick key opens nothing, anywhere else the window's menu.
+TEST(PanelWindow, RightClickOnADisabledQuickKeyOpensNothing) {
+    Panel p;
+    struct Press {
+        int id;
+        bool menu;
+    };
+    for (const Press& press : {Press{1067, false}, Press{1070, false}, Press{1071, false}, Press{1000, true}}) {
+        ASSERT_FALSE(p.on(press.id)) << press.id;
+        QTest::mousePress(p.window.control(press.id), Qt::RightButton);
+        QCoreApplication::processEvents();
+        QWidget* popup = QApplication::activePopupWidget();
+        EXPECT_EQ(popup != nullptr, press.menu) << press.id;
+        if (popup) popup->close();
+    }
+    EXPECT_TRUE(p.window.replaced.empty());
+}
+
+TEST(PanelWindow, PercentageIsBlackOnTheBarUnderAnyTheme) {
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::WindowText, Qt::white);
+    QApplication::setPalette(dark);
+    {
+        Panel p;
+        EXPECT_EQ(p.window.control(1076)->palette().color(QPalette::WindowText), QColor(Qt::black));
+        EXPECT_FALSE(p.window.control(1076)->autoFillBackground()) << "the bar shows through";
+        EXPECT_EQ(p.window.control(1031)->palette().color(QPalette::WindowText), QColor(Qt::white)) << "only label 1076";
+    }
+    QApplication::setPalette(before);
+}
+
 TEST(PanelWindow, TitleSaysSimulatedAndAboutShowsTheIdentityCopies) {
     Panel p;
     EXPECT_TRUE(p.window.windowTitle().startsWith(QStringLiteral("Tolka面板-Vexlor")));
