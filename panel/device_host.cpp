@@ -54,8 +54,10 @@ SocketProvider::~SocketProvider() = default;
 
 HidTransport* SocketProvider::open() {
     std::string error;
-    transport_ = SocketTransport::connect(path_, error);
+    auto transport = SocketTransport::connect(path_, error);
     lastInode_ = socketInode(path_);
+    if (!transport) return nullptr;  // a failed open keeps the device that was open
+    transport_ = std::move(transport);
     return transport_.get();
 }
 
@@ -75,14 +77,25 @@ void DeviceHost::attach(PanelController& controller) {
 }
 
 HidTransport* DeviceHost::open() {
-    // A second arrival while open: the old worker and device go before the new ones come.
-    retire();
+    // A second arrival while open: the old worker stops before the device is replaced, and one new
+    // worker serves the new device. A failed open leaves the device that was open in place (the
+    // providers replace theirs only on success), so it gets its reader back.
+    worker_.stop();
+    ++generation_;
     HidTransport* transport = provider_->open();
-    if (!transport) return nullptr;
+    if (!transport) {
+        if (current_) startReader(*current_);
+        return nullptr;
+    }
     current_ = transport;
+    startReader(*transport);
+    return transport;
+}
+
+void DeviceHost::startReader(HidTransport& transport) {
     const unsigned generation = ++generation_;
     worker_.start(
-        *transport,
+        transport,
         [this, generation](std::vector<uint8_t> report) {
             QMetaObject::invokeMethod(
                 this,
@@ -102,7 +115,6 @@ HidTransport* DeviceHost::open() {
                 },
                 Qt::QueuedConnection);
         });
-    return transport;
 }
 
 void DeviceHost::retire() {

@@ -96,6 +96,7 @@ public:
 
 private:
     void retire();
+    void startReader(HidTransport& transport);
 
     std::unique_ptr<DeviceProvider> provider_;
     PanelController* controller_ = nullptr;

@@ -211,6 +211,35 @@ TEST(PanelWindow, SecondArrivalKeepsOneDeviceAndOneWorker) {
     EXPECT_EQ(ReadWorker::alive(), 1);
 }
 
+// The simulated Tolka, but every open after the first fails, as an arrival whose device cannot be opened would.
+class FailsLaterOpens : public SimProvider {
+public:
+    using SimProvider::SimProvider;
+    HidTransport* open() override { return ++opens_ > 1 ? nullptr : SimProvider::open(); }
+
+private:
+    int opens_ = 0;
+};
+
+TEST(PanelWindow, FailedOpenOnASecondArrivalKeepsTheDeviceAndItsReader) {
+    auto sim = std::make_shared<sim::SimTransport>();
+    std::vector<std::string> trace;
+    RecordingWindow window(std::make_unique<FailsLaterOpens>(sim), [&](std::string_view l) { trace.emplace_back(l); });
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.control(1000)->isEnabled(); }, kWaitMs));
+    window.controller().onArrival();
+    EXPECT_EQ(ReadWorker::alive(), 1);
+    EXPECT_TRUE(window.control(1000)->isEnabled());
+    // The link still works both ways: a change reaches the device and its acknowledgement comes back.
+    qobject_cast<QSlider*>(window.control(1001))->setValue(-10);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        int mic = -1;
+        sim->withDevice([&](sim::TolkaSim& d) { mic = d.parameters().micVol; });
+        return mic == 6 && window.controller().driver().step() == kStepIdle;
+    }, kWaitMs));
+    window.close();
+}
+
 TEST(PanelWindow, RejectedParameterReplyShowsTheErrorBox) {
     auto config = sim::defaultConfig();
     config.parameters.monitorVol = 200;
