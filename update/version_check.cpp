@@ -3,6 +3,7 @@
 
 #include <json/json.h>
 
+#include <exception>
 #include <memory>
 
 #include "params/gbk_text.h"
@@ -53,7 +54,13 @@ std::optional<VersionCheckReply> ParseVersionCheckReply(std::string_view text) {
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return std::nullopt;
+    // jsoncpp throws instead of failing on some inputs (nesting beyond its stack limit): a reply from
+    // the network must never end the program, so those offer nothing too.
+    try {
+        if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) return std::nullopt;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
     if (!root.isObject()) return std::nullopt;
 
     VersionCheckReply r;
