@@ -331,11 +331,3 @@ TEST(PanelWindow, TitleSaysSimulatedAndAboutShowsTheIdentityCopies) {
 
 }  // namespace
 }  // namespace qv7::panel
-
-int main(int argc, char** argv) {
-    // Test discovery runs the binary outside ctest's environment: never reach for a display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
