@@ -184,6 +184,10 @@ void PanelController::initialise(std::span<const std::string> presetNames) {
     }, [this] { flush(); });
 }
 
+void PanelController::showLiveLabel() {
+    if (const SliderBinding* b = bindingOf(1003)) showField(*b, fieldFromPosition(*b, value(1003)));
+}
+
 void PanelController::disableInteractive() {
     for (int id : kInteractiveSet) enable(id, false);
 }
@@ -217,6 +221,8 @@ void PanelController::onRemoval() {
             set(1020, 0);
             set(1052, 0);
             session_.deviceGone();
+            // The narrower range may have moved the live-volume slider: its label follows what it shows.
+            showLiveLabel();
             deviceSetting_ = controlSetting_ = ParameterSet{};
             deviceAdvanced_ = controlAdvanced_ = AdvancedSettings{};
             touchAll();

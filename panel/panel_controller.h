@@ -139,6 +139,7 @@ private:
     void connectAttempt(int startMode);
     void refreshFromDevice();
     void sliderGroup(int slider);
+    void showLiveLabel();
     void showField(const SliderBinding& b, int field);
     int fieldFromPosition(const SliderBinding& b, int position) const;
     int liveMax() const;

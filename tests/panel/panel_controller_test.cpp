@@ -414,6 +414,20 @@ TEST(PanelDevice, RemovalResetsEverythingAndArrivalReconnects) {
     EXPECT_EQ(rig.controller.control(1003).max, 24);
 }
 
+TEST(PanelDevice, RemovalNarrowsTheLiveRangeAndItsLabelFollowsTheSlider) {
+    // liveVol 4 of 24 sits at position 20; the range 0..16 after removal moves the slider to 16 (the bottom),
+    // which reads 0: the label must not keep the old 4.
+    auto config = sim::defaultConfig();
+    config.parameters.liveVol = 4;
+    Rig rig(config);
+    rig.start();
+    ASSERT_EQ(rig.controller.text(1036), "4");
+    rig.sim.unplug();
+    rig.controller.onRemoval();
+    EXPECT_EQ(rig.controller.value(1003), 16);
+    EXPECT_EQ(rig.controller.text(1036), "0");
+}
+
 TEST(PanelDevice, RemovalOfAnotherDeviceChangesNothing) {
     Rig rig;
     rig.start();
