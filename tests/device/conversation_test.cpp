@@ -48,6 +48,17 @@ struct Conversation {
     bool idle(int64_t timeoutMs = 30000) {
         return runner.runUntil([&] { return d.step() == kStepIdle; }, timeoutMs) == LinkRunner::Outcome::Done;
     }
+    // Start-up, then one changed field sent; true when the device ends up holding it.
+    bool startUpAndChange(std::size_t byte, uint8_t value, int64_t timeoutMs) {
+        if (!startUp(1, timeoutMs)) return false;
+        ParameterSet s = d.deviceParameters();
+        s.set(byte, value);
+        d.mfiSetPara(s);
+        if (!idle(timeoutMs)) return false;
+        bool held = false;
+        device.withDevice([&](sim::TolkaSim& sim) { held = sim.parameters().at(byte) == value; });
+        return held;
+    }
 };
 
 sim::SimConfig withFirmware(const std::string& version) {
@@ -214,12 +225,7 @@ TEST(LossyLink, StartUpAndASettingComplete) {
     faults.toHost.drop = 0.3;
     faults.toHost.seed = 12;
     Conversation conv(sim::defaultConfig(), faults);
-    ASSERT_TRUE(conv.startUp(1, 600000));
-    ParameterSet s = conv.d.deviceParameters();
-    s.wet = 16;
-    conv.d.mfiSetPara(s);
-    ASSERT_TRUE(conv.idle(600000));
-    conv.device.withDevice([&](sim::TolkaSim& sim) { EXPECT_EQ(sim.parameters().wet, 16); });
+    EXPECT_TRUE(conv.startUpAndChange(findField("wet")->byte, 16, 600000));
     EXPECT_GT(conv.runner.ticks(), 0);  // the one-second repetition did the work
 }
 
@@ -234,12 +240,7 @@ TEST(LossyLink, DuplicatedSplitAndCorruptReportsStillConverge) {
     }
     faults.toHost.seed = 5;
     Conversation conv(sim::defaultConfig(), faults);
-    ASSERT_TRUE(conv.startUp(1, 600000));
-    ParameterSet s = conv.d.deviceParameters();
-    s.type = 6;
-    conv.d.mfiSetPara(s);
-    ASSERT_TRUE(conv.idle(600000));
-    conv.device.withDevice([&](sim::TolkaSim& sim) { EXPECT_EQ(sim.parameters().type, 6); });
+    EXPECT_TRUE(conv.startUpAndChange(findField("type")->byte, 6, 600000));
 }
 
 TEST(HotPlug, UnplugEndsTheRunAndReplugStartsAgain) {

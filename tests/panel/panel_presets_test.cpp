@@ -16,6 +16,7 @@
 #include <iterator>
 #include <optional>
 
+#include "panel_test_support.h"
 #include "panel/dialog_runner.h"
 #include "panel/main_window.h"
 #include "panel/name_input.h"
@@ -136,9 +137,7 @@ struct Panel {
     long count(std::string_view line) { return std::count(trace.begin(), trace.end(), line); }
     template <typename F>
     auto device(F f) {
-        decltype(f(std::declval<sim::TolkaSim&>())) out{};
-        sim->withDevice([&](sim::TolkaSim& d) { out = f(d); });
-        return out;
+        return test::readDevice(*sim, f);
     }
     ParameterSet deviceParameters() { return device([](sim::TolkaSim& d) { return d.parameters(); }); }
     long commands() { return device([](sim::TolkaSim& d) { return d.stats().commands; }); }

@@ -112,4 +112,12 @@ struct Rig {
     }
 };
 
+// What f reads from the simulated device, taken under the transport's lock.
+template <typename F>
+auto readDevice(sim::SimTransport& sim, F f) {
+    decltype(f(std::declval<sim::TolkaSim&>())) out{};
+    sim.withDevice([&](sim::TolkaSim& d) { out = f(d); });
+    return out;
+}
+
 }  // namespace qv7::panel::test

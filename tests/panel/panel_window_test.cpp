@@ -16,6 +16,7 @@
 #include "panel/about_dialog.h"
 #include "panel/control_table.h"
 #include "panel/main_window.h"
+#include "panel_test_support.h"
 #include "sim/sim_transport.h"
 
 namespace qv7::panel {
@@ -50,9 +51,7 @@ struct Panel {
     long count(std::string_view line) { return std::count(trace.begin(), trace.end(), line); }
     template <typename F>
     auto device(F f) {
-        decltype(f(std::declval<sim::TolkaSim&>())) out{};
-        sim->withDevice([&](sim::TolkaSim& d) { out = f(d); });
-        return out;
+        return test::readDevice(*sim, f);
     }
 
     std::vector<std::string> trace;
