@@ -19,6 +19,22 @@ constexpr const char* kStepNames[] = {
     nullptr,       "SetRepPara",   "SetAdvanced",
 };
 
+bool isUpdateRequest(int step) {
+    switch (step) {
+    case kStepClean:
+    case kStepUpdateUnlock:
+    case kStepUpdateUnlockCode:
+    case kStepUpdateSelect:
+    case kStepUpdateStart:
+    case kStepUpdateErase:
+    case kStepUpdateData:
+    case kStepUpdateOver:
+        return true;
+    default:
+        return false;
+    }
+}
+
 uint8_t byteAt(std::span<const uint8_t> p, std::size_t i) { return i < p.size() ? p[i] : 0; }
 
 uint32_t u32le(std::span<const uint8_t> p, std::size_t i) {
@@ -56,6 +72,7 @@ void mfi::mfiInit() {
     filled_ = remaining_ = total_ = 0;
     identity_ = {};
     chipSerial_.clear();
+    updateStage_ = 0;  // a transfer that broke off is started again from the beginning
 }
 
 void mfi::raise(const int (&e)[2]) {
@@ -193,6 +210,7 @@ void mfi::buildData(std::span<const uint8_t> application) {
 
 void mfi::runStep(int newStep) {
     step_ = static_cast<uint8_t>(newStep);
+    if (isUpdateRequest(newStep)) updateStage_ = static_cast<uint8_t>(newStep);
     mfiStep();
 }
 
@@ -209,8 +227,8 @@ void mfi::mfiStep() {
     }
     if (current == kStepAckSync) detectCount_ = 0;
     if (current == kStepUpdateData) {
-        progressPercent_ = imageLength_ > 0 ? static_cast<int>(static_cast<unsigned>(bytesAcknowledged_) * 100u /
-                                                               static_cast<unsigned>(imageLength_))
+        progressPercent_ = imageLength_ > 0 ? static_cast<int>(static_cast<int64_t>(bytesAcknowledged_) * 100 /
+                                                               imageLength_)
                                             : 0;
         raise(ev::kProgress);
         return;
@@ -518,9 +536,11 @@ void mfi::onApplication(std::span<const uint8_t> p) {
         break;
     }
     case cmd::kReplyClean:
-        runStep(kStepUpdateUnlock);
+        // A locked device answers the start (or a clean) with this: the unlock preamble comes first.
+        if (updateStage_ == kStepUpdateStart || updateStage_ == kStepClean) runStep(kStepUpdateUnlock);
         break;
     case cmd::kReplyUnlock: {
+        if (!answersStage(kStepUpdateUnlock)) break;
         std::string line = "unlock[12]=  ";
         char hex[8];
         for (std::size_t i = 0; i < cmd::kChallengeBytes; ++i) {
@@ -533,30 +553,36 @@ void mfi::onApplication(std::span<const uint8_t> p) {
         break;
     }
     case cmd::kReplyUnlockCode:
+        if (!answersStage(kStepUpdateUnlockCode)) break;
         if (status == 1) runStep(kStepUpdateSelect);
         else failTransfer("解锁失败,0x%02x！", status);
         break;
     case cmd::kReplySelect:
+        if (!answersStage(kStepUpdateSelect)) break;
         if (status == 1) runStep(kStepUpdateStart);
         else failTransfer("选择升级区域失败,0x%02x！", status);
         break;
     case cmd::kReplyUpdateStart:
+        if (!answersStage(kStepUpdateStart)) break;
         if (status == 1) runStep(kStepUpdateErase);
         else failTransfer("开始升级失败,0x%02x！", status);
         break;
     case cmd::kReplyUpdateErase:
+        if (!answersStage(kStepUpdateErase)) break;
         if (status != 1) {
             failTransfer("擦除失败,0x%02x！", status);
-        } else if (imageLength_ > 0) {  // without an image there is nothing to send
+        } else {
             bytesAcknowledged_ = 0;
             runStep(kStepUpdateData);
         }
         break;
     case cmd::kReplyUpdateData:
-        onUpdateBlockReply(p);
+        if (answersStage(kStepUpdateData)) onUpdateBlockReply(p);
         break;
     case cmd::kReplyUpdateOver:
+        if (!answersStage(kStepUpdateOver)) break;
         step_ = kStepIdle;
+        updateStage_ = 0;
         trace("CMD_UPDATE_OVER_OK(0x%02x)\n", status);
         if (status == 1) raise(ev::kUpdateDone);
         break;
@@ -567,8 +593,11 @@ void mfi::onApplication(std::span<const uint8_t> p) {
 
 void mfi::failTransfer(const char* fmt, uint8_t status) {
     step_ = kStepIdle;  // ticks while the box is open send nothing
+    updateStage_ = 0;
     message(fmt, status, "Error");
 }
+
+bool mfi::answersStage(int requestStep) const { return imageLength_ > 0 && updateStage_ == requestStep; }
 
 void mfi::onParameterReply(std::span<const uint8_t> p) {
     const int L = static_cast<int>(p.size());
@@ -599,15 +628,34 @@ void mfi::onParameterReply(std::span<const uint8_t> p) {
 }
 
 void mfi::onUpdateBlockReply(std::span<const uint8_t> p) {
-    if (imageLength_ <= 0) return;  // no transfer: a stray block reply must not start updateOver
+    // Only a reply to the block now outstanding moves the transfer. With the one-second repetition, a
+    // late or duplicated request puts two replies for one block on the wire; counting both would skip a
+    // block the device never took, and the device would then refuse every later one.
     const uint8_t status = byteAt(p, 1);
+    const uint8_t echoedLength = byteAt(p, 6);
     echoedOffset_ = static_cast<int>(u32le(p, 2));
+    const int sent = std::min(cmd::kBlockSize, imageLength_ - bytesAcknowledged_);
     if (status == 1) {
-        if (echoedOffset_ != bytesAcknowledged_) trace("error!!!!!!!!!!!!!!!\n");
-        bytesAcknowledged_ += byteAt(p, 6);
+        if (echoedOffset_ != bytesAcknowledged_) {
+            trace("error!!!!!!!!!!!!!!!\n");  // stale or repeated: changes nothing
+            return;
+        }
+        if (echoedLength > sent) {
+            // The device claims bytes it was never sent: its count can no longer be trusted.
+            step_ = kStepIdle;
+            updateStage_ = 0;
+            message("写入固件失败：设备确认了%d字节，本块只有%d字节！", echoedLength, sent, "Error");
+            return;
+        }
+        if (echoedLength == 0) return;  // nothing taken: the timer repeats the block
+        bytesAcknowledged_ += echoedLength;
         runStep(bytesAcknowledged_ < imageLength_ ? kStepUpdateData : kStepUpdateOver);
     } else if (status == 2) {
         trace("error3333!!!!!!!!!!!!!!!\n");
+        // A refusal names the offset the device holds; resume there when it lies behind ours. One that
+        // names a later offset answers a request from before a resume and changes nothing.
+        if (echoedOffset_ > bytesAcknowledged_ || echoedOffset_ < 0) return;
+        bytesAcknowledged_ = echoedOffset_;
         runStep(kStepUpdateData);
     } else {
         trace("error222!!!!!!!!!!!!!!!\n");

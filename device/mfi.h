@@ -155,6 +155,8 @@ private:
     void onParameterReply(std::span<const uint8_t> p);
     void onUpdateBlockReply(std::span<const uint8_t> p);
     void failTransfer(const char* fmt, uint8_t status);
+    // True when a transfer is running and its outstanding request is the one `requestStep` sends.
+    bool answersStage(int requestStep) const;
 
     LinkEventSink* eventSink_ = nullptr;
     MessageSink* messageSink_ = nullptr;
@@ -199,6 +201,9 @@ private:
     uint8_t region_ = 0;
     int bytesAcknowledged_ = 0;
     int echoedOffset_ = 0;
+    // The update request whose reply the transfer waits for (its step number), 0 when none. A setter
+    // replaces step_ during a transfer; this remembers where the transfer stands.
+    uint8_t updateStage_ = 0;
     std::array<uint8_t, cmd::kChallengeBytes> challenge_{};
     std::array<uint8_t, cmd::kSerialTailBytes> serialTail_{};
 };

@@ -12,13 +12,22 @@ SimTransport::SimTransport(SimConfig config, LinkFaults faults, Clock* clock)
       toDevice_(faults.toDevice),
       toHost_(faults.toHost),
       unplugAfter_(faults.unplugAfter),
+      tap_(std::move(faults.tap)),
       clock_(clock ? *clock : static_cast<Clock&>(steady_)) {}
+
+std::vector<Delivery> SimTransport::tapped(bool toDevice, std::vector<Delivery> deliveries) const {
+    if (!tap_) return deliveries;
+    std::vector<Delivery> out;
+    for (auto& d : deliveries)
+        for (auto& t : tap_(toDevice, std::move(d.bytes))) out.push_back({std::move(t.bytes), d.delayMs + t.delayMs});
+    return out;
+}
 
 void SimTransport::enqueueLocked(std::vector<Report> reports) {
     const int64_t now = clock_.nowMs();
     for (auto& r : reports) {
         if (!present_) return;
-        for (auto& d : toHost_.apply(std::move(r))) {
+        for (auto& d : tapped(false, toHost_.apply(std::move(r)))) {
             // A delayed report holds back those behind it: USB keeps order.
             const int64_t due = std::max(now + d.delayMs, queue_.empty() ? now : queue_.back().due);
             queue_.push_back({std::move(d.bytes), due});
@@ -35,7 +44,7 @@ bool SimTransport::write(std::span<const uint8_t> data) {
     if (!present_) return false;
     std::vector<uint8_t> report(outputReportLength(), 0);
     std::copy(data.begin(), data.end(), report.begin());
-    for (auto& d : toDevice_.apply(std::move(report))) {
+    for (auto& d : tapped(true, toDevice_.apply(std::move(report)))) {
         d.bytes.resize(outputReportLength(), 0);  // a HID output report always has its full length
         enqueueLocked(device_.receive(d.bytes));
     }

@@ -13,10 +13,15 @@
 
 namespace qv7::sim {
 
+// A test's hand on the wire: sees every report after the random faults and decides what is delivered
+// (nothing, the report, a changed report, copies, later). `toDevice` tells the direction.
+using LinkTap = std::function<std::vector<Delivery>(bool toDevice, std::vector<uint8_t> report)>;
+
 struct LinkFaults {
     FaultConfig toDevice;
     FaultConfig toHost;
     long unplugAfter = -1;  // the device goes away after sending this many reports; negative: never
+    LinkTap tap;
 };
 
 class SimTransport : public HidTransport {
@@ -42,6 +47,7 @@ public:
 
 private:
     void enqueueLocked(std::vector<Report> reports);
+    std::vector<Delivery> tapped(bool toDevice, std::vector<Delivery> deliveries) const;
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;
@@ -49,6 +55,7 @@ private:
     FaultInjector toDevice_;
     FaultInjector toHost_;
     long unplugAfter_;
+    LinkTap tap_;
     SteadyClock steady_;
     Clock& clock_;
     struct Pending {

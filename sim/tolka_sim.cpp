@@ -306,14 +306,13 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
         const uint32_t offset = u32le(app, 1);
         const uint8_t len = app[5];
         if (n != 6u + len || len == 0 || len > cmd::kBlockSize || !erased_) return reject();
-        std::vector<uint8_t> r = {cmd::kReplyUpdateData, 1};
-        putU32le(r, offset);
+        // A block past the image or beyond a gap is refused, naming the offset the device holds so the
+        // host can resume from there.
+        const bool refused = offset > nextOffset_ || static_cast<uint64_t>(offset) + len > announcedLength_;
+        std::vector<uint8_t> r = {cmd::kReplyUpdateData, static_cast<uint8_t>(refused ? 2 : 1)};
+        putU32le(r, refused ? nextOffset_ : offset);
         r.push_back(len);
-        // A block past the image or out of order is refused: the host sends it again.
-        if (offset > nextOffset_ || static_cast<uint64_t>(offset) + len > announcedLength_) {
-            r[1] = 2;
-            return dataOut(r);
-        }
+        if (refused) return dataOut(r);
         std::copy_n(app.begin() + 6, len, received_.begin() + offset);
         nextOffset_ = std::max(nextOffset_, offset + len);
         return dataOut(r);

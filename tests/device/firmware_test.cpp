@@ -109,9 +109,51 @@ TEST(Blocks, RepliesThatRepeatOrDisagree) {
     t.reply(Transfer::blockReply(7, 0, 44));  // unknown status: the timer repeats it
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
     EXPECT_EQ(t.d.pendingLength(), 9);  // only the acknowledgement of the reply
-    t.reply(Transfer::blockReply(1, 40, 44));  // other offset: advances by the echoed length
-    EXPECT_EQ(t.d.bytesAcknowledged(), 44);
+    t.reply(Transfer::blockReply(1, 40, 44));  // another offset: a stale reply changes nothing
+    EXPECT_EQ(t.d.bytesAcknowledged(), 0);
     EXPECT_EQ(t.rec.trace.back(), "error!!!!!!!!!!!!!!!\n");
+    t.reply(Transfer::blockReply(1, 0, 44));
+    t.reply(Transfer::blockReply(1, 0, 44));  // the same block acknowledged twice counts once
+    EXPECT_EQ(t.d.bytesAcknowledged(), 44);
+    t.reply(Transfer::blockReply(1, 44, 20));  // fewer bytes taken than sent: resume after them
+    EXPECT_EQ(t.d.bytesAcknowledged(), 64);
+    EXPECT_EQ(pendingApp(t.d).substr(0, 17), "12 40 00 00 00 2C");
+    t.reply(Transfer::blockReply(2, 44, 44));  // refused, naming the offset the device holds
+    EXPECT_EQ(t.d.bytesAcknowledged(), 44);
+    EXPECT_EQ(pendingApp(t.d).substr(0, 17), "12 2C 00 00 00 2C");
+    t.reply(Transfer::blockReply(2, 132, 44));  // a refusal from ahead of us changes nothing
+    EXPECT_EQ(t.d.bytesAcknowledged(), 44);
+}
+
+TEST(Blocks, StaleRepliesOfEveryStageChangeNothing) {
+    Transfer t;
+    t.d.mfiBeginUpdate(std::vector<uint8_t>(200, 1), 0);
+    t.reply({0x90, 1});
+    t.reply({0x91, 1});
+    t.reply(Transfer::blockReply(1, 0, 44));
+    t.rec.clear();
+    for (const auto& late : std::vector<std::vector<uint8_t>>{{0x90, 1}, {0x90, 0}, {0x91, 1}, {0x91, 0}, {0x93, 1},
+                                                              {0x95, 0}, {0x96, 0}, {0x8F}})
+        t.reply(late);
+    EXPECT_EQ(t.d.bytesAcknowledged(), 44);
+    EXPECT_EQ(t.d.step(), kStepUpdateData);
+    EXPECT_TRUE(t.rec.messages.empty());
+    EXPECT_EQ(std::count(t.rec.events.begin(), t.rec.events.end(), test::Event(8, 5)), 0);
+    for (const auto& w : t.rec.written) EXPECT_EQ(w.size(), 9u);  // only link acknowledgements went out
+}
+
+TEST(Blocks, AnAcknowledgementLargerThanTheBlockFailsTheTransfer) {
+    Transfer t;
+    t.d.mfiBeginUpdate(std::vector<uint8_t>(4400, 1), 0);
+    t.reply({0x90, 1});
+    t.reply({0x91, 1});
+    t.reply(Transfer::blockReply(1, 0, 255));
+    EXPECT_EQ(t.d.step(), kStepIdle);
+    EXPECT_EQ(t.d.bytesAcknowledged(), 0);
+    EXPECT_EQ(t.rec.messages, std::vector<std::string>{"Error|写入固件失败：设备确认了255字节，本块只有44字节！"});
+    t.reply(Transfer::blockReply(1, 0, 44));  // the transfer is over: nothing moves it again
+    EXPECT_EQ(t.d.bytesAcknowledged(), 0);
+    EXPECT_EQ(t.d.step(), kStepIdle);
 }
 
 TEST(Failures, StatusRepliesStopWithTheirMessage) {
@@ -122,9 +164,11 @@ TEST(Failures, StatusRepliesStopWithTheirMessage) {
     } cases[] = {
         {{}, {0x90, 0}, "Error|开始升级失败,0x00！"},
         {{{0x90, 1}}, {0x91, 0x2F}, "Error|擦除失败,0x2f！"},
-        {{}, {0x95, 3}, "Error|解锁失败,0x03！"},
-        {{}, {0x96, 0}, "Error|选择升级区域失败,0x00！"},
-        {{}, {0x93, 0}, ""},
+        {{{0x8F}, {0x94, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}, {0x95, 3}, "Error|解锁失败,0x03！"},
+        {{{0x8F}, {0x94, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {0x95, 1}}, {0x96, 0}, "Error|选择升级区域失败,0x00！"},
+        {{{0x90, 1}, {0x91, 1}, Transfer::blockReply(1, 0, 44), Transfer::blockReply(1, 44, 44), Transfer::blockReply(1, 88, 12)},
+         {0x93, 0},
+         ""},
     };
     for (const auto& c : cases) {
         Transfer t;
