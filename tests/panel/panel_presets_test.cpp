@@ -324,6 +324,8 @@ TEST(PanelPresets, DamagedFileIsAnnouncedAndKeptBeforeTheFirstSave) {
     EXPECT_TRUE(atStart[0].starts_with("提示|")) << atStart[0];
     EXPECT_NE(atStart[0].find(p.config.para().string()), std::string::npos) << atStart[0];
     EXPECT_NE(atStart[0].find("第2条（校验和错误）"), std::string::npos) << atStart[0];
+    ASSERT_EQ(p.window.findChildren<QMessageBox*>().size(), 1);
+    EXPECT_TRUE(p.window.findChildren<QMessageBox*>().first()->isVisible()) << "shown with the window";
 
     ASSERT_TRUE(p.ready());
     p.dialogs.answers.push_back(typeName("abc"));

@@ -20,6 +20,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 class IniFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -38,9 +50,11 @@ int inGuardedChild(const std::function<int()>& body) {
     const pid_t child = ::fork();
     if (child == 0) {
         ::alarm(10);
-        rlimit as{};
-        as.rlim_cur = as.rlim_max = rlim_t{512} << 20;
-        ::setrlimit(RLIMIT_AS, &as);
+        if (!kAddressSanitizer) {  // its shadow memory needs the address space
+            rlimit as{};
+            as.rlim_cur = as.rlim_max = rlim_t{512} << 20;
+            ::setrlimit(RLIMIT_AS, &as);
+        }
         ::_exit(body());
     }
     int status = 0;
