@@ -153,19 +153,19 @@ TEST_F(PresetFileSafety, WholeFilesAndEmptyFilesSayNothingAndKeepNoCopy) {
 }
 
 TEST_F(PresetFileSafety, DeletingOverADamagedFileKeepsItFirst) {
+    const Bytes bad = test::handRecord(test::singingDefault(), "bad", 1);
     const struct {
         const char* what;
+        Bytes original;
         int remove;
         std::vector<std::string> left;  // in the file afterwards; empty: no file
-    } cases[] = {{"one of two listed", 62, {"three"}}, {"the only listed one", 62, {}}};
+    } cases[] = {{"one of two listed", test::cat({records({"one"}), bad, records({"three"})}), 62, {"three"}},
+                 {"the only listed one", test::cat({records({"one"}), bad}), 62, {}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir d;
         const fs::path para = d / "para.bin";
-        const Bytes original = std::string_view(c.what) == "the only listed one"
-                                   ? test::cat({records({"one"}), test::handRecord(test::singingDefault(), "bad", 1)})
-                                   : test::cat({records({"one"}), test::handRecord(test::singingDefault(), "bad", 1),
-                                                records({"three"})});
+        const Bytes& original = c.original;
         test::writeFile(para, original);
         HeadlessPresetUi u;
         PresetLibrary l(u, para, [](std::string_view) {});
