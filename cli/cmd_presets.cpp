@@ -11,9 +11,16 @@ namespace qv7::cli {
 
 namespace {
 
+// Notices about para.bin are told at once, in English, as they happen.
+struct CliPresetUi : HeadlessPresetUi {
+    void fileNotice(const PresetFileNotice& notice) override {
+        std::fprintf(stderr, "qv7ctl: %s\n", notice.english.c_str());
+    }
+};
+
 // The library as the panel sees it, with its messages going to standard error.
 struct Library {
-    HeadlessPresetUi ui;
+    CliPresetUi ui;
     PresetLibrary lib{ui, GetAppDirFile("para.bin"), [](std::string_view) {}};
     Library() { lib.InitPresetLibrary(); }
     void reportMessages() {
@@ -143,7 +150,11 @@ int cmdPresetDelete(const Options&, const Args& args) {
     const std::string name = shownName(l.lib.entry(*i));
     const bool ok = l.lib.removeUserPreset(*i);
     l.reportMessages();
-    if (!ok) return kFailed;
+    if (!ok) {
+        std::fprintf(stderr, "qv7ctl: preset %d (%s) is still in %s: %s\n", *i, name.c_str(), l.lib.file().c_str(),
+                     l.lib.lastFileError().c_str());
+        return kFailed;
+    }
     std::printf("deleted preset %d (%s)\n", *i, name.c_str());
     return kOk;
 }

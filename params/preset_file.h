@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ using UserPresetRecord = std::array<uint8_t, kUserPresetRecordSize>;
 // Sum of bytes 0 to 98, modulo 256.
 uint8_t RecordChecksum(std::span<const uint8_t, kUserPresetRecordSize> record);
 
+enum class RecordFault : uint8_t { Header, Checksum };
+// Why a record cannot be loaded, or nothing when it can.
+std::optional<RecordFault> checkUserPresetRecord(std::span<const uint8_t, kUserPresetRecordSize> record);
+
 UserPresetRecord makeUserPresetRecord(const PresetEntry& entry);
 // The entry a record holds, or nothing when its header or checksum is wrong. Values are not validated.
 std::optional<PresetEntry> parseUserPresetRecord(std::span<const uint8_t, kUserPresetRecordSize> record);
@@ -39,7 +44,46 @@ std::vector<uint8_t> encodeUserPresets(std::span<const PresetEntry> entries);
 // of 100 or above 13,800.
 std::vector<PresetEntry> decodeUserPresets(std::span<const uint8_t> file);
 
+// Why no record of a file was loaded at all.
+enum class PresetFileFault : uint8_t {
+    None,
+    Unreadable,       // could not be opened or read (`error`)
+    NotRegularFile,   // a FIFO, socket or device node: never opened for reading, so it cannot block
+    OverLimit,        // longer than 138 records
+    NotWholeRecords,  // a length that is not a multiple of 100: a stray byte or a cut-off tail
+    ChangedWhileRead, // shorter or longer than its size when read
+};
+
+struct SkippedRecord {
+    std::size_t number;  // 1 for the file's first record
+    RecordFault fault;
+    bool operator==(const SkippedRecord&) const = default;
+};
+
+// What loading para.bin found. The file's length rules and the record checks decide what is listed,
+// exactly as before; the rest says what they left out, so it can be told and kept.
+struct PresetFileLoad {
+    // Something is there whose contents a replacement could lose. A directory is not: it cannot be
+    // renamed over, and it holds no presets. An empty file holds none either, so it counts as whole.
+    bool present = false;
+    PresetFileFault fault = PresetFileFault::None;
+    int error = 0;          // errno, for Unreadable
+    std::uint64_t size = 0; // in bytes, as far as known
+    std::vector<PresetEntry> entries;
+    std::vector<SkippedRecord> skipped;
+
+    bool whole() const { return fault == PresetFileFault::None && skipped.empty(); }
+    // A file that would lose records if replaced now.
+    bool mustBeKept() const { return present && !whole(); }
+};
+
+// Never blocks (FIFOs and device nodes are not read) and never reads more than 13,800 bytes.
+PresetFileLoad loadUserPresetFile(const std::filesystem::path& path);
 // Missing, unreadable or short files give nothing: the library then starts with the built-ins only.
 std::vector<PresetEntry> readUserPresetFile(const std::filesystem::path& path);
+
+// In English, for qv7ctl and logs: "file size 201 is not a multiple of 100", "skipped record 2 (bad
+// checksum)", ...; empty for a whole file.
+std::string describeLoadProblem(const PresetFileLoad& load);
 
 }  // namespace qv7

@@ -2,13 +2,72 @@
 #include "params/preset_library.h"
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <system_error>
 
+#include "params/atomic_file.h"
 #include "params/builtin_presets.h"
 #include "params/preset_file.h"
 
 namespace qv7 {
+
+namespace {
+
+// The window's words for what the load left out.
+std::string chineseLoadProblem(const PresetFileLoad& load) {
+    const std::string size = std::to_string(load.size);
+    switch (load.fault) {
+    case PresetFileFault::Unreadable:
+        return std::string("无法读取（") + std::strerror(load.error) + "）";
+    case PresetFileFault::NotRegularFile:
+        return "不是普通文件";
+    case PresetFileFault::OverLimit:
+        return "文件大小 " + size + " 字节，超过 " + std::to_string(kMaxUserPresetRecords) + " 条的上限";
+    case PresetFileFault::NotWholeRecords:
+        return "文件大小 " + size + " 字节，不是 " + std::to_string(kUserPresetRecordSize) + " 的整数倍";
+    case PresetFileFault::ChangedWhileRead:
+        return "读取时文件长度有变化";
+    case PresetFileFault::None:
+        break;
+    }
+    std::string out;
+    constexpr std::size_t kListed = 10;
+    for (std::size_t i = 0; i < load.skipped.size() && i < kListed; ++i) {
+        const auto& r = load.skipped[i];
+        out += (i ? "、第" : "第") + std::to_string(r.number) +
+               (r.fault == RecordFault::Checksum ? "条（校验和错误）" : "条（记录头错误）");
+    }
+    if (load.skipped.size() > kListed) out += "等共 " + std::to_string(load.skipped.size()) + " 条";
+    return out;
+}
+
+PresetFileNotice loadNotice(const std::filesystem::path& file, const PresetFileLoad& load) {
+    const std::string path = file.string();
+    PresetFileNotice n;
+    n.caption = preset_text::kCaptionNotice;
+    if (load.fault != PresetFileFault::None) {
+        n.text = "效果文件 " + path + " 无法载入：" + chineseLoadProblem(load) + "，其中的效果都没有列出。";
+        n.english = path + ": no user presets loaded: " + describeLoadProblem(load);
+    } else {
+        n.text = "效果文件 " + path + " 中有记录无法载入，已跳过：" + chineseLoadProblem(load) + "。";
+        n.english = path + ": " + describeLoadProblem(load);
+    }
+    n.text += "保存或删除效果前，会先把原文件另存一份。";
+    n.english += "; the file will be kept as a copy before it is next written";
+    return n;
+}
+
+// ".damaged-YYYYMMDD-HHMMSS" in local time, as the user would look for it.
+std::string damagedSuffix(std::time_t now) {
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return std::string(".damaged-") + stamp;
+}
+
+}  // namespace
 
 void HeadlessPresetUi::insertItem(int index, const std::string& text) {
     if (index < 0 || index > static_cast<int>(items.size())) return;
@@ -64,8 +123,34 @@ bool PresetLibrary::AddPreset(const PresetEntry& entry) {
 }
 
 void PresetLibrary::LoadUserPresets() {
-    for (const auto& e : readUserPresetFile(file_))
+    // A save killed half-way leaves its temporary file; this is the start after it.
+    removeStaleTemporaryFiles(file_);
+    const PresetFileLoad load = loadUserPresetFile(file_);
+    for (const auto& e : load.entries)
         if (!AddPreset(e)) break;
+    mustKeepFile_ = load.mustBeKept();
+    if (mustKeepFile_) ui_.fileNotice(loadNotice(file_, load));
+}
+
+bool PresetLibrary::keepUnloadedFile() {
+    if (!mustKeepFile_) return true;
+    const auto kept = keepCopyBeside(file_, damagedSuffix(clock_ ? clock_() : std::time(nullptr)));
+    const std::string path = file_.string();
+    if (!kept.result) {
+        lastFileError_ = kept.result.error;
+        ui_.fileNotice({"效果文件 " + path + " 未能完整载入，也无法另存一份（" + kept.result.error +
+                            "），为免丢失其中的效果，没有写入。",
+                        std::string(preset_text::kCaptionError),
+                        "not writing " + path + ": it could not be loaded whole and no copy of it could be kept"});
+        return false;
+    }
+    mustKeepFile_ = false;
+    // An empty path: the file went away meanwhile, so there is nothing left to lose.
+    if (!kept.path.empty())
+        ui_.fileNotice({"效果文件 " + path + " 未能完整载入，原文件已另存为 " + kept.path.string() + "。",
+                        std::string(preset_text::kCaptionNotice),
+                        "kept " + path + ", which could not be loaded whole, as " + kept.path.string()});
+    return true;
 }
 
 bool PresetLibrary::SaveUserPresets() {
@@ -79,6 +164,7 @@ bool PresetLibrary::SaveUserPresets() {
         message(preset_text::kSaveFailed, preset_text::kCaptionNotice);
         return false;
     }
+    if (!keepUnloadedFile()) return false;
     if (const auto r = writeFileAtomically(file_, bytes); !r) {
         lastFileError_ = r.error;
         message(preset_text::kWriteFailed, preset_text::kCaptionError);
@@ -144,14 +230,20 @@ bool PresetLibrary::removeUserPreset(int i) {
     if (i < static_cast<int>(FIRST_USER_INDEX) || i >= count_) return false;
     const int n = count_;
     ui_.removeItem(i);
+    bool fileDone = true;
     if (i == n - 1) {
         select(i - 1);
         ui_.enableDelete(false);
         // Only when no user preset is left: otherwise the atomic rewrite below replaces the file, and
         // deleting it first would lose every remaining preset if that rewrite failed.
         if (n - 1 == static_cast<int>(FIRST_USER_INDEX)) {
-            std::error_code ignored;  // a file that cannot be deleted is not reported
-            std::filesystem::remove(file_, ignored);
+            fileDone = keepUnloadedFile();
+            std::error_code ec;
+            if (fileDone && !std::filesystem::remove(file_, ec) && ec) {
+                // The window says nothing about it, as designed; qv7ctl must not claim the preset is gone.
+                lastFileError_ = "cannot remove " + file_.string() + ": " + ec.message();
+                fileDone = false;
+            }
         }
     } else {
         for (int k = i; k < n - 1; ++k) slots_[static_cast<std::size_t>(k)] = slots_[static_cast<std::size_t>(k + 1)];
@@ -159,8 +251,7 @@ bool PresetLibrary::removeUserPreset(int i) {
     }
     slots_[static_cast<std::size_t>(n - 1)] = PresetEntry{};
     count_ = n - 1;
-    SaveUserPresets();
-    return true;
+    return SaveUserPresets() && fileDone;
 }
 
 void PresetLibrary::ApplyPreset(mfi& driver, ParameterSet& deviceSetting, ParameterSet& controlSetting) {

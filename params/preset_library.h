@@ -2,7 +2,9 @@
 #pragma once
 
 #include <array>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -13,6 +15,7 @@
 #include "device/mfi.h"
 #include "params/parameter_set.h"
 #include "params/preset_entry.h"
+#include "params/preset_file.h"
 
 namespace qv7 {
 
@@ -30,6 +33,13 @@ inline constexpr std::string_view kDeleteQuestion = "是否需要删除常用参
 inline constexpr std::string_view kDeleteQuestionEnd = " ？";
 inline constexpr std::string_view kParameterError = "参数错误！";
 }  // namespace preset_text
+
+// para.bin could not be loaded whole, was kept under another name before being replaced, or was left
+// alone instead of being replaced.
+struct PresetFileNotice {
+    std::string text, caption;  // as the window shows it
+    std::string english;        // the same for qv7ctl
+};
 
 // Control identifiers of the group, the natural keys for the window and for tests.
 constexpr int kPresetComboId = 1064;
@@ -58,6 +68,8 @@ public:
     virtual std::string itemText(int index) const = 0;
     // After a preset was applied: show `setting` in every control.
     virtual void refreshControls(const ParameterSet& setting) { (void)setting; }
+    // The window shows it as a message like any other.
+    virtual void fileNotice(const PresetFileNotice& notice) { showMessage(notice.text, notice.caption); }
 };
 
 // A PresetUi without a window, for qv7ctl and tests: it keeps the list, records every message
@@ -106,6 +118,8 @@ public:
     void LoadUserPresets();
     // Rewrites the file from entry 62 on; nothing is written while there are no user presets.
     // False, after the message, when the file could not be replaced; the library keeps its entries.
+    // A file the load could not take whole is first kept under a dated name, or, when no copy can
+    // be kept, left alone (a refusal, with its message).
     bool SaveUserPresets();
 
     // The handlers of the group's controls.
@@ -117,8 +131,10 @@ public:
 
     // Saves `set` under `utf8Name` with the same checks and messages as SavePresetAs after its dialog.
     SaveOutcome savePreset(std::string_view utf8Name, const ParameterSet& set);
-    // Steps 3 to 6 of DeletePreset for `index`, without trace or question (qv7ctl asks on its own);
-    // false for built-in presets and indexes past the end.
+    // Steps 3 to 6 of DeletePreset for `index`, without trace or question (qv7ctl asks on its own).
+    // True when the preset is gone from the list and from the file; false for built-in presets and
+    // indexes past the end (nothing changes), and when the file could not be rewritten or removed
+    // (the list keeps the change, lastFileError says why).
     bool removeUserPreset(int index);
     // Selects as the model does after a delete: mirrored, no trace, delete button untouched.
     void select(int index);
@@ -133,10 +149,15 @@ public:
     const std::filesystem::path& file() const { return file_; }
     // Why the last save failed, with the path and the system's reason (for qv7ctl's messages).
     const std::string& lastFileError() const { return lastFileError_; }
+    // The clock that dates the name of a kept copy; the system clock by default.
+    void setClock(std::function<std::time_t()> now) { clock_ = std::move(now); }
 
 private:
     void traceLine(const char* fmt, int value);
     void message(std::string_view text, std::string_view caption);
+    // Before the file is replaced or removed: keeps it when the load left records out. False, after
+    // the refusal's message, when it needs keeping and cannot be kept.
+    bool keepUnloadedFile();
 
     PresetUi& ui_;
     std::filesystem::path file_;
@@ -145,6 +166,8 @@ private:
     int count_ = 0;
     int selection_ = -1;
     std::string lastFileError_;
+    bool mustKeepFile_ = false;
+    std::function<std::time_t()> clock_;
 };
 
 // ---- for qv7ctl: the command line only parses arguments ----

@@ -2,10 +2,12 @@
 #include "update/ini_file.h"
 
 #include <cstdio>
-#include <fstream>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "params/atomic_file.h"
+#include "params/small_file.h"
 
 namespace qv7 {
 namespace {
@@ -43,11 +45,23 @@ bool keyLine(std::string_view line, std::string_view& key, std::string_view& val
     return !key.empty() && key.front() != ';' && key.front() != '#';
 }
 
-std::vector<std::string> readLines(const std::string& path) {
+// The settings file holds a line or two; anything larger is not ours to parse.
+constexpr std::size_t kMaxIniSize = 64 * 1024;
+
+// The file's lines; none for a missing file; nothing at all for one that is not a sane regular file
+// (a FIFO that would block start-up, a device, a huge or unreadable file).
+std::optional<std::vector<std::string>> readLines(const std::string& path) {
+    const SmallFile file = readSmallFile(path, kMaxIniSize);
+    if (file.status == SmallFile::Status::Missing) return std::vector<std::string>{};
+    if (file.status != SmallFile::Status::Ok) return std::nullopt;
     std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
+    const std::string_view text(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size());
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
     return lines;
 }
 
@@ -58,7 +72,7 @@ std::string ReadIniString(const std::string& path, std::string_view section, std
                           std::string_view fallback, size_t bufferSize) {
     std::string result(fallback);
     bool inSection = false;
-    for (const std::string& line : readLines(path)) {
+    for (const std::string& line : readLines(path).value_or(std::vector<std::string>{})) {
         std::string_view name, k, v;
         if (sectionHeader(line, name)) {
             inSection = sameName(name, section);
@@ -73,7 +87,10 @@ std::string ReadIniString(const std::string& path, std::string_view section, std
 
 bool WriteIniString(const std::string& path, std::string_view section, std::string_view key,
                     std::string_view value) {
-    std::vector<std::string> lines = readLines(path);
+    // What could not be read is left alone rather than replaced by a file holding one line.
+    auto read = readLines(path);
+    if (!read) return false;
+    std::vector<std::string> lines = std::move(*read);
     std::string entry = std::string(key) + "=" + std::string(value);
     bool inSection = false, sectionSeen = false, written = false;
     size_t insertAt = lines.size();
@@ -106,6 +123,8 @@ bool WriteIniString(const std::string& path, std::string_view section, std::stri
     std::string text;
     for (const std::string& l : lines) text += l + "\n";
 
+    // A stamp killed half-way left its temporary file; the next stamp is the time to clear it.
+    removeStaleTemporaryFiles(path);
     return static_cast<bool>(writeFileAtomically(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
 }
 

@@ -94,11 +94,12 @@ std::function<void(QDialog&)> replaceWith(std::optional<QString> item) {
 
 // QV7_CONFIG_DIR for one test, with the para.bin it starts from; set before the window looks for it.
 struct ConfigDir {
-    explicit ConfigDir(const std::vector<PresetEntry>& user, bool paraIsDirectory) {
+    ConfigDir(const std::vector<PresetEntry>& user, bool paraIsDirectory, std::vector<uint8_t> paraTail = {}) {
         qputenv("QV7_CONFIG_DIR", dir.path().toLocal8Bit());
         if (paraIsDirectory) std::filesystem::create_directories(para() / "keep");
-        if (!user.empty()) {
-            const auto bytes = encodeUserPresets(user);
+        if (!user.empty() || !paraTail.empty()) {
+            auto bytes = encodeUserPresets(user);
+            bytes.insert(bytes.end(), paraTail.begin(), paraTail.end());
             std::ofstream(para(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                           static_cast<std::streamsize>(bytes.size()));
         }
@@ -112,11 +113,12 @@ struct PanelSetup {
     sim::SimConfig config = sim::defaultConfig();
     std::vector<PresetEntry> user;
     bool paraIsDirectory = false;
+    std::vector<uint8_t> paraTail{};  // raw bytes after the user presets' records
 };
 
 struct Panel {
     explicit Panel(PanelSetup s = {})
-        : config(s.user, s.paraIsDirectory),
+        : config(s.user, s.paraIsDirectory, std::move(s.paraTail)),
           sim(std::make_shared<sim::SimTransport>(std::move(s.config))),
           window(std::make_unique<SimProvider>(sim), [this](std::string_view l) { trace.emplace_back(l); }) {
         window.presets().setDialogRunner(&dialogs);
@@ -304,6 +306,43 @@ INSTANTIATE_TEST_SUITE_P(
                       SaveCase{"library_full", 138, false, "abc", false, {"错误|效果列表已满，无法保存"}, 0, ""},
                       SaveCase{"file_not_writable", 0, true, "abc", true, {"Error|写失败！！"}, 1, ""}),
     [](const ::testing::TestParamInfo<SaveCase>& row) { return std::string(row.param.what); });
+
+// A para.bin the load rules cannot take whole: the window says what was left out at start-up, and the
+// first save keeps the file as it was beside the new one and says where.
+TEST(PanelPresets, DamagedFileIsAnnouncedAndKeptBeforeTheFirstSave) {
+    auto bad = makeUserPresetRecord(userPreset("坏的"));
+    bad[kRecordOffsetChecksum] ^= 0x01;
+    std::vector<uint8_t> tail(bad.begin(), bad.end());
+    const auto third = makeUserPresetRecord(userPreset("third"));
+    tail.insert(tail.end(), third.begin(), third.end());
+    Panel p({.user = {userPreset("first")}, .paraTail = tail});
+    const auto original = fileBytes(p.config.para());
+    ASSERT_EQ(p.combo()->count(), 64);
+    EXPECT_EQ(p.combo()->itemText(63), "third");
+    const auto atStart = p.messages();
+    ASSERT_EQ(atStart.size(), 1u);
+    EXPECT_TRUE(atStart[0].starts_with("提示|")) << atStart[0];
+    EXPECT_NE(atStart[0].find(p.config.para().string()), std::string::npos) << atStart[0];
+    EXPECT_NE(atStart[0].find("第2条（校验和错误）"), std::string::npos) << atStart[0];
+    ASSERT_EQ(p.window.findChildren<QMessageBox*>().size(), 1);
+    EXPECT_TRUE(p.window.findChildren<QMessageBox*>().first()->isVisible()) << "shown with the window";
+
+    ASSERT_TRUE(p.ready());
+    p.dialogs.answers.push_back(typeName("abc"));
+    p.click(1030);
+
+    std::vector<std::filesystem::path> kept;
+    for (const auto& e : std::filesystem::directory_iterator(p.config.para().parent_path()))
+        if (e.path().filename().string().starts_with("para.bin.damaged-")) kept.push_back(e.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(fileBytes(kept[0]), original);
+    const auto after = p.messages();
+    ASSERT_EQ(after.size(), 2u);
+    const std::string& saved = after[0] == atStart[0] ? after[1] : after[0];
+    EXPECT_TRUE(saved.starts_with("提示|")) << saved;
+    EXPECT_NE(saved.find(kept[0].string()), std::string::npos) << saved;
+    EXPECT_EQ(fileBytes(p.config.para()).size(), 3 * kUserPresetRecordSize) << "first, third and abc";
+}
 
 // ---- "删除效果" ----
 
