@@ -200,7 +200,7 @@ void FloodServer::serve(int fd) {
             queued = !jobs_.empty();
             rate = paceRate_;
         }
-        pollfd p{fd, static_cast<short>(POLLIN | (queued ? POLLOUT : 0)), 0};
+        pollfd p{fd, static_cast<short>((deaf_.load() ? 0 : POLLIN) | (queued ? POLLOUT : 0)), 0};
         // Paced floods wake every millisecond to keep their rate.
         const int n = ::poll(&p, 1, rate > 0 ? 1 : 50);
         if (n < 0 && errno != EINTR) return;

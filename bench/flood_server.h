@@ -60,6 +60,9 @@ public:
     // cannot take at once is not sent and is counted as refused, as a full HID input buffer drops it.
     void pace(FloodKind kind, double rate);
 
+    // A deaf device stops reading what the host writes: the host's writes then wait and time out.
+    void deaf(bool on) { deaf_.store(on); }
+
     bool connected() const { return connected_.load(); }
     long sent() const { return sent_.load(); }
     long refused() const { return refused_.load(); }
@@ -83,6 +86,7 @@ private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> connected_{false};
+    std::atomic<bool> deaf_{false};
     std::atomic<int> clientFd_{-1};
     std::atomic<long> sent_{0};
     std::atomic<long> refused_{0};

@@ -1,7 +1,7 @@
 #!/bin/sh
 # The panel under a device that floods it: resident memory over the flood and how long the window's
 # context menu takes to appear after a right click, on a virtual X display (Xvfb, xdotool).
-# usage: bench/panel_flood.sh [panel] [report_flood] [kind] [rate] [seconds]
+# usage: bench/panel_flood.sh [panel] [report_flood] [kind] [rate] [seconds] [--deaf]
 #   e.g. bench/panel_flood.sh build/bin/qv7-panel build/bin/report_flood battery 10000 60
 set -eu
 panel=${1:-build/bin/qv7-panel}
@@ -9,6 +9,7 @@ flood=${2:-build/bin/report_flood}
 kind=${3:-battery}
 rate=${4:-10000}
 seconds=${5:-60}
+deaf=${6:-}
 dir=$(mktemp -d)
 display=:$((50 + $$ % 200))
 pids=""
@@ -28,7 +29,7 @@ until xdotool getdisplaygeometry >/dev/null 2>&1; do
 done
 
 # The flood starts 3 s after the panel connects, once the start-up conversation is over.
-"$flood" --listen "$dir/tolka" --kind "$kind" --rate "$rate" --delay-ms 3000 --seconds "$seconds" >"$dir/flood.out" 2>&1 &
+"$flood" --listen "$dir/tolka" --kind "$kind" --rate "$rate" --delay-ms 3000 --seconds "$seconds" $deaf >"$dir/flood.out" 2>&1 &
 flood_pid=$!
 pids="$pids $flood_pid"
 while [ ! -S "$dir/tolka" ]; do sleep 0.05; done
@@ -62,14 +63,18 @@ menu_latency() {
   echo $((t1 - t0))
 }
 
-elapsed=0
+start=$(now_ms)
+next=5
 peak=0
-while [ "$elapsed" -lt "$seconds" ]; do
-  sleep 5
-  elapsed=$((elapsed + 5))
+while [ "$next" -le "$seconds" ]; do
+  # Samples every 5 s of wall time, however long the previous menu took.
+  while [ $(($(now_ms) - start)) -lt $((next * 1000)) ]; do sleep 0.1; done
+  elapsed=$next
+  next=$((next + 5))
   m=$(rss)
   [ "$m" -gt "$peak" ] && peak=$m
-  echo "t=${elapsed}s rss_kb=$m menu_ms=$(menu_latency)"
+  windows=$(xdotool search --onlyvisible --pid "$panel_pid" | wc -l)
+  echo "t=${elapsed}s rss_kb=$m windows=$windows menu_ms=$(menu_latency)"
 done
 echo "rss_kb_peak $peak"
 wait "$flood_pid" || true

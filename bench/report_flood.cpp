@@ -15,9 +15,11 @@ void onSignal(int) { stopRequested = true; }
 
 void usage() {
     std::fputs("usage: report_flood --listen PATH [--kind junk|battery|bad-params] [--rate N] [--delay-ms MS] [--seconds S]\n"
+               "                    [--deaf]\n"
                "  serves the simulated Tolka on PATH; MS after a client connects (default 3000, after the start-up\n"
                "  conversation) it sends N reports a second (default 10000) of the kind until S seconds (default: until\n"
-               "  a signal) have passed, then prints what was sent and what the socket refused\n",
+               "  a signal) have passed, then prints what was sent and what the socket refused; --deaf: from then on\n"
+               "  it no longer reads what the host writes\n",
                stderr);
 }
 
@@ -29,8 +31,13 @@ int main(int argc, char** argv) {
     double rate = 10000;
     long delayMs = 3000;
     double seconds = -1;
+    bool deaf = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--deaf") {
+            deaf = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             usage();
             return 2;
@@ -69,6 +76,7 @@ int main(int argc, char** argv) {
     while (!stopRequested && !server.connected()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     const auto start = clock::now();
+    server.deaf(deaf);
     server.pace(kind, rate);
     std::fprintf(stderr, "report_flood: flooding at %.0f reports/s\n", rate);
     while (!stopRequested && (seconds < 0 || clock::now() - start < std::chrono::duration<double>(seconds)))

@@ -5,6 +5,7 @@
 
 #include <QMetaObject>
 
+#include <chrono>
 #include <cstdio>
 
 #include "device/socket_transport.h"
@@ -136,15 +137,20 @@ void DeviceHost::wake() {
 }
 
 bool DeviceHost::deliver() {
-    std::vector<ReportQueue::Report> batch;
-    const bool more = queue_.take(batch);
+    // A turn ends after a batch or a time budget, whichever comes first: one report can cost a write
+    // that waits for a device which no longer reads.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTurnBudgetMs);
     const unsigned generation = generation_;
-    for (const auto& report : batch) {
-        // A report can end in a new connection: the rest of the batch belongs to the retired device.
-        if (generation != generation_ || !controller_) break;
-        controller_->onReport(report);
+    std::vector<ReportQueue::Report> one;
+    for (std::size_t n = 0; n < ReportQueue::kBatch; ++n) {
+        const bool more = queue_.take(one, 1);
+        // A report can end in a new connection: what is left belongs to the retired device.
+        for (const auto& report : one)
+            if (generation == generation_ && controller_) controller_->onReport(report);
+        if (!more) return false;
+        if (generation != generation_ || std::chrono::steady_clock::now() >= until) break;
     }
-    return more;
+    return true;
 }
 
 void DeviceHost::retire() {

@@ -106,6 +106,7 @@ private:
     void wake();
     // One batch to the controller; true when reports remain.
     bool deliver();
+    static constexpr int kTurnBudgetMs = 10;
 
     std::unique_ptr<DeviceProvider> provider_;
     PanelController* controller_ = nullptr;
