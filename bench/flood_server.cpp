@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -54,10 +55,10 @@ sim::Report FloodReports::next(FloodKind kind) {
         // A monitor level far beyond its range: the driver rejects the whole reply with a message.
         auto set = sim::defaultConfig().parameters;
         set.monitorVol = 200;
-        std::vector<uint8_t> app = {cmd::kReplyPara};
+        std::array<uint8_t, 1 + ParameterSet::kSize + 7> app{};  // the reply, the set, the advanced settings
+        app[0] = cmd::kReplyPara;
         const auto p = set.bytes();
-        app.insert(app.end(), p.begin(), p.end());
-        app.insert(app.end(), 7, 0);
+        std::copy(p.begin(), p.end(), app.begin() + 1);
         return data(app);
     }
     }

@@ -97,7 +97,7 @@ public:
     bool probe() override { return provider_->present(); }
     void close() override { retire(); }
 
-    // Reports read, handed to the controller and dropped so far (across devices).
+    // Reports read, handed to the controller, dropped in a flood and discarded with a retired device, so far.
     ReportQueue::Counts reportCounts() const { return queue_.counts(); }
 
 private:

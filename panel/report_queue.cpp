@@ -39,7 +39,7 @@ bool ReportQueue::take(std::vector<Report>& out, std::size_t max) {
 
 void ReportQueue::clear() {
     std::lock_guard lock(mutex_);
-    counts_.dropped += size_;
+    counts_.discarded += size_;
     for (; size_ > 0; --size_) {
         slots_[head_] = Report{};
         head_ = (head_ + 1) % slots_.size();

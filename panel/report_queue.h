@@ -20,7 +20,8 @@ public:
     struct Counts {
         uint64_t pushed = 0;
         uint64_t taken = 0;
-        uint64_t dropped = 0;  // pushed out by newer reports, or left behind by clear()
+        uint64_t dropped = 0;    // pushed out by newer reports
+        uint64_t discarded = 0;  // left behind by clear()
     };
 
     explicit ReportQueue(std::size_t capacity = kCapacity);
