@@ -5,6 +5,9 @@
 
 #include <QMetaObject>
 
+#include <chrono>
+#include <cstdio>
+
 #include "device/socket_transport.h"
 #include "sim/sim_transport.h"
 
@@ -68,7 +71,12 @@ bool SocketProvider::present() { return false; }
 
 DeviceHost::DeviceHost(std::unique_ptr<DeviceProvider> provider) : provider_(std::move(provider)) {}
 
-DeviceHost::~DeviceHost() { retire(); }
+DeviceHost::~DeviceHost() {
+    retire();
+    if (const auto dropped = queue_.counts().dropped)
+        std::fprintf(stderr, "qv7-panel: %llu device reports were dropped: they came faster than the window could take them\n",
+                     static_cast<unsigned long long>(dropped));
+}
 
 void DeviceHost::attach(PanelController& controller) {
     controller_ = &controller;
@@ -81,6 +89,7 @@ HidTransport* DeviceHost::open() {
     // worker serves the new device. A failed open leaves the device that was open in place (the
     // providers replace theirs only on success), so it gets its reader back.
     worker_.stop();
+    queue_.clear();
     ++generation_;
     HidTransport* transport = provider_->open();
     if (!transport) {
@@ -96,19 +105,19 @@ void DeviceHost::startReader(HidTransport& transport) {
     const unsigned generation = ++generation_;
     worker_.start(
         transport,
-        [this, generation](std::vector<uint8_t> report) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, report = std::move(report)] {
-                    if (generation == generation_ && controller_) controller_->onReport(report);
-                },
-                Qt::QueuedConnection);
+        [this](std::vector<uint8_t> report) {
+            // One wake-up for a stretch of waiting reports: the window's event queue never grows with the device's rate.
+            if (queue_.push(std::move(report))) wake();
         },
         [this, generation] {
             QMetaObject::invokeMethod(
                 this,
                 [this, generation] {
                     if (generation != generation_ || !current_ || provider_->watchesRemoval() || !controller_) return;
+                    // What the device sent before it went comes first, as it would through one queue.
+                    while (deliver() && generation == generation_) {
+                    }
+                    if (generation != generation_) return;
                     controller_->onRemoval();
                     // Back before the probe looked: the reader has ended, so connect afresh.
                     if (current_ && !worker_.running()) controller_->onArrival();
@@ -117,8 +126,36 @@ void DeviceHost::startReader(HidTransport& transport) {
         });
 }
 
+void DeviceHost::wake() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            // Events posted meanwhile (input, painting) run before the next batch.
+            if (deliver()) wake();
+        },
+        Qt::QueuedConnection);
+}
+
+bool DeviceHost::deliver() {
+    // A turn ends after a batch or a time budget, whichever comes first: one report can cost a write
+    // that waits for a device which no longer reads.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTurnBudgetMs);
+    const unsigned generation = generation_;
+    std::vector<ReportQueue::Report> one;
+    for (std::size_t n = 0; n < ReportQueue::kBatch; ++n) {
+        const bool more = queue_.take(one, 1);
+        // A report can end in a new connection: what is left belongs to the retired device.
+        for (const auto& report : one)
+            if (generation == generation_ && controller_) controller_->onReport(report);
+        if (!more) return false;
+        if (generation != generation_ || std::chrono::steady_clock::now() >= until) break;
+    }
+    return true;
+}
+
 void DeviceHost::retire() {
     worker_.stop();
+    queue_.clear();
     if (current_) provider_->release();
     current_ = nullptr;
     ++generation_;

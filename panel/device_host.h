@@ -11,6 +11,7 @@
 #include "device/hid_transport.h"
 #include "panel/panel_controller.h"
 #include "panel/read_worker.h"
+#include "panel/report_queue.h"
 
 namespace qv7 {
 class SocketTransport;
@@ -81,7 +82,9 @@ private:
     unsigned long lastInode_ = 0;
 };
 
-// The window's DeviceLink: one open device and one read worker at a time, reports queued to the window thread.
+// The window's DeviceLink: one open device and one read worker at a time. Reports wait for the window
+// thread in a bounded queue, which it empties a batch per turn of its event loop: a device that floods
+// costs dropped reports, never the window's memory or its answers to the user.
 class DeviceHost : public QObject, public DeviceLink {
 public:
     explicit DeviceHost(std::unique_ptr<DeviceProvider> provider);
@@ -94,15 +97,23 @@ public:
     bool probe() override { return provider_->present(); }
     void close() override { retire(); }
 
+    // Reports read, handed to the controller, dropped in a flood and discarded with a retired device, so far.
+    ReportQueue::Counts reportCounts() const { return queue_.counts(); }
+
 private:
     void retire();
     void startReader(HidTransport& transport);
+    void wake();
+    // One batch to the controller; true when reports remain.
+    bool deliver();
+    static constexpr int kTurnBudgetMs = 10;
 
     std::unique_ptr<DeviceProvider> provider_;
     PanelController* controller_ = nullptr;
     ReadWorker worker_;
     HidTransport* current_ = nullptr;
-    unsigned generation_ = 0;  // reports of a retired worker still in the queue are dropped
+    ReportQueue queue_;
+    unsigned generation_ = 0;  // a retired worker's notice of a gone device is dropped
 };
 
 }  // namespace qv7::panel

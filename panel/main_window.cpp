@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimer>
 
@@ -23,11 +22,13 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 
 CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter trace, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      driverMessages_(this),
+      notices_(this),
       timer_([this] { controller_.onTimer(); }),
       host_(std::move(provider)),
       controller_(timer_, host_, *this, trace),
       bindings_(*this, controller_),
-      presets_(*this, controller_, *this, GetAppDirFile("para.bin"), std::move(trace)),
+      presets_(*this, controller_, notices_, GetAppDirFile("para.bin"), std::move(trace)),
       firmwareCheck_(queuedOn(this), [this](const FirmwareOffer& offer) { controller_.onFirmwareOffer(offer); }),
       panelCheck_(queuedOn(this),
                   [this](const std::string& text, const std::string& caption, std::function<void(bool)> answer) {
@@ -62,14 +63,6 @@ CBrontalDlg::~CBrontalDlg() {
 }
 
 void CBrontalDlg::controlsChanged(const std::set<int>& ids) { bindings_.mirror(ids); }
-
-void CBrontalDlg::showMessage(const std::string& text, const std::string& caption) {
-    // Not exec(): a nested event loop would run reports into the driver while it is still inside one.
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
 
 void CBrontalDlg::replaceQuickKey(int key) { presets_.replaceQuickKey(key); }
 

@@ -11,6 +11,7 @@
 #include "panel/panel_controller.h"
 #include "panel/preset_view.h"
 #include "panel/qt_step_timer.h"
+#include "panel/single_message_box.h"
 #include "panel/update_checks.h"
 #include "panel/widget_bindings.h"
 
@@ -38,7 +39,9 @@ public:
 
     // PanelView
     void controlsChanged(const std::set<int>& ids) override;
-    void showMessage(const std::string& text, const std::string& caption) override;
+    void showMessage(const std::string& text, const std::string& caption) override {
+        driverMessages_.showMessage(text, caption);
+    }
     void replaceQuickKey(int key) override;
     void startFirmwareCheck() override;
     void cancelFirmwareCheck() override;
@@ -60,6 +63,9 @@ private:
     bool ours(QObject* watched) const;
     void hideToTray();
 
+    // The driver's messages, and the preset library's notices, each one box at a time.
+    SingleMessageBox driverMessages_;
+    SingleMessageBox notices_;
     QtStepTimer timer_;
     DeviceHost host_;
     PanelController controller_;

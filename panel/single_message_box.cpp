@@ -1,0 +1,47 @@
+// The one message box and the repeats it absorbs.
+#include "panel/single_message_box.h"
+
+#include <QMessageBox>
+
+namespace qv7::panel {
+
+namespace {
+QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+}  // namespace
+
+SingleMessageBox::SingleMessageBox(QWidget* parent) : parent_(parent) {
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(kRefreshMs);
+    refresh_.callOnTimeout([this] { refresh(); });
+}
+
+SingleMessageBox::~SingleMessageBox() = default;
+
+QMessageBox* SingleMessageBox::box() const { return box_ && box_->isVisible() ? box_.data() : nullptr; }
+
+void SingleMessageBox::showMessage(const std::string& text, const std::string& caption) {
+    if (box()) {
+        text_ = qs(text);
+        caption_ = qs(caption);
+        ++repeats_;
+        if (!refresh_.isActive()) refresh_.start();
+        return;
+    }
+    refresh_.stop();
+    repeats_ = 0;
+    // Not exec(): a nested event loop would run reports into the driver while it is still inside one.
+    auto* box = new QMessageBox(QMessageBox::NoIcon, qs(caption), qs(text), QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    box_ = box;
+}
+
+void SingleMessageBox::refresh() {
+    QMessageBox* open = box();
+    if (!open) return;
+    open->setWindowTitle(caption_);
+    open->setText(text_);
+    open->setInformativeText(QStringLiteral("（又收到 %1 次）").arg(repeats_));
+}
+
+}  // namespace qv7::panel
