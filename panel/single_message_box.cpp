@@ -21,14 +21,19 @@ QMessageBox* SingleMessageBox::box() const { return box_ && box_->isVisible() ? 
 
 void SingleMessageBox::showMessage(const std::string& text, const std::string& caption) {
     if (box()) {
-        text_ = qs(text);
-        caption_ = qs(caption);
+        const QString t = qs(text), c = qs(caption);
+        varied_ = varied_ || t != text_ || c != caption_;
+        text_ = t;
+        caption_ = c;
         ++repeats_;
         if (!refresh_.isActive()) refresh_.start();
         return;
     }
     refresh_.stop();
     repeats_ = 0;
+    varied_ = false;
+    text_ = qs(text);
+    caption_ = qs(caption);
     // Not exec(): a nested event loop would run reports into the driver while it is still inside one.
     auto* box = new QMessageBox(QMessageBox::NoIcon, qs(caption), qs(text), QMessageBox::Ok, parent_);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -41,7 +46,9 @@ void SingleMessageBox::refresh() {
     if (!open) return;
     open->setWindowTitle(caption_);
     open->setText(text_);
-    open->setInformativeText(QStringLiteral("（又收到 %1 次）").arg(repeats_));
+    // Say whether the box shows the one message repeated or the latest of several different ones.
+    open->setInformativeText(varied_ ? QStringLiteral("（又收到 %1 条消息，这里显示最新的一条）").arg(repeats_)
+                                     : QStringLiteral("（又收到 %1 次）").arg(repeats_));
 }
 
 }  // namespace qv7::panel

@@ -38,6 +38,7 @@ private:
     QPointer<QMessageBox> box_;
     QString text_, caption_;
     long repeats_ = 0;
+    bool varied_ = false;  // a repeat differed from the message before it
     QTimer refresh_;
 };
 
