@@ -116,8 +116,11 @@ FirmwareCheckResult CheckFirmware(std::string_view hardwareVersion, std::string_
         CHttpClient client(kUserAgent, http);
         rc = client.Post(url, FirmwareVersionCheckRequest(hardwareVersion, softwareVersion).c_str(), text);
         if (rc != kHttpOk) {
+            const int status = client.httpStatus();
             r.detail = "POST " + url + " failed: result " + std::to_string(rc) +
-                       (rc == kHttpTimedOut ? " (time-out)" : "") + (diag.empty() ? "" : ", " + diag);
+                       (rc == kHttpTimedOut ? " (time-out)" : "") +
+                       (status != 0 ? ", HTTP status " + std::to_string(status) : "") +
+                       (diag.empty() ? "" : ", " + diag);
             return r;
         }
     }

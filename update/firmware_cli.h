@@ -20,6 +20,7 @@ struct FirmwareCliOptions {
     std::string checkUrl;  // empty: VersionCheckUrl()
     HttpOptions http;
     int64_t writeTimeoutMs = 10 * 60 * 1000;  // the whole transfer to the device
+    int64_t stallTimeoutMs = 5000;  // the transfer to the device ends after this long without progress
 };
 
 inline constexpr int kCliOk = 0;
