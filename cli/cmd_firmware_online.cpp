@@ -47,7 +47,11 @@ int cmdFirmwareUpdate(const Options& o, const Args& args) {
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
     // A declined update is not done: the exit code says so to scripts.
-    return runFirmwareUpdate(c.runner(), onlineOptions(o), std::cin, std::cout, std::cerr) == kCliOk ? kOk : kFailed;
+    switch (runFirmwareUpdate(c.runner(), onlineOptions(o), std::cin, std::cout, std::cerr)) {
+    case kCliOk: return kOk;
+    case kCliNoAnswer: return kNoDevice;
+    default: return kFailed;
+    }
 }
 
 }  // namespace qv7::cli
