@@ -276,11 +276,12 @@ int cmdFirmwareWrite(const Options& o, const Args& args) {
     };
     std::fprintf(stderr, "writing %zu bytes (checksum 0x%08x) to %s\n", image.size(), sum, c.transport().describe().c_str());
     c.driver().mfiBeginUpdate(image, sum, 0);
-    // The time-out grows with the image: each 44-byte block is one exchange with the device.
-    const int64_t blocks = static_cast<int64_t>(image.size() + cmd::kBlockSize - 1) / cmd::kBlockSize;
-    const int rc = c.runUntil([&] { return c.updateDone || c.driver().step() == kStepIdle; },
-                              static_cast<int64_t>(o.timeoutSec) * 1000 + blocks * 50, "the firmware transfer");
+    const int rc = c.runTransfer([&] { return c.updateDone || c.driver().step() == kStepIdle; });
     if (tty) std::fprintf(stderr, "\n");
+    if (!c.stalled.empty()) {
+        std::fprintf(stderr, "qv7ctl: no progress for %d s: %s (%s)\n", o.timeoutSec, c.stalled.c_str(),
+                     c.transport().describe().c_str());
+    }
     if (rc != kOk) return rc;
     if (!c.updateDone) {
         std::fprintf(stderr, "qv7ctl: the device did not accept the image (it reported a failure at the end of the transfer)\n");

@@ -1,6 +1,7 @@
 // qv7ctl firmware check and firmware update: the version-check service, then the driver.
 #include <cstdio>
 #include <iostream>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "update/firmware_cli.h"
@@ -13,6 +14,13 @@ FirmwareCliOptions onlineOptions(const Options& o) {
     FirmwareCliOptions f;
     f.json = o.json;
     f.yes = o.yes;
+    // --timeout bounds every wait without progress: reaching the service, its silence, the device's.
+    const long ms = static_cast<long>(o.timeoutSec) * 1000;
+    f.http.connectTimeoutMs = ms;
+    f.http.stallTimeoutMs = ms;
+    f.stallTimeoutMs = ms;
+    // Standard output belongs to the command's result (one JSON document with --json).
+    f.http.diagnostics = [](std::string_view line) { std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data()); };
     return f;
 }
 
@@ -39,7 +47,11 @@ int cmdFirmwareUpdate(const Options& o, const Args& args) {
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
     // A declined update is not done: the exit code says so to scripts.
-    return runFirmwareUpdate(c.runner(), onlineOptions(o), std::cin, std::cout, std::cerr) == kCliOk ? kOk : kFailed;
+    switch (runFirmwareUpdate(c.runner(), onlineOptions(o), std::cin, std::cout, std::cerr)) {
+    case kCliOk: return kOk;
+    case kCliNoAnswer: return kNoDevice;
+    default: return kFailed;
+    }
 }
 
 }  // namespace qv7::cli

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "device/socket_transport.h"
+#include "device/transfer_progress.h"
 #include "hid/tolka_cli.h"
 #include "params/gbk_text.h"
 #include "sim/sim_transport.h"
@@ -78,6 +79,25 @@ int DeviceConnection::runUntil(const std::function<bool()>& done, int64_t timeou
     }
     std::fprintf(stderr, "qv7ctl: no answer from %s within %lld s during %s (driver step %d)\n",
                  transport_->describe().c_str(), static_cast<long long>(timeoutMs / 1000), what, driver_.step());
+    return kNoDevice;
+}
+
+int DeviceConnection::runTransfer(const std::function<bool()>& done) {
+    const std::size_t before = messages.size();
+    TransferProgress progress;
+    progress.start(driver_, clock_.nowMs());
+    const int64_t idleMs = static_cast<int64_t>(options_.timeoutSec) * 1000;
+    switch (runner_->runWhileProgressing([&] { return done() || messages.size() != before; },
+                                         [&] { return progress.observe(driver_, clock_.nowMs()); }, idleMs)) {
+    case LinkRunner::Outcome::Done:
+        return messages.size() == before ? kOk : kFailed;
+    case LinkRunner::Outcome::Gone:
+        std::fprintf(stderr, "qv7ctl: the device went away during the firmware transfer\n");
+        return kNoDevice;
+    case LinkRunner::Outcome::TimedOut:
+        break;
+    }
+    stalled = progress.stalledText();
     return kNoDevice;
 }
 

@@ -40,6 +40,11 @@ public:
     int open();
     // Runs the link until `done` holds; prints and returns an exit code when it does not.
     int runUntil(const std::function<bool()>& done, int64_t timeoutMs, const char* what);
+    // Runs the firmware write the driver has just been handed until `done` holds, for as long as it
+    // makes progress: after --timeout seconds without any, returns kNoDevice with `stalled` set to
+    // where it stopped ("the device did not answer the erase", ...) for the caller to print.
+    int runTransfer(const std::function<bool()>& done);
+    std::string stalled;
 
     mfi& driver() { return driver_; }
     LinkRunner& runner() { return *runner_; }

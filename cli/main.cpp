@@ -58,7 +58,7 @@ const std::vector<Command>& commands() {
          "Stores a preset, under its name, in quick key N (0, 1 or 2) of the device."},
         {"firmware write", qv7::cli::cmdFirmwareWrite, "firmware write FILE",
          "Writes a firmware image (1 to 196,608 bytes) to the device, with a progress bar on a terminal.\n"
-         "The time-out grows with the image."},
+         "A transfer that keeps moving is never cut off; --timeout seconds without progress end it (exit 3)."},
         {"firmware check", qv7::cli::cmdFirmwareCheck, "firmware check",
          "Asks the version-check service whether newer firmware exists for the device and prints the\n"
          "offer (--json for scripts). QV7_CHECK_HOST (host[:port]) points it at another server."},
@@ -75,7 +75,8 @@ void usage(FILE* to) {
                "         sim:VERSION (with that firmware), unix:PATH (a device on a local socket);\n"
                "         QV7_DEVICE sets the default\n\ncommands:\n", to);
     for (const auto& c : commands()) std::fprintf(to, "  %s\n", c.synopsis);
-    std::fputs("\nqv7ctl COMMAND --help tells more. --timeout (default 5 s) bounds each wait for the device.\n"
+    std::fputs("\nqv7ctl COMMAND --help tells more. --timeout (default 5 s) bounds each wait for the device\n"
+               "and the version-check service; a firmware write is bounded by time without progress.\n"
                "exit codes: 0 done, 1 the device refused or failed, 2 bad usage or value (nothing sent),\n"
                "            3 no device or no answer\n",
                to);

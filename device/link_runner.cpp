@@ -45,4 +45,19 @@ LinkRunner::Outcome LinkRunner::runUntil(const std::function<bool()>& done, int6
     return Outcome::Done;
 }
 
+LinkRunner::Outcome LinkRunner::runWhileProgressing(const std::function<bool()>& done,
+                                                   const std::function<bool()>& progressed, int64_t idleMs) {
+    for (;;) {
+        bool moved = false;
+        const Outcome o = runUntil(
+            [&] {
+                if (done()) return true;
+                moved = progressed();
+                return moved;
+            },
+            idleMs);
+        if (o != Outcome::Done || !moved) return o;
+    }
+}
+
 }  // namespace qv7

@@ -19,6 +19,14 @@ public:
     enum class Outcome { Done, TimedOut, Gone };
     // Runs until done() holds, the device goes away, or timeoutMs of the clock pass.
     Outcome runUntil(const std::function<bool()>& done, int64_t timeoutMs);
+    // Runs until done() holds or the device goes away, for as long as progressed() reports progress
+    // at least every idleMs of the clock: a slow conversation that keeps moving is never cut off,
+    // one that stops is given up on (TimedOut) idleMs after its last step. progressed() must report
+    // each bit of progress once, so that a device can only keep the loop going by really moving on.
+    Outcome runWhileProgressing(const std::function<bool()>& done, const std::function<bool()>& progressed,
+                                int64_t idleMs);
+
+    Clock& clock() { return clock_; }
 
     void restart(int ms) override { deadline_ = clock_.nowMs() + ms; }
     void stop() override { deadline_ = -1; }

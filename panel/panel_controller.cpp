@@ -78,8 +78,9 @@ std::string KeyName(int index) {
     return index >= 0 && index < 12 ? names[index] : "";
 }
 
-PanelController::PanelController(StepTimer& timer, DeviceLink& link, PanelView& view, LineWriter trace)
-    : timer_(timer), session_(driver_, timer, this), link_(link), view_(view), trace_(std::move(trace)) {
+PanelController::PanelController(StepTimer& timer, DeviceLink& link, PanelView& view, LineWriter trace, Clock* clock)
+    : clock_(clock != nullptr ? *clock : steadyClock_),
+      timer_(timer), session_(driver_, timer, this), link_(link), view_(view), trace_(std::move(trace)) {
     if (!trace_) trace_ = [](std::string_view line) { std::cout << line << std::flush; };
     driver_.setMessageSink(&view_);
     driver_.setDiagnostics(trace_);
@@ -236,7 +237,10 @@ void PanelController::onReport(std::span<const uint8_t> report) {
 }
 
 void PanelController::onTimer() {
-    entry(depth_, [&] { session_.onTimer(); }, [this] { flush(); });
+    entry(depth_, [&] {
+        session_.onTimer();
+        if (update_.watchTransfer(driver_, clock_.nowMs())) showUpdateGroup();
+    }, [this] { flush(); });
 }
 
 void PanelController::onLinkEvent(int wParam, int lParam) {
@@ -261,9 +265,11 @@ void PanelController::onLinkEvent(int wParam, int lParam) {
             for (std::size_t k = 0; k < kQuickKeyButtons.size(); ++k)
                 setText(kQuickKeyButtons[k], gbk::toUtf8Display(driver_.quickKeyName(static_cast<int>(k))));
             break;
-        case 8:
+        case 8: {
             // Packet-ready (1) and progress (2) have been written and re-armed by the session.
-            if (update_.onTransferEvent(wParam, lParam, driver_.progressPercent())) showUpdateGroup();
+            const bool text = update_.onTransferEvent(wParam, lParam, driver_.progressPercent());
+            const bool stall = update_.watchTransfer(driver_, clock_.nowMs());
+            if (text || stall) showUpdateGroup();
             if (lParam == 3) {
                 timer_.restart(mfi::kStepTimerMs);
             } else if (lParam == 4) {
@@ -271,6 +277,7 @@ void PanelController::onLinkEvent(int wParam, int lParam) {
                 timer_.restart(3 * mfi::kStepTimerMs);
             }
             break;
+        }
         default:
             break;
         }

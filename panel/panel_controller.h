@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "device/clock.h"
 #include "device/hid_transport.h"
 #include "device/link_session.h"
 #include "device/mfi.h"
@@ -67,7 +68,8 @@ std::string KeyName(int index);
 
 class PanelController : public LinkEventSink {
 public:
-    PanelController(StepTimer& timer, DeviceLink& link, PanelView& view, LineWriter trace = {});
+    // `clock` tells the time the update group measures a stalled transfer by (the steady clock when null).
+    PanelController(StepTimer& timer, DeviceLink& link, PanelView& view, LineWriter trace = {}, Clock* clock = nullptr);
 
     // Window initialisation from the driver's set-up to the first connect attempt. `presetNames`
     // fills combo 1064 (item 0 selected when it is not empty).
@@ -172,6 +174,8 @@ private:
     void powerOffRule();
 
     mfi driver_;
+    SteadyClock steadyClock_;
+    Clock& clock_;
     StepTimer& timer_;
     LinkSession session_;
     DeviceLink& link_;

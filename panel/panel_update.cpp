@@ -38,7 +38,9 @@ void PanelController::askFirmwareUpdate() {
             if (offer != updateOffers_) return;
             // The user has answered already; the button's own checks run again on the group as it is now.
             const auto answered = [ok](const std::string&, const std::string&) { return ok; };
-            update_.OnUpdateButton(driver_, answered, [this] { disableInteractive(); });
+            // The write's clock starts now: from here on it is watched for progress.
+            if (update_.OnUpdateButton(driver_, answered, [this] { disableInteractive(); }))
+                update_.watchTransfer(driver_, clock_.nowMs());
             showUpdateGroup();
         }, [this] { flush(); });
     });

@@ -26,6 +26,7 @@ void usage(FILE* to) {
         "  --name TEXT          Name (default Tolka)\n"
         "  --chip-serial TEXT   chip serial (default SIMCHIP-0416-1290-0001)\n"
         "  --require-unlock     ask for the unlock preamble before a firmware write\n"
+        "  --hang-at STAGE      stop answering a firmware write at start, erase, over or data:BYTES\n"
         "  --faults LIST        faults on both directions, e.g. drop=0.3,dup=0.1,split=0.1,corrupt=0.05,delay=0.2:300,seed=7\n"
         "  --faults-in LIST     faults on reports to the device only\n"
         "  --faults-out LIST    faults on reports from the device only\n"
@@ -72,6 +73,20 @@ int main(int argc, char** argv) {
         else if (a == "--name") config.name = value("a name");
         else if (a == "--chip-serial") config.chipSerial = value("a chip serial");
         else if (a == "--require-unlock") config.requireUnlock = true;
+        else if (a == "--hang-at") {
+            const std::string stage = value("start, erase, over or data:BYTES");
+            using Hang = qv7::sim::SimConfig::Hang;
+            if (stage == "start") config.hangAt = Hang::Start;
+            else if (stage == "erase") config.hangAt = Hang::Erase;
+            else if (stage == "over") config.hangAt = Hang::Over;
+            else if (stage.rfind("data:", 0) == 0 && parseCount(stage.c_str() + 5, n) && n <= 0xFFFFFFFF) {
+                config.hangAt = Hang::Data;
+                config.hangAtBytes = static_cast<uint32_t>(n);
+            } else {
+                std::fprintf(stderr, "qv7-sim: --hang-at needs start, erase, over or data:BYTES, got '%s'\n", stage.c_str());
+                return 2;
+            }
+        }
         else if (a == "--uhid") uhid = true;
         else if (a == "--verbose") options.verbose = true;
         else if (a == "--faults") {

@@ -287,6 +287,7 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
         return status(cmd::kReplySelect, (unlocked_ && app[1] == 1 && app[2] == 0xFF) ? 1 : 0);
     case cmd::kUpdateStart: {
         if (n != 9) return reject();
+        if (config_.hangAt == SimConfig::Hang::Start) return {};
         if (config_.requireUnlock && !unlocked_) return dataOut(std::vector<uint8_t>{cmd::kReplyClean});
         announcedLength_ = u32le(app, 1);
         announcedChecksum_ = u32le(app, 5);
@@ -297,6 +298,7 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
     }
     case cmd::kUpdateErase:
         if (n != 1) return reject();
+        if (config_.hangAt == SimConfig::Hang::Erase) return {};
         erased_ = transferStarted_;
         received_.assign(erased_ ? announcedLength_ : 0, 0xFF);
         nextOffset_ = 0;
@@ -306,6 +308,7 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
         const uint32_t offset = u32le(app, 1);
         const uint8_t len = app[5];
         if (n != 6u + len || len == 0 || len > cmd::kBlockSize || !erased_) return reject();
+        if (config_.hangAt == SimConfig::Hang::Data && nextOffset_ >= config_.hangAtBytes) return {};
         // A block past the image or beyond a gap is refused, naming the offset the device holds so the
         // host can resume from there.
         const bool refused = offset > nextOffset_ || static_cast<uint64_t>(offset) + len > announcedLength_;
@@ -319,6 +322,7 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
     }
     case cmd::kUpdateOver: {
         if (n != 1) return reject();
+        if (config_.hangAt == SimConfig::Hang::Over) return {};
         const bool ok = erased_ && nextOffset_ == announcedLength_ && ImageWordSum(received_) == announcedChecksum_;
         if (ok) {
             installed_ = received_;

@@ -29,6 +29,11 @@ struct SimConfig {
     std::string chipSerial = "SIMCHIP-0416-1290-0001";
     unsigned batteryCentivolts = 385;
     bool requireUnlock = false;  // answer updateStart with the clean reply until unlocked
+    // A device that hangs during a firmware write: from this command on it answers nothing of the
+    // transfer (other commands still get their replies), so a host's patience can be tried.
+    enum class Hang { None, Start, Erase, Data, Over };
+    Hang hangAt = Hang::None;
+    uint32_t hangAtBytes = 0;  // Data: blocks are answered until the device holds this many bytes
     ParameterSet parameters{};   // filled with the first built-in set by defaultConfig()
     AdvancedSettings advanced{};
     std::array<QuickKey, 3> keys{};

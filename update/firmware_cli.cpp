@@ -10,6 +10,7 @@
 #include "device/firmware_image.h"
 #include "device/link_runner.h"
 #include "device/mfi.h"
+#include "device/transfer_progress.h"
 #include "params/gbk_text.h"
 #include "update/hosts.h"
 
@@ -116,8 +117,11 @@ FirmwareCheckResult CheckFirmware(std::string_view hardwareVersion, std::string_
         CHttpClient client(kUserAgent, http);
         rc = client.Post(url, FirmwareVersionCheckRequest(hardwareVersion, softwareVersion).c_str(), text);
         if (rc != kHttpOk) {
+            const int status = client.httpStatus();
             r.detail = "POST " + url + " failed: result " + std::to_string(rc) +
-                       (rc == kHttpTimedOut ? " (time-out)" : "") + (diag.empty() ? "" : ", " + diag);
+                       (rc == kHttpTimedOut ? " (time-out)" : "") +
+                       (status != 0 ? ", HTTP status " + std::to_string(status) : "") +
+                       (diag.empty() ? "" : ", " + diag);
             return r;
         }
     }
@@ -211,19 +215,24 @@ int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std
     }
     // The driver goes back to its idle step when the device reports the end, or a failure
     // (which it has already shown through its message sink).
-    LinkRunner::Outcome o = runner.runUntil(
-        [&] { return watch.done || driver.step() == kStepIdle; }, options.writeTimeoutMs);
+    TransferProgress progress;
+    progress.start(driver, runner.clock().nowMs());
+    LinkRunner::Outcome o = runner.runWhileProgressing(
+        [&] { return watch.done || driver.step() == kStepIdle; },
+        [&] { return progress.observe(driver, runner.clock().nowMs()); }, options.stallTimeoutMs);
     driver.setEventSink(&runner.session());
     if (!options.json) out << "\n";
     if (watch.done) return finish(kCliOk, "done");
     if (o == LinkRunner::Outcome::Gone) {
         err << "firmware update: the device went away during the transfer\n";
-    } else if (o == LinkRunner::Outcome::TimedOut) {
-        err << "firmware update: no end of transfer within " << options.writeTimeoutMs << " ms (at "
-            << driver.progressPercent() << "%)\n";
-    } else {
-        err << "firmware update: the device reported a failure at " << driver.progressPercent() << "%\n";
+        return finish(kCliNoAnswer, "device gone");
     }
+    if (o == LinkRunner::Outcome::TimedOut) {
+        err << "firmware update: no progress for " << (options.stallTimeoutMs + 999) / 1000
+            << " s: " << progress.stalledText() << "\n";
+        return finish(kCliNoAnswer, "stalled");
+    }
+    err << "firmware update: the device reported a failure at " << driver.progressPercent() << "%\n";
     return finish(kCliFailed, "failed");
 }
 

@@ -19,12 +19,14 @@ struct FirmwareCliOptions {
     bool yes = false;   // write without asking
     std::string checkUrl;  // empty: VersionCheckUrl()
     HttpOptions http;
-    int64_t writeTimeoutMs = 10 * 60 * 1000;  // the whole transfer to the device
+    // The transfer to the device ends after this long without progress; one that keeps moving never does.
+    int64_t stallTimeoutMs = 5000;
 };
 
 inline constexpr int kCliOk = 0;
 inline constexpr int kCliFailed = 1;
 inline constexpr int kCliDeclined = 3;
+inline constexpr int kCliNoAnswer = 4;  // the device stopped answering during the write, or went away
 
 // The firmware check with every step's outcome kept, so the command line can say what failed.
 struct FirmwareCheckResult {
@@ -47,7 +49,8 @@ int runFirmwareCheck(std::string_view hardwareVersion, std::string_view software
 // `qv7ctl firmware update [--yes] [--json]` on a runner whose device has been identified (the
 // driver holds HardwareVersion and FirmwareVersion). Checks, downloads and verifies, asks on
 // `in` unless `yes`, writes with a progress bar on `out`, and returns 0 when the device reported
-// the update done or nothing was offered, 3 when the user declined, 1 on any failure.
+// the update done or nothing was offered, 3 when the user declined, 4 when the write made no progress
+// for `stallTimeoutMs` or the device went away, 1 on any other failure.
 int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std::istream& in, std::ostream& out,
                       std::ostream& err);
 

@@ -108,11 +108,17 @@ void FirmwareCheckWorker::FirmwareCheckThreadProc(std::string hardwareVersion, s
     running_.store(false);
 }
 
+std::string StalledLabel(int64_t seconds) {
+    return "写入停滞，已 " + std::to_string(seconds) + " 秒无进展，请检查连接";
+}
+
 void FirmwareUpdateGroup::reset() {
     updateImageSize_ = 0;
     state_ = ButtonState::NoOffer;
     progress_ = 0;
     label_ = "0%";
+    transfer_ = {};
+    stalledLabel_.clear();
 }
 
 void FirmwareUpdateGroup::store(const FirmwareOffer& offer) {
@@ -123,6 +129,8 @@ void FirmwareUpdateGroup::store(const FirmwareOffer& offer) {
     updateDescription_ = offer.description;
     updateSoftwareVersion_ = offer.softwareVersion;
     state_ = ButtonState::ImageReady;
+    transfer_ = {};
+    stalledLabel_.clear();
 }
 
 const char* FirmwareUpdateGroup::buttonCaption() const {
@@ -148,6 +156,25 @@ bool FirmwareUpdateGroup::BeginFirmwareWrite(mfi& driver, const std::function<vo
     std::span<const uint8_t> image(updateImage_.data(), updateImageSize_);
     if (!driver.mfiBeginUpdate(image, ImageWordSum(image), 0)) return false;
     state_ = ButtonState::Writing;
+    transfer_ = {};
+    stalledLabel_.clear();
+    return true;
+}
+
+bool FirmwareUpdateGroup::watchTransfer(const mfi& driver, int64_t nowMs) {
+    if (state_ != ButtonState::Writing) return false;
+    if (!transfer_.started()) {
+        transfer_.start(driver, nowMs);
+    } else {
+        transfer_.observe(driver, nowMs);
+    }
+    // The driver repeats the step every second whether or not the device answers, so only the
+    // transfer's own progress counts; a write that has ended (done or failed) is never stalled.
+    std::string notice;
+    const int64_t idle = transfer_.sinceProgressMs(nowMs);
+    if (!transfer_.ended() && idle >= kStallNoticeMs) notice = StalledLabel(idle / 1000);
+    if (notice == stalledLabel_) return false;
+    stalledLabel_ = std::move(notice);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "device/transfer_progress.h"
 #include "update/http_client.h"
 
 namespace qv7 {
@@ -25,6 +26,9 @@ inline constexpr const char* kUpdateCaptionReady = "有新版本,点击更新";
 inline constexpr const char* kUpdatePromptCaption = "更新提醒";
 inline constexpr const char* kLabelOverSent = "下载完成，等待写入";
 inline constexpr const char* kLabelUpdateDone = "写入完成，更新成功";
+// Label 1076 while a write has made no progress for kStallNoticeMs or more: "写入停滞，已 N 秒无进展，请检查连接".
+inline constexpr int64_t kStallNoticeMs = 10'000;
+std::string StalledLabel(int64_t seconds);
 
 // ImageWordSum as eight lower-case hexadecimal digits.
 std::string ChecksumText(uint32_t sum);
@@ -103,7 +107,8 @@ public:
     const char* buttonCaption() const;
     bool buttonEnabled() const { return state_ == ButtonState::ImageReady; }
     int progressPosition() const { return progress_; }
-    const std::string& label() const { return label_; }
+    // The stall notice while there is one, otherwise the text of the last transfer event.
+    const std::string& label() const { return stalledLabel_.empty() ? label_ : stalledLabel_; }
 
     uint32_t updateImageSize() const { return updateImageSize_; }
     const std::array<uint8_t, kMaxFirmwareImage>& updateImage() const { return updateImage_; }
@@ -124,6 +129,10 @@ public:
 
     // The driver's transfer events (progress, over-sent, update-done); true when the label changed.
     bool onTransferEvent(int wParam, int lParam, int progressPercent);
+    // Looks at the write in progress, at every step-timer tick and transfer event: from kStallNoticeMs
+    // without progress on, the label says how long the write has stood still, until it moves again.
+    // The first call after BeginFirmwareWrite starts the count. True when the label changed.
+    bool watchTransfer(const mfi& driver, int64_t nowMs);
 
 private:
     std::array<uint8_t, kMaxFirmwareImage> updateImage_{};
@@ -133,6 +142,8 @@ private:
     ButtonState state_ = ButtonState::NoOffer;
     int progress_ = 0;
     std::string label_ = "0%";
+    TransferProgress transfer_;
+    std::string stalledLabel_;
 };
 
 }  // namespace qv7

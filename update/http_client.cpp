@@ -39,6 +39,18 @@ struct HttpTransfer {
     size_t size = 0;
     size_t received = 0;
     bool bufferFull = false;
+    // The final status, looked at before the first byte of the body is taken.
+    CURL* handle = nullptr;
+    int status = -1;  // -1: not looked at yet
+    // A body follows a status other than 2xx: it is not read, and the request fails.
+    bool errorStatus() {
+        if (status < 0) {
+            long code = 0;
+            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
+            status = static_cast<int>(code);
+        }
+        return status < 200 || status > 299;
+    }
     // Progress watch.
     long stallMs = 0;
     const std::atomic<bool>* cancel = nullptr;
@@ -106,11 +118,15 @@ struct HttpTransfer {
 namespace {
 
 size_t writeText(char* data, size_t, size_t n, void* user) {
-    return static_cast<HttpTransfer*>(user)->onText(data, n) ? n : 0;
+    auto* t = static_cast<HttpTransfer*>(user);
+    if (t->errorStatus()) return 0;
+    return t->onText(data, n) ? n : 0;
 }
 
 size_t writeBuffer(char* data, size_t, size_t n, void* user) {
-    return static_cast<HttpTransfer*>(user)->onBuffer(data, n);
+    auto* t = static_cast<HttpTransfer*>(user);
+    if (t->errorStatus()) return 0;
+    return t->onBuffer(data, n);
 }
 
 int progress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ulnow) {
@@ -205,6 +221,7 @@ int CHttpClient::perform(const char* verb, const std::string& url, const char* b
     }
     curl_easy_reset(h);
     CloseRequest();
+    status_ = 0;
 
     // Add-if-new: ours are the only headers a request has, so each is added once, in this order.
     // An empty "Expect:" stops libcurl from holding back a body for a 100-continue.
@@ -231,6 +248,8 @@ int CHttpClient::perform(const char* verb, const std::string& url, const char* b
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, list);
     // The header above announces gzip and deflate; this makes libcurl decode what the server sends.
     curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    // An error status ends the request at its headers: its page is never read, however long.
+    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
@@ -253,6 +272,7 @@ int CHttpClient::perform(const char* verb, const std::string& url, const char* b
         curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb);
     }
 
+    t.handle = h;
     t.stallMs = options_.stallTimeoutMs;
     t.cancel = options_.cancel;
     t.lastMove = std::chrono::steady_clock::now();
@@ -260,8 +280,18 @@ int CHttpClient::perform(const char* verb, const std::string& url, const char* b
     CURLcode rc = curl_easy_perform(h);
     CloseRequest();
 
-    if (rc == CURLE_OK) return kHttpOk;
-    if (rc == CURLE_WRITE_ERROR && t.bufferFull) return kHttpOk;
+    long status = 0;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    status_ = static_cast<int>(status);
+    const bool bodyRefused = t.status >= 0 && (t.status < 200 || t.status > 299);
+    if (rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && (t.bufferFull || bodyRefused))) {
+        // Only a 2xx final status is the service's answer. An error page (a 404 or 500 from the server
+        // or a proxy, a 3xx with nowhere to go) can be JSON that offers firmware, or a file of exactly
+        // the stated size and checksum; taken as a reply, it would be written to the device. So it is
+        // a failure like any other the platform reports (result 1, with libcurl's code for it).
+        if (status >= 200 && status <= 299) return kHttpOk;
+        rc = CURLE_HTTP_RETURNED_ERROR;
+    }
     diagnose(rc);
     if (rc == CURLE_OPERATION_TIMEDOUT || (rc == CURLE_ABORTED_BY_CALLBACK && t.stalled)) return kHttpTimedOut;
     return kHttpFailed;

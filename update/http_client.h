@@ -13,7 +13,8 @@ namespace qv7 {
 inline constexpr const char* kUserAgent =
     "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)";
 
-// Results of Post, Get, RequestText and RequestToBuffer.
+// Results of Post, Get, RequestText and RequestToBuffer. A reply whose final HTTP status is not 2xx
+// is kHttpFailed: its body is not handed out.
 inline constexpr int kHttpOk = 0;
 inline constexpr int kHttpFailed = 1;
 inline constexpr int kHttpTimedOut = 2;
@@ -54,6 +55,9 @@ public:
 
     void CloseRequest();
 
+    // The final HTTP status of the last request; 0 when none arrived. Anything but 2xx is a failure.
+    int httpStatus() const { return status_; }
+
 private:
     int perform(const char* verb, const std::string& url, const char* body, HttpTransfer& transfer);
     void diagnose(int code);
@@ -62,6 +66,7 @@ private:
     HttpOptions options_;
     void* session_ = nullptr;  // libcurl easy handle; keeps its connection cache across requests
     void* headers_ = nullptr;  // the current request's header list; null between requests
+    int status_ = 0;
 };
 
 // GET of exactly `expectedSize` bytes into `buffer`: 0 when exactly that many arrived, -1 otherwise

@@ -71,15 +71,24 @@ inline sim::SimConfig simConfig(const std::string& firmware) {
 // A controller on an in-process simulator, with reports handed over by pump() instead of a worker.
 struct Rig {
     explicit Rig(sim::SimConfig config = sim::defaultConfig())
-        : sim(std::move(config)), link(sim), controller(timer, link, view, [this](std::string_view l) { trace.emplace_back(l); }) {}
+        : sim(std::move(config)), link(sim),
+          controller(timer, link, view, [this](std::string_view l) { trace.emplace_back(l); }, &clock) {}
 
     sim::SimTransport sim;
     SimLink link;
     FakeTimer timer;
     RecordingView view;
     std::vector<std::string> trace;
+    ManualClock clock;  // the controller's time; ticks of `timer` come only when a test calls onTimer
     PanelController controller;
 
+    // Hands the next report the device has sent to the controller; false when there is none.
+    bool pumpOne() {
+        std::vector<uint8_t> report;
+        if (sim.read(report, 0) != ReadStatus::Report) return false;
+        controller.onReport(report);
+        return true;
+    }
     // Hands every report the device has sent to the controller, as the read worker would.
     void pump() {
         std::vector<uint8_t> report;

@@ -147,6 +147,36 @@ TEST(FirmwareOffer, RepliesThatOfferNothing) {
     EXPECT_TRUE(files.requests().empty());
 }
 
+// An error page is not the service's answer, however well its body would pass for one.
+TEST(FirmwareOffer, ErrorPagesOfferNothing) {
+    const std::vector<uint8_t> img = image(2048);
+    const std::string sum = ChecksumText(ImageWordSum(img));
+    // The file server answers /missing with a 404 page that is the image, byte for byte.
+    LocalHttpServer files([&](const RecordedRequest& r, int, Connection& c) {
+        c.send(test::fixedReply(asText(img), {}, r.target == "/fw.bin" ? 200 : 404));
+    });
+    struct Case {
+        const char* name;
+        int serviceStatus;
+        const char* path;
+        size_t fileRequests;
+    };
+    for (const Case c : {Case{"500 whose body offers a good image", 500, "/fw.bin", 0},
+                         Case{"offer of a 404 page of the right size and checksum", 200, "/missing", 2}}) {
+        SCOPED_TRACE(c.name);
+        const size_t before = files.requests().size();
+        const std::string reply = offerJson(2048, files.url(c.path), sum);
+        LocalHttpServer service([&](const RecordedRequest&, int, Connection& conn) {
+            conn.send(test::fixedReply(reply, {}, c.serviceStatus));
+        });
+        EXPECT_FALSE(RequestFirmwareVersion("1.0", "1.0.7", service.url("/admin/appios"), quiet()));
+        EXPECT_EQ(files.requests().size() - before, c.fileRequests);
+    }
+    std::vector<uint8_t> buffer(img.size());
+    EXPECT_EQ(DownloadAndVerify(files.url("/missing"), sum, 2048, buffer.data(), quiet()), -1);
+    EXPECT_EQ(DownloadAndVerify(files.url("/fw.bin"), sum, 2048, buffer.data(), quiet()), 0);
+}
+
 TEST(FirmwareWorker, ChecksDownloadsAndDeliversOnItsThread) {
     const std::vector<uint8_t> img = image(2048);
     LocalHttpServer files([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(asText(img))); });

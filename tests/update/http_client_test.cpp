@@ -143,7 +143,6 @@ TEST(HttpClient, TextRepliesAreCollectedByTheBlockRule) {
          body3000.substr(0, 1500) + body3000.substr(2048)},
         {"empty body", test::fixedReply(""), ""},
         {"empty chunked body", test::chunkedReply({}), ""},
-        {"error status still returns its body", test::fixedReply("not found", {}, 404), "not found"},
         {"gzip", test::fixedReply(test::gzipBytes(body3000), "Content-Encoding: gzip\r\n"), body3000},
         {"gzip, chunked", test::chunkedReply({test::gzipBytes(R"({"status":"1"})")}, "Content-Encoding: gzip\r\n"),
          R"({"status":"1"})"},
@@ -160,6 +159,62 @@ TEST(HttpClient, TextRepliesAreCollectedByTheBlockRule) {
         EXPECT_EQ(reply.size(), c.expected.size());
         EXPECT_EQ(reply, c.expected);
     }
+}
+
+// The service's error pages are errors: whatever their body holds, no caller may take it for a reply.
+TEST(HttpClient, OnlyA2xxFinalStatusIsAReply) {
+    const std::string offer = R"({"status":"112304","filesize":4,"urlPath":"http://x.invalid/f","checksum":"64636261"})";
+    struct Case {
+        const char* name;
+        std::string response;
+        int result;
+        std::string text;  // the text reply when result is kHttpOk
+    };
+    const std::vector<Case> cases = {
+        {"500 whose body offers firmware", test::fixedReply(offer, {}, 500), kHttpFailed, ""},
+        {"404 page", test::fixedReply("abcd", {}, 404), kHttpFailed, ""},
+        {"302 without Location", test::fixedReply("abcd", {}, 302), kHttpFailed, ""},
+        {"301 without Location, chunked", "HTTP/1.1 301 Moved\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n0\r\n\r\n",
+         kHttpFailed, ""},
+        {"503 with no body", test::fixedReply("", {}, 503), kHttpFailed, ""},
+        {"204 no content", "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n", kHttpOk, ""},
+        {"200", test::fixedReply("abcd"), kHttpOk, "abcd"},
+        {"203 is a success too", test::fixedReply("abcd", {}, 203), kHttpOk, "abcd"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LocalHttpServer server(replyWith(c.response));
+        std::vector<std::string> lines;
+        CHttpClient client(kUserAgent, quiet(&lines));
+        std::string reply = "stale";
+        EXPECT_EQ(client.Post(server.url("/admin/appios"), "a=b", reply), c.result);
+        EXPECT_EQ(reply, c.text);
+        uint8_t buffer[4] = {};
+        size_t received = 99;
+        EXPECT_EQ(client.Get(server.url("/fw.bin"), nullptr, buffer, sizeof buffer, received), c.result);
+        if (c.result != kHttpOk) {
+            EXPECT_EQ(received, 0u) << "an error page's bytes are not handed out";
+            // One diagnostic line per failed request, as for any other failure.
+            EXPECT_EQ(lines, (std::vector<std::string>{"dwError = 22", "dwError = 22"}));
+        }
+        // A file of the right size behind an error status is no download; an empty 204 is none either.
+        uint8_t file[4] = {};
+        EXPECT_EQ(DownloadToBuffer(server.url("/fw.bin"), sizeof file, file, quiet()),
+                  c.result == kHttpOk && !c.text.empty() ? 0 : -1);
+    }
+}
+
+TEST(HttpClient, ARedirectIsFollowedToItsFinalStatus) {
+    LocalHttpServer server([](const RecordedRequest& r, int, Connection& c) {
+        if (r.target == "/moved") c.send(test::fixedReply("", "Location: /here\r\n", 302));
+        else if (r.target == "/gone") c.send(test::fixedReply("", "Location: /missing\r\n", 301));
+        else if (r.target == "/here") c.send(test::fixedReply("abcd"));
+        else c.send(test::fixedReply("abcd", {}, 404));
+    });
+    uint8_t file[4] = {};
+    EXPECT_EQ(DownloadToBuffer(server.url("/moved"), sizeof file, file, quiet()), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(file), 4), "abcd");
+    EXPECT_EQ(DownloadToBuffer(server.url("/gone"), sizeof file, file, quiet()), -1);
 }
 
 struct BufferCase {

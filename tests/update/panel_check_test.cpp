@@ -203,6 +203,24 @@ TEST_F(PanelCheck, LinkFileThatCannotBeFetchedFallsBack) {
     EXPECT_EQ(offer->address, "http://www.example.invalid/Download");
 }
 
+TEST_F(PanelCheck, ErrorPagesAreNeitherOffersNorLinkFiles) {
+    // A link file behind a 404: its address is the error page's, not the maker's.
+    const std::string file = "<http://files.example.invalid/p.zip>";
+    LocalHttpServer files([&](const RecordedRequest&, int, Connection& conn) {
+        conn.send(test::fixedReply(file, {}, 404));
+    });
+    const std::string offer = R"({"status":"112304","softwareVersion":"2.0.1","filesize":)" +
+                              std::to_string(file.size()) + R"(,"urlPath":")" + files.url("/link.txt") + "\"}";
+    auto fromLink = OnPanelVersionReply(offer, context("", utc(2025, 3, 7)));
+    ASSERT_TRUE(fromLink);
+    EXPECT_EQ(fromLink->address, "http://www.example.invalid/Download");
+
+    // The same offer as the body of a 500: nothing is offered and the next day is not stamped.
+    LocalHttpServer service([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(offer, {}, 500)); });
+    EXPECT_FALSE(RequestPanelVersion(context(service.url("/admin/appios"), utc(2025, 3, 8))));
+    EXPECT_EQ(lastDate(), "2025-3-7");
+}
+
 TEST_F(PanelCheck, WorkerPostsAndDeliversTheOfferOnce) {
     LocalHttpServer service([](const RecordedRequest&, int, Connection& c) {
         c.send(test::fixedReply(R"({"status":"112304","softwareVersion":"3.0.0","filesize":5000})"));
