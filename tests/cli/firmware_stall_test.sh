@@ -5,12 +5,7 @@
 # usage: firmware_stall_test.sh QV7CTL QV7_SIM
 set -u
 ctl=$1 sim=$2
-here=$(cd "$(dirname "$0")" && pwd)
-dir=$(mktemp -d)
-trap 'kill $spid $hpid 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-spid= hpid=
+. "$(dirname "$0")/test_lib.sh"
 
 start() {  # start SIM_OPTIONS...: (re)starts the simulator on a fresh socket
   [ -n "$spid" ] && { kill "$spid" 2>/dev/null; wait "$spid" 2>/dev/null; }

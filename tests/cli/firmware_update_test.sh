@@ -3,11 +3,7 @@
 # usage: firmware_update_test.sh QV7CTL QV7_SIM
 set -u
 ctl=$1 sim=$2
-here=$(cd "$(dirname "$0")" && pwd)
-dir=$(mktemp -d)
-trap 'kill $spid $hpid 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/test_lib.sh"
 
 head -c 98304 /dev/urandom >"$dir/image.bin"
 python3 "$here/firmware_service.py" "$dir/image.bin" "$dir/port" & hpid=$!
