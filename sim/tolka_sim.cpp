@@ -293,6 +293,7 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
         announcedChecksum_ = u32le(app, 5);
         const bool ok = announcedLength_ > 0 && announcedLength_ <= static_cast<uint32_t>(cmd::kMaxImage);
         transferStarted_ = ok;
+        lastOverStatus_ = -1;
         erased_ = false;
         return status(cmd::kReplyUpdateStart, ok ? 1 : 0);
     }
@@ -323,12 +324,16 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
     case cmd::kUpdateOver: {
         if (n != 1) return reject();
         if (config_.hangAt == SimConfig::Hang::Over) return {};
+        // The host repeats the end when its answer is lost: the repeat gets the same answer, not a
+        // failure for a transfer that is already over.
+        if (lastOverStatus_ >= 0) return status(cmd::kReplyUpdateOver, static_cast<uint8_t>(lastOverStatus_));
         const bool ok = erased_ && nextOffset_ == announcedLength_ && ImageWordSum(received_) == announcedChecksum_;
         if (ok) {
             installed_ = received_;
             ++updatesCompleted_;
         }
         transferStarted_ = erased_ = false;
+        lastOverStatus_ = ok ? 1 : 0;
         return status(cmd::kReplyUpdateOver, ok ? 1 : 0);
     }
     default:

@@ -100,6 +100,7 @@ private:
     uint32_t announcedChecksum_ = 0;
     std::vector<uint8_t> received_;
     uint32_t nextOffset_ = 0;
+    int lastOverStatus_ = -1;  // the answer to the last end of a transfer, until the next start
     std::array<uint8_t, 12> challenge_{};
     uint32_t challengeCounter_ = 0;
     std::vector<uint8_t> installed_;
