@@ -422,10 +422,10 @@ void mfi::processPacket(std::span<const uint8_t> q) {
             case kStepSetCharge:
             case kStepSetMode:
             case kStepSetAdvanced:
-                step_ = kStepIdle;
+                settingDone();
                 break;
             case kStepSetRepPara:
-                step_ = kStepIdle;
+                settingDone();
                 raise(ev::kQuickKeyWritten);
                 break;
             default:
@@ -595,6 +595,14 @@ void mfi::failTransfer(const char* fmt, uint8_t status) {
     step_ = kStepIdle;  // ticks while the box is open send nothing
     updateStage_ = 0;
     message(fmt, status, "Error");
+}
+
+void mfi::settingDone() {
+    // A setting sent during a firmware write took the transfer's step. Had the answer to the transfer's
+    // outstanding request been lost meanwhile, idling here would leave the transfer waiting for ever:
+    // ask again (a repeated request is answered and the extra answer ignored).
+    if (updateStage_ != 0 && imageLength_ > 0) runStep(updateStage_);
+    else step_ = kStepIdle;
 }
 
 bool mfi::answersStage(int requestStep) const { return imageLength_ > 0 && updateStage_ == requestStep; }

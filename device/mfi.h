@@ -157,6 +157,7 @@ private:
     void failTransfer(const char* fmt, uint8_t status);
     // True when a transfer is running and its outstanding request is the one `requestStep` sends.
     bool answersStage(int requestStep) const;
+    void settingDone();
 
     LinkEventSink* eventSink_ = nullptr;
     MessageSink* messageSink_ = nullptr;

@@ -206,5 +206,34 @@ TEST(FirmwareOverFaults, SingleFaultsEndVerifiedOrWithAClearFailure) {
     }
 }
 
+// A setting sent while the answer to the outstanding block is lost: the transfer must not wait for ever.
+TEST(FirmwareOverFaults, SettingDuringAWriteWhoseBlockAnswerIsLost) {
+    constexpr uint32_t kAt = 3 * cmd::kBlockSize;
+    sim::LinkFaults faults;
+    bool lost = false;
+    faults.tap = [&](bool toDevice, std::vector<uint8_t> r) -> std::vector<sim::Delivery> {
+        const auto app = applicationOf(r);
+        if (!toDevice && !lost && app && app->size() >= 6 && (*app)[0] == cmd::kReplyUpdateData && offsetIn(*app) == kAt) {
+            lost = true;
+            return {};
+        }
+        return {{std::move(r), 0}};
+    };
+    Conversation conv(sim::defaultConfig(), faults);
+    ASSERT_TRUE(conv.startUp());
+    const auto image = testImage(10 * cmd::kBlockSize);
+    conv.d.mfiBeginUpdate(image, ImageWordSum(image));
+    ASSERT_EQ(conv.runner.runUntil([&] { return lost; }, 5000), LinkRunner::Outcome::Done);
+    conv.d.mfiSetCharge(1);  // takes the transfer's step; its acknowledgement is all that comes back
+    const auto done = [&] {
+        return std::find(conv.log.events.begin(), conv.log.events.end(), Event(8, 5)) != conv.log.events.end();
+    };
+    EXPECT_EQ(conv.runner.runUntil(done, 120000), LinkRunner::Outcome::Done);
+    conv.device.withDevice([&](sim::TolkaSim& sim) {
+        EXPECT_EQ(sim.charge(), 1);
+        EXPECT_EQ(sim.installedImage(), image);
+    });
+}
+
 }  // namespace
 }  // namespace qv7
