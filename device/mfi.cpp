@@ -604,7 +604,8 @@ void mfi::onUpdateBlockReply(std::span<const uint8_t> p) {
     echoedOffset_ = static_cast<int>(u32le(p, 2));
     if (status == 1) {
         if (echoedOffset_ != bytesAcknowledged_) trace("error!!!!!!!!!!!!!!!\n");
-        bytesAcknowledged_ += byteAt(p, 6);
+        // A longer echo than the image has left (a lying device, or a reply to an earlier image) ends it.
+        bytesAcknowledged_ = std::min(imageLength_, bytesAcknowledged_ + byteAt(p, 6));
         runStep(bytesAcknowledged_ < imageLength_ ? kStepUpdateData : kStepUpdateOver);
     } else if (status == 2) {
         trace("error3333!!!!!!!!!!!!!!!\n");
