@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -16,13 +17,11 @@ namespace {
 // udevd creates this while it runs; without udevd its netlink source stays silent for ever.
 constexpr const char* kUdevControl = "/run/udev/control";
 
-// HID_ID is "BBBB:VVVVVVVV:PPPPPPPP" (bus, vendor, product in hex).
 bool isTolka(udev_device* hidraw) {
     udev_device* parent = udev_device_get_parent_with_subsystem_devtype(hidraw, "hid", nullptr);
-    const char* id = parent ? udev_device_get_property_value(parent, "HID_ID") : nullptr;
-    unsigned bus = 0, vendor = 0, product = 0;
-    if (!id || std::sscanf(id, "%x:%x:%x", &bus, &vendor, &product) != 3) return false;
-    return vendor == hid::kTolkaVendorId && product == hid::kTolkaProductId;
+    const char* text = parent ? udev_device_get_property_value(parent, "HID_ID") : nullptr;
+    const auto id = text ? parseHidId(text) : std::nullopt;
+    return id && id->vendor == hid::kTolkaVendorId && id->product == hid::kTolkaProductId;
 }
 
 std::string serialOf(udev_device* hidraw) {
@@ -32,6 +31,23 @@ std::string serialOf(udev_device* hidraw) {
 }
 
 }  // namespace
+
+std::optional<HidId> parseHidId(std::string_view text) {
+    // Strict on purpose: a field of more than eight digits must not wrap around into a known identifier.
+    uint32_t fields[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
+            if (text.empty() || text.front() != ':') return std::nullopt;
+            text.remove_prefix(1);
+        }
+        const auto r = std::from_chars(text.data(), text.data() + text.size(), fields[i], 16);
+        const auto digits = static_cast<std::size_t>(r.ptr - text.data());
+        if (r.ec != std::errc() || digits == 0 || digits > 8) return std::nullopt;
+        text.remove_prefix(digits);
+    }
+    if (!text.empty()) return std::nullopt;
+    return HidId{fields[0], fields[1], fields[2]};
+}
 
 HidHotplug::~HidHotplug() { hidUnregisterNotification(); }
 

@@ -1,14 +1,25 @@
 // Arrival and removal of hidraw nodes, from a libudev monitor the owner's event loop watches.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 struct udev;
 struct udev_monitor;
 
 namespace qv7 {
+
+// The bus, vendor and product a HID device's udev property HID_ID names: "BBBB:VVVVVVVV:PPPPPPPP", each
+// field one to eight hex digits. Nothing for any other text.
+struct HidId {
+    uint32_t bus = 0, vendor = 0, product = 0;
+    bool operator==(const HidId&) const = default;
+};
+std::optional<HidId> parseHidId(std::string_view text);
 
 struct HotplugEvent {
     enum class Kind { Arrival, Removal };

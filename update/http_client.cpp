@@ -135,6 +135,30 @@ int progress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t ul
 
 }  // namespace
 
+bool CollectTextReply(std::span<const std::string_view> pieces, size_t maxText, std::string& reply) {
+    reply.clear();
+    std::string collected;
+    HttpTransfer t;
+    t.text = &collected;
+    t.maxText = maxText;
+    t.block.reserve(kTextBlock);
+    for (std::string_view piece : pieces)
+        if (!t.onText(piece.data(), piece.size())) return false;
+    t.flushBlock();
+    reply = std::move(collected);
+    return true;
+}
+
+size_t CollectBufferReply(std::span<const std::string_view> pieces, uint8_t* buffer, size_t size, bool& longer) {
+    HttpTransfer t;
+    t.buffer = buffer;
+    t.size = buffer != nullptr ? size : 0;
+    for (std::string_view piece : pieces)
+        if (t.onBuffer(piece.data(), piece.size()) != piece.size()) break;
+    longer = t.bufferFull;
+    return t.received;
+}
+
 bool IsHttpUrl(const std::string& url) {
     CURLU* u = curl_url();
     if (u == nullptr) return false;

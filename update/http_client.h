@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -73,6 +74,12 @@ private:
 // (any failure, a shorter or a longer file).
 int DownloadToBuffer(const std::string& url, size_t expectedSize, uint8_t* buffer,
                      const HttpOptions& options = {});
+
+// The collection rules of RequestText and RequestToBuffer on their own, for a body that arrives in the given
+// pieces (as libcurl hands them over), without a network. Text: false and an empty reply when the body is
+// longer than `maxText`. Buffer: the bytes kept, with `longer` set when the body did not fit.
+bool CollectTextReply(std::span<const std::string_view> pieces, size_t maxText, std::string& reply);
+size_t CollectBufferReply(std::span<const std::string_view> pieces, uint8_t* buffer, size_t size, bool& longer);
 
 // True for an http:// or https:// URL that libcurl's parser accepts.
 bool IsHttpUrl(const std::string& url);
