@@ -20,16 +20,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
+// The sanitizers' shadow memory needs the address space a cap would take away.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizer = true;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitizer = true;
 #else
-constexpr bool kAddressSanitizer = false;
+constexpr bool kSanitizer = false;
 #endif
 #else
-constexpr bool kAddressSanitizer = false;
+constexpr bool kSanitizer = false;
 #endif
 
 class IniFile : public ::testing::Test {
@@ -50,7 +51,7 @@ int inGuardedChild(const std::function<int()>& body) {
     const pid_t child = ::fork();
     if (child == 0) {
         ::alarm(10);
-        if (!kAddressSanitizer) {  // its shadow memory needs the address space
+        if (!kSanitizer) {
             rlimit as{};
             as.rlim_cur = as.rlim_max = rlim_t{512} << 20;
             ::setrlimit(RLIMIT_AS, &as);
