@@ -26,6 +26,12 @@ struct Transfer {
         rec.clear();
     }
     void reply(std::vector<uint8_t> app) { d.mfiReceive(test::deviceData(std::move(app), ++deviceSeq)); }
+    // An image of n bytes handed over, its start accepted and the device erased: the first block is out.
+    void erased(std::size_t n) {
+        d.mfiBeginUpdate(std::vector<uint8_t>(n, 1), 0);
+        reply({0x90, 1});
+        reply({0x91, 1});
+    }
     static std::vector<uint8_t> blockReply(uint8_t status, uint32_t offset, uint8_t len) {
         return {0x92, status, static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
                 static_cast<uint8_t>(offset >> 16), static_cast<uint8_t>(offset >> 24), len};
@@ -100,9 +106,7 @@ TEST(Blocks, FirstBlockBegins12_00000000_2C) {
 
 TEST(Blocks, RepliesThatRepeatOrDisagree) {
     Transfer t;
-    t.d.mfiBeginUpdate(std::vector<uint8_t>(200, 1), 0);
-    t.reply({0x90, 1});
-    t.reply({0x91, 1});
+    t.erased(200);
     t.reply(Transfer::blockReply(2, 0, 44));  // send again
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
     EXPECT_EQ(pendingApp(t.d).substr(0, 17), "12 00 00 00 00 2C");
@@ -127,9 +131,7 @@ TEST(Blocks, RepliesThatRepeatOrDisagree) {
 
 TEST(Blocks, StaleRepliesOfEveryStageChangeNothing) {
     Transfer t;
-    t.d.mfiBeginUpdate(std::vector<uint8_t>(200, 1), 0);
-    t.reply({0x90, 1});
-    t.reply({0x91, 1});
+    t.erased(200);
     t.reply(Transfer::blockReply(1, 0, 44));
     t.rec.clear();
     for (const auto& late : std::vector<std::vector<uint8_t>>{{0x90, 1}, {0x90, 0}, {0x91, 1}, {0x91, 0}, {0x93, 1},
@@ -144,9 +146,7 @@ TEST(Blocks, StaleRepliesOfEveryStageChangeNothing) {
 
 TEST(Blocks, AnAcknowledgementLargerThanTheBlockFailsTheTransfer) {
     Transfer t;
-    t.d.mfiBeginUpdate(std::vector<uint8_t>(4400, 1), 0);
-    t.reply({0x90, 1});
-    t.reply({0x91, 1});
+    t.erased(4400);
     t.reply(Transfer::blockReply(1, 0, 255));
     EXPECT_EQ(t.d.step(), kStepIdle);
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
