@@ -581,8 +581,7 @@ void mfi::onApplication(std::span<const uint8_t> p) {
         break;
     case cmd::kReplyUpdateOver:
         if (!answersStage(kStepUpdateOver)) break;
-        step_ = kStepIdle;
-        updateStage_ = 0;
+        endTransfer();
         trace("CMD_UPDATE_OVER_OK(0x%02x)\n", status);
         if (status == 1) raise(ev::kUpdateDone);
         break;
@@ -591,9 +590,13 @@ void mfi::onApplication(std::span<const uint8_t> p) {
     }
 }
 
-void mfi::failTransfer(const char* fmt, uint8_t status) {
-    step_ = kStepIdle;  // ticks while the box is open send nothing
+void mfi::endTransfer() {
+    step_ = kStepIdle;  // ticks (also while a message box is open) send nothing
     updateStage_ = 0;
+}
+
+void mfi::failTransfer(const char* fmt, uint8_t status) {
+    endTransfer();
     message(fmt, status, "Error");
 }
 
@@ -650,8 +653,7 @@ void mfi::onUpdateBlockReply(std::span<const uint8_t> p) {
         }
         if (echoedLength > sent) {
             // The device claims bytes it was never sent: its count can no longer be trusted.
-            step_ = kStepIdle;
-            updateStage_ = 0;
+            endTransfer();
             message("写入固件失败：设备确认了%d字节，本块只有%d字节！", echoedLength, sent, "Error");
             return;
         }

@@ -154,6 +154,7 @@ private:
     void onApplication(std::span<const uint8_t> payload);
     void onParameterReply(std::span<const uint8_t> p);
     void onUpdateBlockReply(std::span<const uint8_t> p);
+    void endTransfer();
     void failTransfer(const char* fmt, uint8_t status);
     // True when a transfer is running and its outstanding request is the one `requestStep` sends.
     bool answersStage(int requestStep) const;
