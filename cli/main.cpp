@@ -70,7 +70,9 @@ const std::vector<Command>& commands() {
 }
 
 void usage(FILE* to) {
-    std::fputs("usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--yes] [--trace] COMMAND [ARGS]\n\n", to);
+    std::fputs("usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--yes] [--trace] COMMAND [ARGS]\n"
+               "       qv7ctl --help | --version\n\n",
+               to);
     std::fputs("devices: the first Tolka found (default), a hidraw path (/dev/hidrawN), sim (the simulated Tolka),\n"
                "         sim:VERSION (with that firmware), unix:PATH (a device on a local socket);\n"
                "         QV7_DEVICE sets the default\n\ncommands:\n", to);
@@ -95,6 +97,10 @@ int main(int argc, char** argv) {
         else if (a == "--trace") o.trace = true;
         else if (a == "--yes" || a == "-y") o.yes = true;
         else if (a == "--help" || a == "-h") help = true;
+        else if (a == "--version") {
+            std::printf("qv7ctl %s\n", QV7_VERSION);
+            return 0;
+        }
         else if (a == "--device" || a == "--timeout") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "qv7ctl: %s needs a value\n", a.c_str());

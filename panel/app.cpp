@@ -1,17 +1,19 @@
 // CBrontalApp and main: options, the single-instance rule, the device choice, then the window until "关闭".
 #include <QApplication>
-#include <QFileInfo>
 #include <QPixmap>
 #include <QTimer>
 
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "panel/device_host.h"
 #include "panel/hid_provider.h"
+#include "panel/instance_claim.h"
 #include "panel/main_window.h"
+#include "panel/panel_options.h"
+#include "panel/process_guards.h"
 #include "panel/single_instance.h"
 #include "sim/sim_transport.h"
 
@@ -19,23 +21,15 @@ namespace qv7::panel {
 
 class CBrontalApp : public QApplication {
 public:
-    CBrontalApp(int& argc, char** argv) : QApplication(argc, argv) {
-        // The application name is the executable's name: it names the single-instance socket and the tray tip.
-        setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
+    CBrontalApp(int& argc, char** argv, const std::string& name) : QApplication(argc, argv) {
+        setApplicationName(QString::fromStdString(name));
+        setApplicationVersion(QStringLiteral(QV7_VERSION));
         setQuitOnLastWindowClosed(false);
     }
-    int run(int argc, char** argv);
+    int run(const PanelOptions& options, InstanceClaim claim);
 };
 
 namespace {
-
-void usage() {
-    std::puts("usage: qv7-panel [--simulate[=FIRMWARE]] [--device hid|sim|sim:FIRMWARE|unix:PATH] [--screenshot=FILE]\n"
-              "  (default)           the Tolka on USB (hidraw), found and followed as it is plugged in and out\n"
-              "  --simulate          use the in-process simulated Tolka (firmware 1.0.7 unless given)\n"
-              "  --device unix:PATH  use a device on a local socket (qv7-sim --listen PATH)\n"
-              "  --screenshot=FILE   once the device has reported its settings, save the window as FILE and exit");
-}
 
 std::unique_ptr<DeviceProvider> simulated(const std::string& firmware) {
     auto config = sim::defaultConfig();
@@ -43,35 +37,11 @@ std::unique_ptr<DeviceProvider> simulated(const std::string& firmware) {
     return std::make_unique<SimProvider>(std::make_shared<sim::SimTransport>(config));
 }
 
-// Null with a message for an option it does not know.
-std::unique_ptr<DeviceProvider> providerFor(int argc, char** argv, bool& ok) {
-    ok = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        std::string device;
-        if (arg.rfind("--screenshot=", 0) == 0) continue;
-        if (arg == "--simulate") return simulated("");
-        if (arg.rfind("--simulate=", 0) == 0) return simulated(arg.substr(11));
-        if (arg == "--device" && i + 1 < argc) device = argv[++i];
-        else if (arg.rfind("--device=", 0) == 0) device = arg.substr(9);
-        else if (arg == "--help" || arg == "-h") {
-            usage();
-            ok = false;
-            return nullptr;
-        } else {
-            std::fprintf(stderr, "qv7-panel: unknown option '%s'\n", arg.c_str());
-            usage();
-            ok = false;
-            return nullptr;
-        }
-        if (device == "sim") return simulated("");
-        if (device.rfind("sim:", 0) == 0) return simulated(device.substr(4));
-        if (device.rfind("unix:", 0) == 0) return std::make_unique<SocketProvider>(device.substr(5));
-        if (device == "hid") return std::make_unique<HidProvider>();
-        std::fprintf(stderr, "qv7-panel: device '%s' is not 'hid', 'sim', 'sim:FIRMWARE' or 'unix:PATH'\n", device.c_str());
-        ok = false;
-        return nullptr;
-    }
+// `device` as parsePanelOptions leaves it.
+std::unique_ptr<DeviceProvider> providerFor(const std::string& device) {
+    if (device == "sim") return simulated("");
+    if (device.rfind("sim:", 0) == 0) return simulated(device.substr(4));
+    if (device.rfind("unix:", 0) == 0) return std::make_unique<SocketProvider>(device.substr(5));
     return std::make_unique<HidProvider>();
 }
 
@@ -91,26 +61,60 @@ void screenshotWhenReady(CBrontalDlg& window, const QString& file) {
     poll->start(50);
 }
 
-int CBrontalApp::run(int argc, char** argv) {
-    QString screenshot;
-    for (int i = 1; i < argc; ++i)
-        if (std::strncmp(argv[i], "--screenshot=", 13) == 0) screenshot = QString::fromLocal8Bit(argv[i] + 13);
-    SingleInstance instance(applicationName());
-    if (screenshot.isEmpty() && instance.forwardToRunning()) return 0;
-    bool ok = false;
-    auto provider = providerFor(argc, argv, ok);
-    if (!ok) return 2;
+int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
+    auto provider = providerFor(options.device);
     if (provider->simulated()) std::fprintf(stderr, "qv7-panel: running on %s\n", provider->describe().c_str());
     CBrontalDlg window(std::move(provider));
-    if (screenshot.isEmpty()) instance.listen([&window] { window.bringForward(); });
+    std::unique_ptr<SingleInstance> instance;
+    if (claim.outcome() == InstanceClaim::Outcome::Claimed)
+        instance = std::make_unique<SingleInstance>(std::move(claim), [&window] {
+            std::fputs("qv7-panel: brought forward by a later start\n", stderr);
+            window.bringForward();
+        });
     window.show();
-    if (!screenshot.isEmpty()) screenshotWhenReady(window, screenshot);
+    if (!options.screenshot.empty()) screenshotWhenReady(window, QString::fromLocal8Bit(options.screenshot.c_str()));
     return exec();
+}
+
+// Everything a start decides before the window system is touched: --help and --version need no display, and
+// the name is claimed before the window or the device exist, so starts close together cannot both stay.
+int start(int argc, char** argv) {
+    const PanelOptions options = parsePanelOptions({argv + 1, argv + argc});
+    switch (options.action) {
+    case PanelOptions::Action::Help: std::fputs(panelUsage(), stdout); return 0;
+    case PanelOptions::Action::Version: std::printf("qv7-panel %s\n", QV7_VERSION); return 0;
+    case PanelOptions::Action::Refuse:
+        std::fprintf(stderr, "qv7-panel: %s\n", options.error.c_str());
+        std::fputs(panelUsage(), stderr);
+        return 2;
+    case PanelOptions::Action::Run: break;
+    }
+    // The executable's name names the single-instance socket and the tray tip.
+    const std::string name = std::filesystem::path(argv[0]).stem().string();
+    InstanceClaim claim;
+    // A screenshot run is a one-off beside whatever panel runs: it neither asks nor answers.
+    if (options.screenshot.empty()) {
+        claim = InstanceClaim::take(name);
+        switch (claim.outcome()) {
+        case InstanceClaim::Outcome::Forwarded: return 0;
+        case InstanceClaim::Outcome::NoAnswer:
+            std::fprintf(stderr, "qv7-panel: the copy already running (%s) does not answer\n", claim.socketPath().c_str());
+            return 1;
+        case InstanceClaim::Outcome::NoPlace:
+            std::fprintf(stderr, "qv7-panel: %s; a second start will not find this one\n", claim.detail().c_str());
+            break;
+        case InstanceClaim::Outcome::Claimed: break;
+        }
+    }
+    CBrontalApp app(argc, argv, name);
+    return app.run(options, std::move(claim));
 }
 
 }  // namespace qv7::panel
 
 int main(int argc, char** argv) {
-    qv7::panel::CBrontalApp app(argc, argv);
-    return app.run(argc, argv);
+    // Before anything opens a file or writes a line.
+    qv7::panel::reopenClosedStandardStreams();
+    qv7::panel::surviveBrokenPipes();
+    return qv7::panel::start(argc, argv);
 }

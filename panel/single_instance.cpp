@@ -1,45 +1,57 @@
-// The local-socket handshake between a second copy and the running one.
+// The running copy's side of the handshake with a later start.
 #include "panel/single_instance.h"
 
-#include <QDir>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace qv7::panel {
 
 namespace {
-constexpr int kConnectTimeoutMs = 1000;
-constexpr char kShow[] = "show\n";
+// Whatever connects is only another program of the user's, but it gets a line of bounded length and a
+// bounded time to send it.
+constexpr qint64 kMaxRequest = 64;
+constexpr int kClientTimeoutMs = 10000;
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& applicationName, QObject* parent) : QObject(parent) {
-    // Under the user's runtime directory, so two users on one machine each get their own panel.
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    name_ = runtime.isEmpty() ? applicationName : QDir(runtime).filePath(applicationName);
-}
-
-bool SingleInstance::forwardToRunning() {
-    QLocalSocket socket;
-    socket.connectToServer(name_);
-    if (!socket.waitForConnected(kConnectTimeoutMs)) return false;
-    socket.write(kShow);
-    socket.waitForBytesWritten(kConnectTimeoutMs);
-    socket.disconnectFromServer();
-    return true;
-}
-
-bool SingleInstance::listen(std::function<void()> show) {
-    // A socket file left by a copy that crashed would refuse every later listen.
-    QLocalServer::removeServer(name_);
-    if (!server_.listen(name_)) return false;
-    connect(&server_, &QLocalServer::newConnection, this, [this, show = std::move(show)] {
-        while (QLocalSocket* client = server_.nextPendingConnection()) {
-            connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-            show();
-        }
+SingleInstance::SingleInstance(InstanceClaim claim, std::function<void()> show, QObject* parent)
+    : QObject(parent), claim_(std::move(claim)), show_(std::move(show)) {
+    const int fd = claim_.takeListeningSocket();
+    if (fd < 0 || !server_.listen(fd)) {
+        std::fprintf(stderr, "qv7-panel: cannot serve %s: %s\n", claim_.socketPath().c_str(),
+                     server_.errorString().toLocal8Bit().constData());
+        return;
+    }
+    connect(&server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* client = server_.nextPendingConnection()) serve(client);
     });
-    return true;
+}
+
+void SingleInstance::serve(QLocalSocket* client) {
+    connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+    QTimer::singleShot(kClientTimeoutMs, client, [client] {
+        client->abort();
+        client->deleteLater();
+    });
+    auto onData = [this, client] {
+        if (!client->canReadLine()) {
+            if (client->bytesAvailable() > kMaxRequest) {
+                client->abort();
+                client->deleteLater();
+            }
+            return;
+        }
+        const QByteArray line = client->readLine(kMaxRequest + 1);
+        if (line == kShowRequest) {
+            show_();
+            client->write(kShownReply);
+        }
+        // Sends what was written first, then hangs up.
+        client->disconnectFromServer();
+    };
+    connect(client, &QLocalSocket::readyRead, this, onData);
+    if (client->bytesAvailable() > 0) onData();
 }
 
 }  // namespace qv7::panel
-

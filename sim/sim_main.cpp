@@ -18,6 +18,7 @@ void onSignal(int) { stopRequested = true; }
 void usage(FILE* to) {
     std::fputs(
         "usage: qv7-sim --listen PATH | --uhid [options]\n"
+        "       qv7-sim --help | --version\n"
         "  --listen PATH        serve the device on a local SOCK_SEQPACKET socket\n"
         "  --uhid               be a kernel HID device 0416:1290 through /dev/uhid instead\n"
         "  --firmware VERSION   FirmwareVersion to report (default 1.0.7; e.g. 1.0.0, 1.0.2, 1.0.6)\n"
@@ -105,6 +106,9 @@ int main(int argc, char** argv) {
             else options.unplugAfter = n;
         } else if (a == "--help" || a == "-h") {
             usage(stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("qv7-sim %s\n", QV7_VERSION);
             return 0;
         } else {
             std::fprintf(stderr, "qv7-sim: unknown option '%s'\n", a.c_str());
