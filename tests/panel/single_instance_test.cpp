@@ -127,7 +127,9 @@ TEST(PanelProgram, SocketLeftByAKilledCopyIsTakenOver) {
     ASSERT_TRUE(QFileInfo::exists(socketIn(runtime))) << "SIGKILL removes nothing: the socket file stays";
 
     Copy next{startPanel(runtime), {}};
-    QTest::qWait(0);
+    // It names its device only after the claim.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return next.forwardedTo() == 0 && next.err.contains("running on"); }, kBound))
+        << next.err.constData();
     auto later = startPanel(runtime);
     ASSERT_TRUE(later->waitForFinished(kBound));
     EXPECT_EQ(later->exitCode(), 0) << later->readAllStandardError().constData();
