@@ -23,6 +23,8 @@ fail() {
   for log in panel watcher trayer; do
     [ -s "$dir/$log.log" ] && tail -n 30 "$dir/$log.log" | sed "s/^/  $log: /"
   done
+  # A sanitizer's report whole, however long.
+  grep -q '^==[0-9]*==ERROR' "$dir/panel.log" 2>/dev/null && sed -n '/^==[0-9]*==ERROR/,$p' "$dir/panel.log"
   exit 1
 }
 # until_true SECONDS COMMAND...: polls COMMAND until it succeeds; the time only bounds a hang.
@@ -34,7 +36,7 @@ until_true() {
     sleep 0.1
   done
 }
-for tool in dbus-daemon Xvfb openbox wmctrl xdotool trayer /usr/bin/python3; do
+for tool in dbus-daemon Xvfb openbox wmctrl xdotool xwininfo xprop trayer /usr/bin/python3; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/packages.txt lists what to install)"
 done
 
@@ -76,6 +78,7 @@ start_trayer() {
 
 ppid= wid=
 window_shown() { xdotool search --onlyvisible --name Tolka 2>/dev/null | grep -qx "$wid"; }
+iconic() { xprop -id "$wid" WM_STATE 2>/dev/null | grep -q 'window state: Iconic'; }
 panel_alive() { kill -0 "$ppid" 2>/dev/null; }
 start_panel() {
   "$panel" --simulate >"$dir/panel.log" 2>&1 &
@@ -87,7 +90,18 @@ start_panel() {
 registrations() { grep -c '^registered' "$dir/watcher.log" 2>/dev/null; }
 # Hidden in the tray: the process runs, its window is gone from the screen and the tray holds its icon.
 in_sni_tray() { panel_alive && ! window_shown && [ "$(registrations)" -gt "$1" ]; }
-xembed_icon() { xdotool search --onlyvisible --name '^qv7-panel$' 2>/dev/null | head -n 1; }
+# The icon's window, once the tray shows it: the panel's other viewable window (xdotool's --onlyvisible
+# does not see into trayer's windows).
+xembed_icon() {
+  local id
+  for id in $(xdotool search --classname '^qv7-panel$' 2>/dev/null); do
+    [ "$id" = "$wid" ] && continue
+    if xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+      echo "$id"
+      return
+    fi
+  done
+}
 in_xembed_tray() { panel_alive && ! window_shown && [ -n "$(xembed_icon)" ]; }
 
 # Minimises until the window hides in the tray: while the panel has not yet seen a tray that just
@@ -96,10 +110,12 @@ minimise_into_tray() {
   local end=$((SECONDS + 60))
   while [ "$SECONDS" -lt "$end" ]; do
     panel_alive || return 1
-    xdotool windowminimize "$wid"
+    window_shown && xdotool windowminimize "$wid"
     until_true 5 "$@" && return 0
-    wmctrl -i -a "$wid"
-    until_true 20 window_shown || return 1
+    if iconic; then
+      wmctrl -i -a "$wid"
+      until_true 20 window_shown || return 1
+    fi
   done
   return 1
 }
