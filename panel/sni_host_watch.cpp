@@ -16,8 +16,8 @@ const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 constexpr int kStartQuestionTimeoutMs = 2000;
 
 QDBusMessage hostQuestion() {
-    QDBusMessage m = QDBusMessage::createMethodCall(kWatcherService, kWatcherPath,
-                                                    QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    QDBusMessage m = QDBusMessage::createMethodCall(
+        kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     m << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
     return m;
 }
@@ -29,13 +29,16 @@ bool hostAnswer(const QDBusMessage& reply) {
 }  // namespace
 
 SniHostWatch::SniHostWatch(std::function<void()> changed, QObject* parent)
-    : QObject(parent), bus_(QDBusConnection::sessionBus()), owner_(kWatcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
+    : QObject(parent),
+      bus_(QDBusConnection::sessionBus()),
+      owner_(kWatcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
     if (!bus_.isConnected()) return;
     connect(&owner_, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& newOwner) { ownerChanged(newOwner); });
     // Plasma starts its watcher before the shell registers the host that shows the icons.
     for (const char* signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
-        bus_.connect(kWatcherService, kWatcherPath, kWatcherService, QString::fromLatin1(signal), this, SLOT(hostsChanged()));
+        bus_.connect(kWatcherService, kWatcherPath, kWatcherService, QString::fromLatin1(signal), this,
+                     SLOT(hostsChanged()));
     // Known before the window first shows, so a close right after the start already hides to the tray.
     const auto* names = bus_.interface();
     if (names && names->isServiceRegistered(kWatcherService).value())

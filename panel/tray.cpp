@@ -1,4 +1,4 @@
-// Tray icon and its menu ("显示面板", "关于" and "关闭"), made once a tray is there and shown only while one is.
+// Tray icon and its menu ("显示面板", "关于", "关闭"), made once a tray is there and shown only while one is.
 #include "panel/tray.h"
 
 #include <QGuiApplication>

@@ -94,7 +94,9 @@ TEST(Tray, UsableOnlyWhileTheTrayItsIconWasMadeForIsThere) {
 }
 
 struct TrayWindow {
-    TrayWindow() : window(std::make_unique<SimProvider>(std::make_shared<sim::SimTransport>(sim::defaultConfig())), [](std::string_view) {}) {
+    TrayWindow()
+        : window(std::make_unique<SimProvider>(std::make_shared<sim::SimTransport>(sim::defaultConfig())),
+                 [](std::string_view) {}) {
         window.show();
     }
     ~TrayWindow() { window.close(); }
