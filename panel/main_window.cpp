@@ -44,9 +44,12 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
     setFixedSize(units.x(kWindowWidthDu), units.y(kWindowHeightDu));
 
     contextMenu_.addAction(qs(kAboutMenuText), this, [this] { showAbout(); });
-    if (Tray::available())
-        tray_ = new Tray(QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
-                         [] { QCoreApplication::quit(); }, this);
+    tray_ = new Tray(QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
+                     [] { QCoreApplication::quit(); }, this);
+    // A window hidden in a tray that goes away would be out of reach: it comes back instead.
+    tray_->followDesktop([this](bool usable) {
+        if (!usable && isHidden()) bringForward();
+    });
     qApp->installEventFilter(this);
 
     bindings_.build(units);
@@ -118,7 +121,7 @@ void CBrontalDlg::hideToTray() {
 
 void CBrontalDlg::closeEvent(QCloseEvent* event) {
     // Without a tray a hidden window could never come back: closing then ends the program.
-    if (!tray_) {
+    if (!tray_->usable()) {
         event->accept();
         QCoreApplication::quit();
         return;
@@ -129,8 +132,10 @@ void CBrontalDlg::closeEvent(QCloseEvent* event) {
 
 void CBrontalDlg::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_) {
+    // Without a tray the window minimises as any other.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_->usable()) {
         QTimer::singleShot(0, this, [this] {
+            if (!tray_->usable()) return;
             setWindowState(windowState() & ~Qt::WindowMinimized);
             hideToTray();
         });

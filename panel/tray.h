@@ -1,4 +1,5 @@
-// The notification-area icon: shown while the window hides, double-click brings the window back, its menu ends the program.
+// The notification-area icon: shown while the window hides, a click or double-click (or "显示面板")
+// brings the window back, its menu ends the program. Follows the desktop's trays for the whole session.
 #pragma once
 
 #include <QMenu>
@@ -6,24 +7,57 @@
 #include <QSystemTrayIcon>
 
 #include <functional>
+#include <memory>
+#include <string_view>
 
 namespace qv7::panel {
 
+class SniHostWatch;
+class XEmbedTrayWatch;
+
+constexpr std::string_view kTrayShow = "显示面板";
+
 class Tray : public QObject {
 public:
+    // The trays the desktop offers at a moment.
+    struct Hosts {
+        bool statusNotifier = false;  // a StatusNotifierItem host on the session bus
+        bool xembed = false;          // an XEmbed tray on the X display
+    };
+
     Tray(const QString& tip, std::function<void()> restore, std::function<void()> about, std::function<void()> quit,
          QObject* parent = nullptr);
+    ~Tray() override;
 
-    // Whether the desktop has a tray at all; without one the window minimises normally and closing quits.
-    static bool available();
+    // Follows the desktop's trays from now on; `usableChanged` hears when the icon can, or can no longer, be shown.
+    void followDesktop(std::function<void(bool)> usableChanged);
+    // What the desktop offers now (the watches report here; tests too).
+    void setHosts(Hosts hosts);
+    // A tray is there that the icon can be shown in: hiding the window to it leaves a way back.
+    bool usable() const;
+
     void show();
     void hide();
-    bool visible() const { return icon_.isVisible(); }
+    bool visible() const { return icon_ && icon_->isVisible(); }
     QMenu& menu() { return menu_; }
+    // Null until a tray was first seen.
+    QSystemTrayIcon* icon() const { return icon_.get(); }
 
 private:
-    QSystemTrayIcon icon_;
+    void createIcon();
+    void restoreWindow();
+    void desktopChanged();
+
+    QString tip_;
+    std::function<void()> restore_;
     QMenu menu_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
+    bool iconOnStatusNotifier_ = false;
+    Hosts hosts_;
+    bool usable_ = false;
+    std::function<void(bool)> usableChanged_;
+    SniHostWatch* sni_ = nullptr;
+    XEmbedTrayWatch* xembed_ = nullptr;
 };
 
 }  // namespace qv7::panel
