@@ -12,6 +12,7 @@
 #include "panel/device_host.h"
 #include "panel/hid_provider.h"
 #include "panel/main_window.h"
+#include "panel/qt_translations.h"
 #include "panel/single_instance.h"
 #include "sim/sim_transport.h"
 
@@ -23,6 +24,7 @@ public:
         // The application name is the executable's name: it names the single-instance socket and the tray tip.
         setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
         setQuitOnLastWindowClosed(false);
+        installQtTranslations(*this);
     }
     int run(int argc, char** argv);
 };
