@@ -13,7 +13,8 @@ QString windowLanguage() { return QStringLiteral("zh_CN"); }
 bool installQtTranslations(QCoreApplication& app) {
     // Owned by the application: the translator must live as long as anything may be translated.
     auto* translator = new QTranslator(&app);
-    if (!translator->load(QStringLiteral("qtbase_") + windowLanguage(), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    const QString directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QStringLiteral("qtbase_") + windowLanguage(), directory)) {
         delete translator;
         return false;
     }
