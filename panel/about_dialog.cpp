@@ -31,6 +31,8 @@ CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, c
         auto* caption = new QLabel(QString::fromUtf8(r.caption), this);
         caption->setGeometry(du.rect({r.captionX, r.y, 49 - r.captionX, 8}));
         values_[i] = new QLabel(QString::fromStdString(r.text), this);
+        // The device names itself: a tag in its name is shown as written.
+        values_[i]->setTextFormat(Qt::PlainText);
         values_[i]->setObjectName(QString::number(1052 + i));
         values_[i]->setGeometry(du.rect({49, r.y, r.width, 8}));
         ++i;

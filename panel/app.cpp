@@ -14,6 +14,7 @@
 #include "panel/main_window.h"
 #include "panel/panel_options.h"
 #include "panel/process_guards.h"
+#include "panel/qt_translations.h"
 #include "panel/single_instance.h"
 #include "sim/sim_transport.h"
 
@@ -25,6 +26,7 @@ public:
         setApplicationName(QString::fromStdString(name));
         setApplicationVersion(QStringLiteral(QV7_VERSION));
         setQuitOnLastWindowClosed(false);
+        installQtTranslations(*this);
     }
     int run(const PanelOptions& options, InstanceClaim claim);
 };

@@ -27,6 +27,7 @@ NameInput::NameInput(QWidget* parent) : QDialog(parent) {
     edit_->setObjectName(QStringLiteral("1065"));
     edit_->setGeometry(du.rect({7, 20, 199, 14}));
     notice_ = new QLabel(this);
+    notice_->setTextFormat(Qt::PlainText);
     notice_->setGeometry(du.rect({7, 38, 199, 9}));
     notice_->setStyleSheet(QStringLiteral("color: #b00000"));
     ok_ = new QPushButton(QStringLiteral("确定"), this);

@@ -2,19 +2,29 @@
 #include "panel/preset_view.h"
 
 #include <QComboBox>
-#include <QMessageBox>
 
+#include "panel/message_box.h"
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
 #include "params/quick_keys.h"
 
 namespace qv7::panel {
 
+namespace {
+// A long library would otherwise open a list as tall as the screen. Styles whose combo popup is a menu
+// (SH_ComboBox_Popup) ignore maxVisibleItems; the style sheet asks for the scrolling list instead.
+void limitPopup(QComboBox& combo) {
+    combo.setMaxVisibleItems(PresetView::kPopupRows);
+    combo.setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+}
+}  // namespace
+
 PresetView::PresetView(QWidget& window, PanelController& controller, MessageSink& messages, std::filesystem::path file,
                        LineWriter trace)
     : window_(window), controller_(controller), messages_(messages), library_(*this, std::move(file), std::move(trace)) {}
 
 std::vector<std::string> PresetView::initialise() {
+    if (auto* combo = window_.findChild<QComboBox*>(QString::number(kPresetComboId))) limitPopup(*combo);
     mirroring_ = false;
     library_.InitPresetLibrary();
     mirroring_ = true;
@@ -49,8 +59,8 @@ void PresetView::replaceQuickKey(int key) {
 void PresetView::showMessage(const std::string& text, const std::string& caption) { messages_.showMessage(text, caption); }
 
 bool PresetView::ask(const std::string& text, const std::string& caption) {
-    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption), QString::fromStdString(text),
-                    QMessageBox::Ok | QMessageBox::Cancel, &window_);
+    PanelMessageBox box(QMessageBox::Question, QString::fromStdString(caption), QString::fromStdString(text),
+                        QMessageBox::Ok | QMessageBox::Cancel, &window_);
     dialogs_->run(box);
     // The clicked button, not the result code: Escape and the close box also end the box.
     return box.clickedButton() == box.button(QMessageBox::Ok);

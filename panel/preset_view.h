@@ -31,6 +31,9 @@ public:
     // Right-button press over the enabled button of quick key `key`.
     void replaceQuickKey(int key);
 
+    // Rows combo 1064's list shows at once before it scrolls.
+    static constexpr int kPopupRows = 20;
+
     // Tests answer the dialogs without a modal loop.
     void setDialogRunner(DialogRunner* runner) { dialogs_ = runner ? runner : &modal_; }
     PresetLibrary& library() { return library_; }

@@ -1,7 +1,7 @@
 // The one message box and the repeats it absorbs.
 #include "panel/single_message_box.h"
 
-#include <QMessageBox>
+#include "panel/message_box.h"
 
 namespace qv7::panel {
 
@@ -35,7 +35,7 @@ void SingleMessageBox::showMessage(const std::string& text, const std::string& c
     text_ = qs(text);
     caption_ = qs(caption);
     // Not exec(): a nested event loop would run reports into the driver while it is still inside one.
-    auto* box = new QMessageBox(QMessageBox::NoIcon, qs(caption), qs(text), QMessageBox::Ok, parent_);
+    auto* box = new PanelMessageBox(QMessageBox::NoIcon, qs(caption), qs(text), QMessageBox::Ok, parent_);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
     box_ = box;

@@ -53,6 +53,8 @@ void WidgetBindings::build(const DialogUnits& units) {
         case Kind::Text:
         case Kind::ValueLabel: {
             auto* label = new QLabel(qs(control.caption), &window_);
+            // Labels show the device's texts (battery, versions): never read as markup.
+            label->setTextFormat(Qt::PlainText);
             label->setAlignment(alignment(control.align));
             w = label;
             break;

@@ -1,6 +1,7 @@
 // The panel-software check: once a day at most an offer, stamped in TolkaPanel.ini before it is shown.
 #include "update/panel_check.h"
 
+#include <cctype>
 #include <memory>
 #include <new>
 #include <vector>
@@ -41,6 +42,24 @@ bool IsPanelCheckDue(std::string* lastDate) {
     return IsPanelCheckDue(GetAppDirFile(kSettingsFileName), std::time(nullptr), lastDate);
 }
 
+bool IsWebAddress(std::string_view address) {
+    const size_t colon = address.find(':');
+    if (colon == std::string_view::npos) return false;
+    std::string scheme(address.substr(0, colon));
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (scheme != "http" && scheme != "https") return false;
+    std::string_view rest = address.substr(colon + 1);
+    if (rest.substr(0, 2) != "//") return false;
+    rest.remove_prefix(2);
+    // The host: anything before the path, query or fragment, and not empty.
+    if (rest.empty() || rest.front() == '/' || rest.front() == '?' || rest.front() == '#') return false;
+    for (char c : address) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7F || c == '\\') return false;
+    }
+    return true;
+}
+
 std::optional<PanelOffer> OnPanelVersionReply(std::string_view reply, const PanelCheckContext& context) {
     std::optional<VersionCheckReply> r = ParseVersionCheckReply(reply);
     if (!r || !r->offered()) return std::nullopt;
@@ -62,8 +81,9 @@ std::optional<PanelOffer> OnPanelVersionReply(std::string_view reply, const Pane
             offer.address = ExtractLinkAddress(
                 std::string_view(reinterpret_cast<const char*>(file.data()), r->filesize));
         }
-        // An empty address would open nothing; the download page is where the user can act.
-        if (offer.address.empty()) offer.address = downloadPage;
+        // An empty address would open nothing and any other scheme something that is not a web page;
+        // the download page is where the user can act.
+        if (!IsWebAddress(offer.address)) offer.address = downloadPage;
     }
     offer.prompt = "    Tolka面板有更新的版本(" + r->softwareVersion + ")，请到Vexlor官网（" + siteHost +
                    "）下载，或找Vexlor售后获取。\n" + "    是否去官网下载？";

@@ -46,6 +46,11 @@ struct PanelOffer {
     std::string caption = kPanelPromptCaption;
 };
 
+// An address the browser may be sent to: an http or https URL (scheme in any case) with a host, and
+// nothing a shell or a URL parser could read differently (no spaces, no control characters). The link
+// file comes from a server, and any other scheme would hand it to a file manager or a custom handler.
+bool IsWebAddress(std::string_view address);
+
 // Judges the reply; on an offer stamps today's date first (whatever the user answers later),
 // then picks the address: the link file's address, or the download page.
 std::optional<PanelOffer> OnPanelVersionReply(std::string_view reply, const PanelCheckContext& context);

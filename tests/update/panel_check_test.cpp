@@ -181,6 +181,13 @@ TEST_F(PanelCheck, LinkFileOrDownloadPage) {
         {"'<' without '>' falls back", "<http://files.example.invalid/p.zip", 0, page},
         {"shorter file than stated falls back", "<http://a.invalid/x>", 40, page},
         {"longer file than stated falls back", "<http://a.invalid/x>", 10, page},
+        {"https link file", "<https://a.invalid/x>", 0, "https://a.invalid/x"},
+        {"scheme in capitals", "<HTTP://a.invalid/x>", 0, "HTTP://a.invalid/x"},
+        {"file: falls back", "<file:///etc/passwd>", 0, page},
+        {"smb: falls back", "<smb://host/share/p.exe>", 0, page},
+        {"javascript: falls back", "<javascript:alert(1)>", 0, page},
+        {"custom handler falls back", "<steam://run/1>", 0, page},
+        {"no scheme falls back", "<www.a.invalid/x>", 0, page},
     };
     for (const LinkCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -193,6 +200,44 @@ TEST_F(PanelCheck, LinkFileOrDownloadPage) {
         EXPECT_EQ(offer->address, c.address);
         // The download page needs no fetch; the link file is fetched once.
         EXPECT_EQ(files.requests().size(), size >= 1024 ? 0u : 1u);
+    }
+}
+
+TEST(PanelCheckAddress, OnlyWebAddressesGoToTheBrowser) {
+    const struct {
+        std::string address;
+        bool web;
+    } cases[] = {
+        {"http://a.invalid/x", true},
+        {"https://a.invalid/x?y=1#z", true},
+        {"HtTpS://a.invalid", true},
+        {"http://a.invalid:8080/面板.zip", true},
+        {"", false},
+        {"http", false},
+        {"http:", false},
+        {"http:/a.invalid/x", false},
+        {"http:a.invalid/x", false},
+        {"http:///etc/passwd", false},
+        {"https://", false},
+        {"httpx://a.invalid", false},
+        {" http://a.invalid", false},
+        {"http://a.invalid/x y", false},
+        {"http://a.invalid/x\nSet-Cookie: y", false},
+        {std::string("http://a.invalid/\0x", 19), false},
+        {"http://a.invalid\\x", false},
+        {"file:///etc/passwd", false},
+        {"FILE://host/share", false},
+        {"smb://host/share/p.exe", false},
+        {"javascript:alert(1)", false},
+        {"data:text/html,<b>x</b>", false},
+        {"ms-settings:", false},
+        {"steam://run/1", false},
+        {"//a.invalid/x", false},
+        {"a.invalid/x", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        EXPECT_EQ(IsWebAddress(c.address), c.web);
     }
 }
 
