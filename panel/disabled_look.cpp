@@ -56,6 +56,7 @@ void DimmedSlider::paintEvent(QPaintEvent* event) {
     painter.setOpacity(0.4);
     QStyleOptionSlider opt;
     initStyleOption(&opt);
+    opt.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;  // as QSlider paints itself
     style()->drawComplexControl(QStyle::CC_Slider, &opt, &painter, this);
 }
 
