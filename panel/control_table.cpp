@@ -10,9 +10,10 @@ namespace {
 
 // Column of a vertical slider: value label above, track, caption below, within a group whose top is `top`.
 void sliderColumn(std::vector<ControlSpec>& t, int top, int x, int w, int slider, int label, std::string_view caption) {
-    t.push_back({label, Kind::ValueLabel, "", {x, top + 22, w, 8}, false, Align::Centre});
+    t.push_back({label, Kind::ValueLabel, "", {x, top + 22, w, 8}, false, Align::Centre, false, slider});
     t.push_back({slider, Kind::Slider, "", {x + (w - 20) / 2, top + 31, 20, 77}});
-    t.push_back({0, Kind::Text, caption, {x - 3, top + 111, w + 6, 8}, false, Align::Centre});
+    // A unit wider than the column each side, which keeps the last column's caption off its group's frame.
+    t.push_back({0, Kind::Text, caption, {x - 1, top + 111, w + 2, 8}, false, Align::Centre, false, slider});
 }
 
 std::vector<ControlSpec> build() {
@@ -52,8 +53,8 @@ std::vector<ControlSpec> build() {
 
     group("自动关机", {329, 69, 39, 125});
     t.push_back({1021, Kind::CheckBox, "开关", {334, 79, 32, 10}});
-    t.push_back({1032, Kind::ValueLabel, "", {332, 91, 12, 8}, false, Align::Right});
-    t.push_back({0, Kind::Text, "分钟", {345, 91, 20, 8}});
+    t.push_back({1032, Kind::ValueLabel, "", {332, 91, 12, 8}, false, Align::Right, false, 1022});
+    t.push_back({0, Kind::Text, "分钟", {345, 91, 20, 8}, false, Align::Left, false, 1022});
     t.push_back({1022, Kind::Slider, "", {338, 100, 20, 77}});
 
     group("混响", {6, 197, 144, 125});
@@ -76,12 +77,12 @@ std::vector<ControlSpec> build() {
 
     group("降噪", {7, 324, 361, 32});
     t.push_back({1080, Kind::CheckBox, "开关", {13, 337, 32, 10}});
-    t.push_back({0, Kind::Text, "降噪范围:", {48, 338, 38, 8}});
+    t.push_back({0, Kind::Text, "降噪范围:", {48, 338, 38, 8}, false, Align::Left, false, 1081});
     t.push_back({1081, Kind::Slider, "", {86, 335, 100, 14}, true});
-    t.push_back({1083, Kind::ValueLabel, "", {188, 338, 14, 8}, false, Align::Centre});
-    t.push_back({0, Kind::Text, "底噪范围:", {208, 338, 38, 8}});
+    t.push_back({1083, Kind::ValueLabel, "", {188, 338, 14, 8}, false, Align::Centre, false, 1081});
+    t.push_back({0, Kind::Text, "底噪范围:", {208, 338, 38, 8}, false, Align::Left, false, 1082});
     t.push_back({1082, Kind::Slider, "", {246, 335, 100, 14}, true});
-    t.push_back({1084, Kind::ValueLabel, "", {348, 338, 14, 8}, false, Align::Centre});
+    t.push_back({1084, Kind::ValueLabel, "", {348, 338, 14, 8}, false, Align::Centre, false, 1082});
 
     group("Tolka在线升级", {7, 358, 361, 35});
     t.push_back({1074, Kind::Button, "", {13, 371, 80, 14}});

@@ -22,6 +22,7 @@ struct ControlSpec {
     bool horizontal = false;  // sliders
     Align align = Align::Left;
     bool groupStart = false;  // first radio button of its group
+    int enabledWith = 0;      // captions and value labels of a slider: greyed with it
 };
 
 constexpr std::string_view kWindowTitle = "Tolka面板-Vexlor";

@@ -10,6 +10,7 @@
 #include "panel/about_dialog.h"
 #include "panel/app_icon.h"
 #include "panel/qt_ui_post.h"
+#include "panel/screen_fit.h"
 #include "panel/tray.h"
 #include "params/app_dir.h"
 #include "params/gbk_text.h"
@@ -41,7 +42,6 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
     setWindowTitle(title);
     setWindowIcon(appIcon());
     const DialogUnits units(fontMetrics());
-    setFixedSize(units.x(kWindowWidthDu), units.y(kWindowHeightDu));
 
     contextMenu_.addAction(qs(kAboutMenuText), this, [this] { showAbout(); });
     tray_ = new Tray(QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
@@ -53,6 +53,7 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
     qApp->installEventFilter(this);
 
     bindings_.build(units);
+    new ScreenFit(*this, *bindings_.surface());
     host_.attach(controller_);
     // The library is filled before the controls are first filled, so combo 1064 starts complete.
     controller_.initialise(presets_.initialise());

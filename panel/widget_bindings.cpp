@@ -1,9 +1,12 @@
 // Widget creation and mirroring; a widget's user signal goes to the controller, the controller's state comes back.
 #include "panel/widget_bindings.h"
 
+#include "panel/bar_label.h"
+#include "panel/disabled_look.h"
+#include "panel/group_frame.h"
+
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
 #include <QProgressBar>
@@ -43,16 +46,23 @@ int WidgetBindings::position(int id) const {
 }
 
 void WidgetBindings::build(const DialogUnits& units) {
+    new DisabledLook(window_);
+    surface_ = new QWidget(&window_);
+    surface_->setFixedSize(units.x(kWindowWidthDu), units.y(kWindowHeightDu));
+    QWidget* const parent = surface_;
     QButtonGroup* group = nullptr;
     for (const ControlSpec& control : controlTable()) {
         QWidget* w = nullptr;
         switch (control.kind) {
         case Kind::Group:
-            w = new QGroupBox(qs(control.caption), &window_);
+            w = new GroupFrame(qs(control.caption), parent);
+            w->setObjectName(QStringLiteral("group ") + qs(control.caption));
             break;
         case Kind::Text:
         case Kind::ValueLabel: {
-            auto* label = new QLabel(qs(control.caption), &window_);
+            // The percentage is drawn over the bar made just before it.
+            auto* bar = control.id == 1076 ? qobject_cast<QProgressBar*>(widget(1075)) : nullptr;
+            QLabel* label = bar ? new BarLabel(*bar, parent) : new QLabel(qs(control.caption), parent);
             // Labels show the device's texts (battery, versions): never read as markup.
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(alignment(control.align));
@@ -60,7 +70,7 @@ void WidgetBindings::build(const DialogUnits& units) {
             break;
         }
         case Kind::Slider: {
-            auto* slider = new QSlider(control.horizontal ? Qt::Horizontal : Qt::Vertical, &window_);
+            auto* slider = new DimmedSlider(control.horizontal ? Qt::Horizontal : Qt::Vertical, parent);
             slider->setTickPosition(QSlider::NoTicks);
             // A vertical track bar has its minimum position at the top. The QSlider carries the negated
             // position instead of inverting its appearance, so its filled part grows with the field.
@@ -69,28 +79,28 @@ void WidgetBindings::build(const DialogUnits& units) {
             break;
         }
         case Kind::CheckBox:
-            w = new QCheckBox(qs(control.caption), &window_);
+            w = new QCheckBox(qs(control.caption), parent);
             break;
         case Kind::Radio: {
             if (control.groupStart) group = new QButtonGroup(&window_);
-            auto* radio = new QRadioButton(qs(control.caption), &window_);
+            auto* radio = new QRadioButton(qs(control.caption), parent);
             group->addButton(radio);
             radioGroups_[control.id] = group;
             w = radio;
             break;
         }
         case Kind::Button: {
-            auto* button = new QPushButton(qs(control.caption), &window_);
+            auto* button = new QPushButton(qs(control.caption), parent);
             button->setAutoDefault(false);
             w = button;
             break;
         }
         case Kind::Combo: {
-            w = new QComboBox(&window_);
+            w = new QComboBox(parent);
             break;
         }
         case Kind::Progress: {
-            auto* bar = new QProgressBar(&window_);
+            auto* bar = new QProgressBar(parent);
             bar->setRange(0, 100);
             bar->setTextVisible(false);  // label 1076 shows the percentage over it
             w = bar;
@@ -98,6 +108,10 @@ void WidgetBindings::build(const DialogUnits& units) {
         }
         }
         w->setGeometry(units.rect(control.rect));
+        if (control.enabledWith != 0) {
+            followers_.emplace(control.enabledWith, w);
+            if (control.id != 0) following_.insert(control.id);
+        }
         if (control.id != 0) {
             w->setObjectName(QString::number(control.id));
             widgets_[control.id] = w;
@@ -106,8 +120,7 @@ void WidgetBindings::build(const DialogUnits& units) {
         }
     }
     if (auto* percent = widget(1076)) {
-        percent->setAttribute(Qt::WA_TransparentForMouseEvents);
-        // Black on the bar whatever the desktop theme, which may draw light text meant for a dark window.
+        // Black on the filled bar whatever the desktop theme, which may draw light text meant for a dark window.
         QPalette palette = percent->palette();
         palette.setColor(QPalette::WindowText, Qt::black);
         percent->setPalette(palette);
@@ -150,7 +163,12 @@ void WidgetBindings::mirrorOne(int id) {
     if (!w) return;
     const ControlState& s = controller_.control(id);
     const QSignalBlocker block(w);
-    if (w->isEnabled() != s.enabled) w->setEnabled(s.enabled);
+    // A slider's caption and value labels are greyed with it, whatever the controller holds for them.
+    if (w->isEnabled() != s.enabled && !following_.count(id)) w->setEnabled(s.enabled);
+    if (kinds_[id] == Kind::Slider) {
+        const auto [first, last] = followers_.equal_range(id);
+        for (auto it = first; it != last; ++it) it->second->setEnabled(s.enabled);
+    }
     switch (kinds_[id]) {
     case Kind::Slider: {
         auto* slider = static_cast<QSlider*>(w);

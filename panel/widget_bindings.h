@@ -28,8 +28,9 @@ class WidgetBindings {
 public:
     WidgetBindings(QWidget& window, PanelController& controller);
 
-    // Creates every control of the table on the window.
+    // Creates every control of the table on a surface of the layout's size, owned by the window.
     void build(const DialogUnits& units);
+    QWidget* surface() const { return surface_; }
     // Puts the controller's state for these ids onto the widgets, without echoing back.
     void mirror(const std::set<int>& ids);
     QWidget* widget(int id) const;
@@ -41,11 +42,14 @@ private:
     void mirrorOne(int id);
 
     QWidget& window_;
+    QWidget* surface_ = nullptr;
     PanelController& controller_;
     std::map<int, QWidget*> widgets_;
     std::map<int, Kind> kinds_;
     std::map<int, QButtonGroup*> radioGroups_;  // by radio id
     std::set<int> negated_;                     // vertical sliders: the widget's value is −position
+    std::multimap<int, QWidget*> followers_;    // by slider id: its caption and value labels
+    std::set<int> following_;                   // value labels among them
 };
 
 }  // namespace qv7::panel

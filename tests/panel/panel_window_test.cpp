@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QGroupBox>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QStyleOptionGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -307,6 +310,149 @@ TEST(PanelWindow, PercentageIsBlackOnTheBarUnderAnyTheme) {
         EXPECT_EQ(p.window.control(1031)->palette().color(QPalette::WindowText), QColor(Qt::white)) << "only label 1076";
     }
     QApplication::setPalette(before);
+}
+
+// Desktop themes that give disabled widgets their active colours, as several do; the panel greys them itself.
+QPalette flatTheme(bool dark) {
+    QPalette p;
+    const QColor window = dark ? QColor(0x2b, 0x2b, 0x2b) : QColor(0xef, 0xef, 0xef);
+    const QColor base = dark ? QColor(0x1e, 0x1e, 0x1e) : QColor(Qt::white);
+    const QColor text = dark ? QColor(0xee, 0xee, 0xee) : QColor(Qt::black);
+    for (auto role : {QPalette::Window, QPalette::Button, QPalette::Midlight, QPalette::Mid, QPalette::Dark, QPalette::Light,
+                      QPalette::Shadow, QPalette::AlternateBase})
+        p.setColor(role, window);
+    p.setColor(QPalette::Base, base);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText}) p.setColor(role, text);
+    p.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    return p;
+}
+
+QLabel* labelWithText(const QWidget& window, const QString& text) {
+    for (QLabel* label : window.findChildren<QLabel*>())
+        if (label->text() == text) return label;
+    return nullptr;
+}
+
+int lightness(QRgb c) { return qGray(c); }
+
+// The spread of lightness in a part of the window: text that can be read stands out from what is behind it.
+std::pair<int, int> lightnessRange(const QImage& image) {
+    int lo = 255, hi = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const int l = lightness(image.pixel(x, y));
+            lo = std::min(lo, l);
+            hi = std::max(hi, l);
+        }
+    return {lo, hi};
+}
+
+QImage region(QWidget& window, QWidget* w) { return window.grab(QRect(w->mapTo(&window, QPoint(0, 0)), w->size())).toImage(); }
+
+TEST(PanelWindow, DisabledSlidersTheirCaptionsAndValuesLookDisabledInLightAndDarkThemes) {
+    const QPalette before = QApplication::palette();
+    for (bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        QApplication::setPalette(flatTheme(dark));
+        auto config = sim::defaultConfig();
+        config.parameters.effectSwitch = 2;  // 变声: 1029 on, 1025 and 1026 off
+        Panel p(config);
+        ASSERT_TRUE(p.ready());
+        struct Column {
+            int slider, value;
+            QString caption;
+        };
+        const Column columns[] = {{1026, 1049, "电音幅度"}, {1029, 1050, "变声效果"}};
+        auto shots = [&] {
+            std::vector<QImage> images;
+            for (const Column& c : columns)
+                for (QWidget* w : {p.window.control(c.slider), p.window.control(c.value),
+                                   static_cast<QWidget*>(labelWithText(p.window, c.caption))}) {
+                    EXPECT_NE(w, nullptr);
+                    if (!w) return images;
+                    EXPECT_EQ(w->isEnabled(), p.on(c.slider)) << c.slider << " " << w->objectName().toStdString();
+                    images.push_back(region(p.window, w));
+                }
+            return images;
+        };
+        ASSERT_FALSE(p.on(1026));
+        ASSERT_TRUE(p.on(1029));
+        const auto first = shots();
+        QTest::mouseClick(p.window.control(1062), Qt::LeftButton, {}, QPoint(6, p.window.control(1062)->height() / 2));
+        ASSERT_TRUE(p.on(1026));
+        ASSERT_FALSE(p.on(1029));
+        const auto second = shots();
+        ASSERT_EQ(first.size(), second.size());
+        const char* names[] = {"slider", "value", "caption"};
+        for (size_t i = 0; i < first.size(); ++i)
+            EXPECT_NE(first[i], second[i]) << columns[i / 3].slider << " " << names[i % 3] << " looks the same enabled and disabled";
+    }
+    QApplication::setPalette(before);
+}
+
+TEST(PanelWindow, PercentageIsBlackOnTheFilledBarAndReadableOnTheEmptyOneInADarkTheme) {
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(flatTheme(true));
+    {
+        Panel p;
+        auto* bar = qobject_cast<QProgressBar*>(p.window.control(1075));
+        auto* percent = qobject_cast<QLabel*>(p.window.control(1076));
+        percent->setText("88%");
+        bar->setValue(0);
+        const auto [emptyLo, emptyHi] = lightnessRange(region(p.window, percent));
+        EXPECT_GT(emptyHi - emptyLo, 120) << "text over the empty bar stands out";
+        bar->setValue(100);
+        const auto [fullLo, fullHi] = lightnessRange(region(p.window, percent));
+        EXPECT_LT(fullLo, 40) << "black over the filled bar";
+        (void)fullHi;
+    }
+    QApplication::setPalette(before);
+}
+
+// The frame as drawn: the panel's own group frame says where it draws it, a QGroupBox's is the style's.
+QRect drawnFrame(QWidget* group) {
+    if (const QVariant frame = group->property("frameRect"); frame.isValid()) return frame.toRect();
+    auto* box = qobject_cast<QGroupBox*>(group);
+    if (!box) return {};
+    QStyleOptionGroupBox opt;
+    opt.initFrom(box);
+    opt.text = box->title();
+    opt.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    opt.lineWidth = 1;
+    return box->style()->subControlRect(QStyle::CC_GroupBox, &opt, QStyle::SC_GroupBoxFrame, box);
+}
+
+TEST(PanelWindow, EveryControlInAGroupSitsInsideItsDrawnFrame) {
+    Panel p;
+    const DialogUnits units(p.window.fontMetrics());
+    int checked = 0;
+    for (const ControlSpec& group : controlTable()) {
+        if (group.kind != Kind::Group) continue;
+        const QString caption = QString::fromUtf8(group.caption.data(), qsizetype(group.caption.size()));
+        QWidget* g = p.window.findChild<QWidget*>(QStringLiteral("group ") + caption);
+        for (QGroupBox* box : p.window.findChildren<QGroupBox*>())
+            if (!g && box->title() == caption) g = box;
+        ASSERT_NE(g, nullptr) << group.caption;
+        QRect frame = drawnFrame(g);
+        ASSERT_FALSE(frame.isEmpty()) << group.caption;
+        // Inside the line, not on it: the frame line may be two pixels wide.
+        frame = QRect(g->mapTo(&p.window, frame.topLeft()), frame.size()).adjusted(2, 2, -2, -2);
+        const QRect area = units.rect(group.rect);
+        int members = 0;
+        for (const ControlSpec& c : controlTable()) {
+            if (c.kind == Kind::Group || !area.contains(units.rect(c.rect))) continue;
+            QWidget* w = c.id ? p.window.control(c.id) : labelWithText(p.window, QString::fromUtf8(c.caption.data(), qsizetype(c.caption.size())));
+            if (!w) continue;
+            ++members;
+            const QRect at(w->mapTo(&p.window, QPoint(0, 0)), w->size());
+            EXPECT_TRUE(frame.contains(at)) << group.caption << ": " << (c.id ? std::to_string(c.id) : std::string(c.caption))
+                                            << " at " << at.top() << ".." << at.bottom() << ", frame from " << frame.top();
+        }
+        EXPECT_GT(members, 0) << group.caption;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 12);
 }
 
 TEST(PanelWindow, TitleSaysSimulatedAndAboutShowsTheIdentityCopies) {
