@@ -24,7 +24,11 @@ PresetView::PresetView(QWidget& window, PanelController& controller, MessageSink
     : window_(window), controller_(controller), messages_(messages), library_(*this, std::move(file), std::move(trace)) {}
 
 std::vector<std::string> PresetView::initialise() {
-    if (auto* combo = window_.findChild<QComboBox*>(QString::number(kPresetComboId))) limitPopup(*combo);
+    // The controls sit on a scrolling surface, not directly on the window; the replacement dialog's list
+    // carries the same name but lives in a window of its own.
+    for (auto* combo : window_.findChildren<QComboBox*>(QString::number(kPresetComboId)))
+        if (combo->window() == &window_) combo_ = combo;
+    if (combo_) limitPopup(*combo_);
     mirroring_ = false;
     library_.InitPresetLibrary();
     mirroring_ = true;
@@ -94,8 +98,7 @@ void PresetView::enableDelete(bool enabled) {
 
 std::string PresetView::itemText(int index) const {
     // What the combo box shows, as the user saw it when choosing.
-    if (auto* combo = window_.findChild<QComboBox*>(QString::number(kPresetComboId), Qt::FindDirectChildrenOnly))
-        return index >= 0 && index < combo->count() ? combo->itemText(index).toStdString() : std::string();
+    if (combo_) return index >= 0 && index < combo_->count() ? combo_->itemText(index).toStdString() : std::string();
     return index >= 0 && index < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(index)] : std::string();
 }
 

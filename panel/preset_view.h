@@ -12,6 +12,8 @@
 #include "panel/panel_controller.h"
 #include "params/preset_library.h"
 
+class QComboBox;
+
 namespace qv7::panel {
 
 // The list lives in the controller like every other control, so the widgets have one source and the
@@ -56,6 +58,7 @@ private:
     ModalDialogRunner modal_;
     DialogRunner* dialogs_ = &modal_;
     std::vector<std::string> items_;  // combo 1064 as the model built it
+    QComboBox* combo_ = nullptr;     // the window's combo 1064 (the replacement dialog has one of that name too)
     bool mirroring_ = false;          // the controller holds the list from its initialisation on
     PresetLibrary library_;
 };
