@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
-#include "update/firmware_cli.h"
+#include "cli/firmware_cli.h"
 
 namespace qv7::cli {
 

@@ -2,10 +2,10 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "params/app_dir.h"
-#include "params/gbk_text.h"
-#include "params/preset_library.h"
-#include "params/quick_keys.h"
+#include "common/app_dir.h"
+#include "common/gbk_text.h"
+#include "presets/preset_library.h"
+#include "presets/quick_keys.h"
 
 namespace qv7::cli {
 

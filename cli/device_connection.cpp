@@ -5,8 +5,8 @@
 
 #include "device/socket_transport.h"
 #include "device/transfer_progress.h"
-#include "hid/tolka_cli.h"
-#include "params/gbk_text.h"
+#include "cli/tolka_cli.h"
+#include "common/gbk_text.h"
 #include "sim/sim_transport.h"
 
 namespace qv7::cli {

@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "cli/commands.h"
-#include "hid/tolka_cli.h"
+#include "cli/tolka_cli.h"
 
 namespace {
 

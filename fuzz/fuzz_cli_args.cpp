@@ -9,7 +9,7 @@
 
 #include "cli/assignment.h"
 #include "fuzz_support.h"
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace qv7;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace qv7;

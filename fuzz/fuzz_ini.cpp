@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "update/ini_file.h"
+#include "common/ini_file.h"
 
 namespace {
 

@@ -46,4 +46,10 @@ constexpr std::array<int, 45> kInteractiveSet = {
 
 constexpr std::array<int, 3> kQuickKeyButtons = {1067, 1070, 1071};
 
+// The preset group's controls.
+constexpr int kPresetComboId = 1064;
+constexpr int kSavePresetButtonId = 1030;
+constexpr int kDeletePresetButtonId = 1065;
+constexpr int kApplyPresetButtonId = 1066;
+
 }  // namespace qv7::panel

@@ -12,8 +12,8 @@
 #include "panel/qt_ui_post.h"
 #include "panel/screen_fit.h"
 #include "panel/tray.h"
-#include "params/app_dir.h"
-#include "params/gbk_text.h"
+#include "common/app_dir.h"
+#include "common/gbk_text.h"
 
 namespace qv7::panel {
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "panel/widget_bindings.h"
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 #include "params/preset_entry.h"
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 
 namespace qv7::panel {
 

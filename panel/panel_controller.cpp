@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "panel/control_table.h"
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 
 namespace qv7::panel {
 

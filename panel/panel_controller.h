@@ -16,7 +16,7 @@
 #include "device/link_session.h"
 #include "device/mfi.h"
 #include "params/parameter_set.h"
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 #include "update/firmware_update.h"
 
 namespace qv7::panel {

@@ -1,7 +1,7 @@
 // The controller's update group: button 1074, progress bar 1075 and label 1076 shown from the FirmwareUpdateGroup.
 #include "panel/panel_controller.h"
 
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 
 namespace qv7::panel {
 

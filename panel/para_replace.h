@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "params/preset_entry.h"
-#include "params/quick_keys.h"
+#include "presets/quick_keys.h"
 
 namespace qv7::panel {
 

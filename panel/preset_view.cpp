@@ -3,10 +3,11 @@
 
 #include <QComboBox>
 
+#include "panel/control_table.h"
 #include "panel/message_box.h"
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
-#include "params/quick_keys.h"
+#include "presets/quick_keys.h"
 
 namespace qv7::panel {
 

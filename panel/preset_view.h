@@ -10,7 +10,7 @@
 
 #include "panel/dialog_runner.h"
 #include "panel/panel_controller.h"
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 
 class QComboBox;
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "params/app_dir.h"
+#include "common/app_dir.h"
 #include "update/hosts.h"
 
 namespace qv7::panel {

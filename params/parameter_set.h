@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/line_writer.h"
+
 namespace qv7 {
 
 // 30 bytes, one unsigned byte per field, in wire order. Firmware "1.0.0" knows bytes 0..24.
@@ -113,7 +115,6 @@ int checkParameterSet(const ParameterSet& set, int count, const std::function<bo
 int checkAdvancedSettings(const AdvancedSettings& adv, const std::function<bool(int)>& versionAbove);
 
 // Diagnostic dumps with their own counters, through a line writer.
-using LineWriter = std::function<void(std::string_view)>;
 void DumpParameterSet(const ParameterSet& set, const LineWriter& out);
 void DumpAdvancedSettings(const AdvancedSettings& adv, const LineWriter& out);
 void DumpParameterSet(const ParameterSet& set);       // to standard output

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 #include "params/parameter_set.h"
 
 namespace qv7 {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "params/small_file.h"
+#include "common/small_file.h"
 
 namespace qv7 {
 

@@ -1,7 +1,7 @@
 // para.bin: the user presets as a headerless run of 100-byte records, and its atomic replacement.
 #pragma once
 
-#include "params/atomic_file.h"
+#include "common/atomic_file.h"
 
 #include <array>
 #include <cstddef>

@@ -6,7 +6,7 @@
 
 #include "device/firmware_image.h"
 #include "device/mfi.h"
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 #include "update/hosts.h"
 #include "update/version_check.h"
 

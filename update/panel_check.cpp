@@ -6,9 +6,9 @@
 #include <new>
 #include <vector>
 
-#include "params/app_dir.h"
+#include "common/app_dir.h"
 #include "update/hosts.h"
-#include "update/ini_file.h"
+#include "common/ini_file.h"
 #include "update/version_check.h"
 
 namespace qv7 {

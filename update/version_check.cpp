@@ -6,7 +6,7 @@
 #include <exception>
 #include <memory>
 
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 
 namespace qv7 {
 

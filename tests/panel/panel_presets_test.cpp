@@ -22,7 +22,7 @@
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
 #include "params/builtin_presets.h"
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 #include "params/preset_file.h"
 #include "sim/sim_transport.h"
 

@@ -22,7 +22,7 @@
 #include "panel/main_window.h"
 #include "panel/qt_translations.h"
 #include "sim/sim_transport.h"
-#include "update/ini_file.h"
+#include "common/ini_file.h"
 #include "update/panel_check.h"
 
 namespace qv7::panel {

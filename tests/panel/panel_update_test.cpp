@@ -21,7 +21,7 @@
 #include "panel/control_table.h"
 #include "panel/main_window.h"
 #include "sim/sim_transport.h"
-#include "update/ini_file.h"
+#include "common/ini_file.h"
 #include "update/panel_check.h"
 
 namespace qv7::panel {

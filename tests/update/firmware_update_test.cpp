@@ -11,7 +11,7 @@
 #include "device/mfi.h"
 #include "local_http_server.h"
 #include "update/firmware_update.h"
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 
 namespace qv7 {
 namespace {

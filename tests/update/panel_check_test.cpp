@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "local_http_server.h"
-#include "params/app_dir.h"
-#include "params/gbk_text.h"
-#include "update/ini_file.h"
+#include "common/app_dir.h"
+#include "common/gbk_text.h"
+#include "common/ini_file.h"
 #include "update/panel_check.h"
 #include "update/version_check.h"
 

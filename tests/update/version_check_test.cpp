@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 #include "update/version_check.h"
 
 namespace qv7 {

@@ -1,12 +1,12 @@
 // The preset library's operations, driven alike by the Qt window and by qv7ctl.
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <system_error>
 
-#include "params/atomic_file.h"
+#include "common/atomic_file.h"
 #include "params/builtin_presets.h"
 #include "params/preset_file.h"
 

@@ -3,7 +3,7 @@
 
 #include "device/link_runner.h"
 #include "params/builtin_presets.h"
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 #include "sim/sim_transport.h"
 #include "test_support.h"
 

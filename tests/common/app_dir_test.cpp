@@ -1,5 +1,5 @@
 // Where para.bin lives: the override, the executable's directory, the XDG fallback.
-#include "params/app_dir.h"
+#include "common/app_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 
 #include "device/firmware_image.h"
 #include "local_http_server.h"
-#include "update/firmware_cli.h"
+#include "cli/firmware_cli.h"
 
 namespace qv7 {
 namespace {

@@ -1,9 +1,9 @@
 // Quick-key logic behind the three buttons and the CParaReplace dialog.
-#include "params/quick_keys.h"
+#include "presets/quick_keys.h"
 
 #include <algorithm>
 
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 
 namespace qv7 {
 

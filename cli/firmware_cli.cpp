@@ -1,5 +1,5 @@
 // qv7ctl's firmware check and update, on the same flow the panel uses, with failures explained.
-#include "update/firmware_cli.h"
+#include "cli/firmware_cli.h"
 
 #include <json/json.h>
 
@@ -11,7 +11,7 @@
 #include "device/link_runner.h"
 #include "device/mfi.h"
 #include "device/transfer_progress.h"
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 #include "update/hosts.h"
 
 namespace qv7 {

@@ -13,9 +13,9 @@
 #include <functional>
 #include <regex>
 
-#include "params/atomic_file.h"
+#include "common/atomic_file.h"
 #include "params/preset_file.h"
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 #include "test_support.h"
 
 namespace qv7 {

@@ -14,8 +14,6 @@ namespace qv7 {
 class PresetLibrary;
 
 constexpr int kQuickKeyCount = 3;
-// Button of key 0, 1, 2.
-constexpr std::array<int, kQuickKeyCount> kQuickKeyButtonIds = {1067, 1070, 1071};
 
 // What a firmware "1.0.0" device shows; it is never asked for names.
 std::array<std::string, kQuickKeyCount> fixedQuickKeyCaptions();

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "hid/tolka_cli.h"
+#include "cli/tolka_cli.h"
 
 TEST(UdevRule, ShippedFileHoldsEveryPrintedLine) {
     std::ifstream f(std::string(QV7_SOURCE_DIR) + "/udev/70-qv7.rules");

@@ -1,5 +1,5 @@
 // Atomic replacement of small files, the clean-up after a killed save, and copies kept before a replacement.
-#include "params/atomic_file.h"
+#include "common/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

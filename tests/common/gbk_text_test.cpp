@@ -1,5 +1,5 @@
 // The GBK text module: exact round trips, refusal instead of mangling, byte-length limits.
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 
 #include <gtest/gtest.h>
 

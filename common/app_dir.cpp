@@ -1,5 +1,5 @@
 // Resolves the panel's file directory from the environment, /proc/self/exe and the XDG rules.
-#include "params/app_dir.h"
+#include "common/app_dir.h"
 
 #include <pwd.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // TolkaPanel.ini that is not a sane regular file: read as absent, never waited on, never loaded whole.
-#include "update/ini_file.h"
+#include "common/ini_file.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>

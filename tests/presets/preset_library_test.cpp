@@ -1,5 +1,5 @@
 // The library's operations as the window and qv7ctl drive them: list, save, delete, apply, file.
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // GBK <-> UTF-8 through glibc's iconv; one descriptor per call keeps it thread-safe.
-#include "params/gbk_text.h"
+#include "common/gbk_text.h"
 
 #include <iconv.h>
 

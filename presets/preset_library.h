@@ -41,12 +41,6 @@ struct PresetFileNotice {
     std::string english;        // the same for qv7ctl
 };
 
-// Control identifiers of the group, the natural keys for the window and for tests.
-constexpr int kPresetComboId = 1064;
-constexpr int kSavePresetButtonId = 1030;
-constexpr int kDeletePresetButtonId = 1065;
-constexpr int kApplyPresetButtonId = 1066;
-
 // The window's side of the library. The combo box and the delete button follow the model through
 // the list calls; a selection the model makes must not come back as OnPresetSelected (the original
 // combo box raises no selection-change for programmatic selections), so the window blocks its

@@ -1,5 +1,5 @@
 // qv7ctl's real-HID pieces, kept beside the transport so the command line only wires them.
-#include "hid/tolka_cli.h"
+#include "cli/tolka_cli.h"
 
 #include <poll.h>
 

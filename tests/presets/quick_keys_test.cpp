@@ -1,11 +1,11 @@
 // Quick keys: captions, the right-click target and storing a library preset in a key.
-#include "params/quick_keys.h"
+#include "presets/quick_keys.h"
 
 #include <gtest/gtest.h>
 
 #include "driver_support.h"
 #include "params/builtin_presets.h"
-#include "params/preset_library.h"
+#include "presets/preset_library.h"
 #include "test_support.h"
 
 namespace qv7 {

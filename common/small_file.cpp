@@ -1,5 +1,5 @@
 // Bounded, non-blocking whole-file reads of para.bin and TolkaPanel.ini.
-#include "params/small_file.h"
+#include "common/small_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,13 +1,13 @@
 // INI access for TolkaPanel.ini: line-based, case-insensitive names, atomic replacement on write.
-#include "update/ini_file.h"
+#include "common/ini_file.h"
 
 #include <cstdio>
 #include <optional>
 #include <utility>
 #include <vector>
 
-#include "params/atomic_file.h"
-#include "params/small_file.h"
+#include "common/atomic_file.h"
+#include "common/small_file.h"
 
 namespace qv7 {
 namespace {
