@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/system_error.h"
+
 namespace qv7 {
 
 namespace {
@@ -17,7 +19,7 @@ namespace {
 constexpr std::size_t kTemporarySuffixLength = 6;  // mkstemp's XXXXXX
 
 FileResult failure(const char* what, const std::filesystem::path& p, int err) {
-    return {false, std::string(what) + " " + p.string() + ": " + std::strerror(err)};
+    return {false, systemError(std::string(what) + " " + p.string(), err)};
 }
 
 std::filesystem::path directoryOf(const std::filesystem::path& path) {

@@ -87,12 +87,7 @@ void mfi::trace(const char* fmt, ...) {
     va_end(ap);
     if (n < 0) return;
     const std::string_view line(buf, std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buf - 1));
-    if (diag_) {
-        diag_(line);
-    } else {
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fflush(stdout);
-    }
+    diag_(line);
 }
 
 void mfi::message(const char* fmt, int a, const char* caption) {

@@ -12,6 +12,7 @@
 
 #include "device/commands.h"
 #include "device/link_packet.h"
+#include "common/line_writer.h"
 #include "params/parameter_set.h"
 
 namespace qv7 {
@@ -88,7 +89,7 @@ public:
     void setEventSink(LinkEventSink* sink) { eventSink_ = sink; }
     void setMessageSink(MessageSink* sink) { messageSink_ = sink; }
     // Where diagnostic lines go; standard output unless set.
-    void setDiagnostics(std::function<void(std::string_view)> out) { diag_ = std::move(out); }
+    void setDiagnostics(LineWriter out) { diag_ = orStdout(std::move(out)); }
 
     void mfiInit();
     void mfiStart();
@@ -162,7 +163,7 @@ private:
 
     LinkEventSink* eventSink_ = nullptr;
     MessageSink* messageSink_ = nullptr;
-    std::function<void(std::string_view)> diag_;
+    LineWriter diag_ = orStdout({});
 
     uint8_t step_ = kStepIdle;
     uint8_t seq_ = 1;

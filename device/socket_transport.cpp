@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/system_error.h"
 #include "device/wake_poll.h"
 
 namespace qv7 {
@@ -23,19 +24,19 @@ std::unique_ptr<SocketTransport> SocketTransport::connect(const std::string& pat
     }
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        error = std::string("socket: ") + std::strerror(errno);
+        error = systemError("socket", errno);
         return nullptr;
     }
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        error = "cannot connect to " + path + ": " + std::strerror(errno);
+        error = systemError("cannot connect to " + path, errno);
         ::close(fd);
         return nullptr;
     }
     const int wake = makeWakeFd();
     if (wake < 0) {
-        error = std::string("eventfd: ") + std::strerror(errno);
+        error = systemError("eventfd", errno);
         ::close(fd);
         return nullptr;
     }

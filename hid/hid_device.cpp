@@ -284,7 +284,7 @@ private:
 
 }  // namespace hid
 
-CHidDevice::CHidDevice(Diagnostics diag) : diag_(std::move(diag)) {}
+CHidDevice::CHidDevice(Diagnostics diag) : diag_(orStdout(std::move(diag))) {}
 
 CHidDevice::~CHidDevice() {
     hidStopReader();
@@ -297,12 +297,7 @@ void CHidDevice::diag(const char* fmt, ...) {
     va_start(ap, fmt);
     std::vsnprintf(line, sizeof line, fmt, ap);
     va_end(ap);
-    if (diag_) {
-        diag_(line);
-    } else {
-        std::fputs(line, stdout);
-        std::fflush(stdout);
-    }
+    diag_(line);
 }
 
 std::shared_ptr<hid::HidHandle> CHidDevice::current() const {

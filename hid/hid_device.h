@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/line_writer.h"
 #include "device/hid_transport.h"
 
 namespace qv7 {
@@ -47,7 +48,7 @@ struct HidOpenFailure {
 
 class CHidDevice : public HidTransport {
 public:
-    using Diagnostics = std::function<void(std::string_view)>;
+    using Diagnostics = LineWriter;
     // Each report in its own buffer, so the consumer may queue it while the next one is read.
     using ReportCallback = std::function<void(std::vector<uint8_t>)>;
 

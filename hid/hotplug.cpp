@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/system_error.h"
 #include "hid/hid_device.h"
 
 namespace qv7 {
@@ -62,7 +63,7 @@ bool HidHotplug::hidRegisterNotification() {
     monitor_ = udev_monitor_new_from_netlink(udev_, source_.c_str());
     if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "hidraw", nullptr) < 0 ||
         udev_monitor_enable_receiving(monitor_) < 0) {
-        error_ = "cannot listen to " + source_ + " events for hidraw: " + std::strerror(errno);
+        error_ = systemError("cannot listen to " + source_ + " events for hidraw", errno);
         hidUnregisterNotification();
         return false;
     }

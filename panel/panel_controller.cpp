@@ -80,8 +80,7 @@ std::string KeyName(int index) {
 
 PanelController::PanelController(StepTimer& timer, DeviceLink& link, PanelView& view, LineWriter trace, Clock* clock)
     : clock_(clock != nullptr ? *clock : steadyClock_),
-      timer_(timer), session_(driver_, timer, this), link_(link), view_(view), trace_(std::move(trace)) {
-    if (!trace_) trace_ = [](std::string_view line) { std::cout << line << std::flush; };
+      timer_(timer), session_(driver_, timer, this), link_(link), view_(view), trace_(orStdout(std::move(trace))) {
     driver_.setMessageSink(&view_);
     driver_.setDiagnostics(trace_);
     for (const auto& c : controlTable())

@@ -74,11 +74,6 @@ constexpr uint8_t kAdvancedDumpOrder[] = {2, 0, 1, 3, 4, 5, 6};
 std::atomic<int> parameterDumps{0};
 std::atomic<int> advancedDumps{0};
 
-void writeStdout(std::string_view line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fflush(stdout);
-}
-
 template <typename Rec>
 void dump(const Rec& rec, std::span<const FieldInfo> fields, std::span<const uint8_t> order,
           std::atomic<int>& counter, const LineWriter& out) {
@@ -163,7 +158,7 @@ void DumpParameterSet(const ParameterSet& set, const LineWriter& out) {
 void DumpAdvancedSettings(const AdvancedSettings& adv, const LineWriter& out) {
     dump(adv, kAdvancedFields, kAdvancedDumpOrder, advancedDumps, out);
 }
-void DumpParameterSet(const ParameterSet& set) { DumpParameterSet(set, writeStdout); }
-void DumpAdvancedSettings(const AdvancedSettings& adv) { DumpAdvancedSettings(adv, writeStdout); }
+void DumpParameterSet(const ParameterSet& set) { DumpParameterSet(set, writeLineToStdout); }
+void DumpAdvancedSettings(const AdvancedSettings& adv) { DumpAdvancedSettings(adv, writeLineToStdout); }
 
 }  // namespace qv7

@@ -88,16 +88,12 @@ std::string HeadlessPresetUi::itemText(int index) const {
 }
 
 PresetLibrary::PresetLibrary(PresetUi& ui, std::filesystem::path file, LineWriter trace)
-    : ui_(ui), file_(std::move(file)), trace_(std::move(trace)) {}
+    : ui_(ui), file_(std::move(file)), trace_(orStdout(std::move(trace))) {}
 
 void PresetLibrary::traceLine(const char* fmt, int value) {
     char line[32];
     std::snprintf(line, sizeof line, fmt, value);
-    if (trace_) {
-        trace_(line);
-    } else {
-        std::fputs(line, stdout);
-    }
+    trace_(line);
 }
 
 void PresetLibrary::message(std::string_view text, std::string_view caption) {
@@ -268,11 +264,7 @@ void PresetLibrary::ApplyPreset(mfi& driver, ParameterSet& deviceSetting, Parame
     deviceSetting = *set;
     controlSetting = *set;
     ui_.refreshControls(deviceSetting);
-    if (trace_) {
-        trace_("mfiSetPara\n");
-    } else {
-        std::fputs("mfiSetPara\n", stdout);
-    }
+    trace_("mfiSetPara\n");
     driver.mfiSetPara(deviceSetting);
 }
 

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <thread>
 
+#include "common/system_error.h"
+
 namespace qv7::sim {
 namespace {
 
@@ -64,7 +66,7 @@ void logReport(const char* dir, std::span<const uint8_t> r) {
 std::unique_ptr<UhidDevice> UhidDevice::create(const Identity& id, const std::string& uhidPath, std::string& error) {
     const int fd = ::open(uhidPath.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        error = "cannot open " + uhidPath + ": " + std::strerror(errno) +
+        error = systemError("cannot open " + uhidPath, errno) +
                 (errno == ENOENT ? " (is the uhid module loaded?)" : "");
         return nullptr;
     }
@@ -80,7 +82,7 @@ std::unique_ptr<UhidDevice> UhidDevice::create(const Identity& id, const std::st
     ev.u.create2.version = 0x0100;
     std::memcpy(ev.u.create2.rd_data, kReportDescriptor, sizeof kReportDescriptor);
     if (!sendEvent(fd, ev)) {
-        error = std::string("UHID_CREATE2 refused: ") + std::strerror(errno);
+        error = systemError("UHID_CREATE2 refused", errno);
         ::close(fd);
         return nullptr;
     }

@@ -193,12 +193,7 @@ void CHttpClient::CloseRequest() {
 void CHttpClient::diagnose(int code) {
     char line[32];
     std::snprintf(line, sizeof line, "dwError = %d", code);
-    if (options_.diagnostics) {
-        options_.diagnostics(line);
-    } else {
-        std::printf("%s\n", line);
-        std::fflush(stdout);
-    }
+    orStdout(options_.diagnostics)(line);
 }
 
 int CHttpClient::Post(const std::string& url, const char* body, std::string& reply) {

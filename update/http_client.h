@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/line_writer.h"
+
 namespace qv7 {
 
 inline constexpr const char* kUserAgent =
@@ -31,7 +33,7 @@ struct HttpOptions {
     // Set by an owner that is going away; the request then ends at its next progress check (result 1).
     const std::atomic<bool>* cancel = nullptr;
     // Receives the "dwError = %d" lines; standard output when empty.
-    std::function<void(std::string_view)> diagnostics;
+    LineWriter diagnostics;
 };
 
 struct HttpTransfer;
