@@ -522,8 +522,10 @@ void mfi::onApplication(std::span<const uint8_t> p) {
         const uint8_t lengths[3] = {r[1], r[2], r[3]};
         for (std::size_t k = 0; k < 3; ++k) keyNames_[k][0] = lengths[k];
         if (std::all_of(std::begin(lengths), std::end(lengths), [](uint8_t n) { return n <= cmd::kMaxNameBytes; })) {
-            for (std::size_t k = 0; k < 3; ++k)
-                for (std::size_t i = 0; i < lengths[k]; ++i) keyNames_[k][1 + i] = r[4 + cmd::kMaxNameBytes * k + i];
+            for (std::size_t k = 0; k < 3; ++k) {
+                const std::size_t field = 1 + cmd::kQuickKeys + cmd::kMaxNameBytes * k;  // after the lengths
+                for (std::size_t i = 0; i < lengths[k]; ++i) keyNames_[k][1 + i] = r[field + i];
+            }
         }
         runStep(kStepGetPara);
         raise(ev::kQuickKeyNames);

@@ -170,15 +170,17 @@ std::vector<Report> TolkaSim::onCommand(std::span<const uint8_t> app) {
     }
     case cmd::kGetParaName: {
         if (n != 1) return reject();
-        std::vector<uint8_t> r(34, 0);
+        // Code, the three name lengths, then a 10-byte field for each name.
+        std::vector<uint8_t> r(1 + cmd::kQuickKeys + cmd::kQuickKeys * cmd::kMaxNameBytes, 0);
         r[0] = cmd::kReplyParaName;
-        for (std::size_t k = 0; k < 3; ++k) {
+        for (std::size_t k = 0; k < cmd::kQuickKeys; ++k) {
             const std::string& name = config_.keys[k].name;
             // The length byte tells what the key holds, so a configured over-long name plays a damaged store;
             // the field itself has room for 10 bytes only.
             r[1 + k] = static_cast<uint8_t>(std::min<std::size_t>(name.size(), 255));
             const std::size_t len = std::min<std::size_t>(name.size(), cmd::kMaxNameBytes);
-            std::copy_n(name.begin(), len, r.begin() + static_cast<std::ptrdiff_t>(4 + cmd::kMaxNameBytes * k));
+            const std::size_t field = 1 + cmd::kQuickKeys + cmd::kMaxNameBytes * k;
+            std::copy_n(name.begin(), len, r.begin() + static_cast<std::ptrdiff_t>(field));
         }
         return dataOut(r);
     }
@@ -225,12 +227,14 @@ std::vector<Report> TolkaSim::onCommand(std::span<const uint8_t> app) {
         return out;
     }
     case cmd::kSetRepPara: {
-        if (n < 34 || app[1] > 2 || app[2] != cmd::kSetRepParaSetLength || app[3] > cmd::kMaxNameBytes ||
-            n != 34u + app[3])
+        // Code, key, set length, name length, the whole set, then the name.
+        constexpr std::size_t kSetAt = 4, kNameAt = kSetAt + ParameterSet::kSize;
+        if (n < kNameAt || app[1] > 2 || app[2] != cmd::kSetRepParaSetLength || app[3] > cmd::kMaxNameBytes ||
+            n != kNameAt + app[3])
             return reject();
         QuickKey& key = config_.keys[app[1]];
-        key.set = ParameterSet::fromPrefix(app.subspan(4, 30));
-        key.name.assign(app.begin() + 34, app.end());
+        key.set = ParameterSet::fromPrefix(app.subspan(kSetAt, ParameterSet::kSize));
+        key.name.assign(app.begin() + kNameAt, app.end());
         return ackOut();
     }
     default:
