@@ -28,7 +28,7 @@ std::optional<FloodKind> floodKindNamed(const std::string& name) {
 }
 
 sim::Report FloodReports::data(std::span<const uint8_t> application) {
-    seq_ = static_cast<uint8_t>(seq_ >= 250 ? 1 : seq_ + 1);
+    seq_ = link::nextSeq(seq_);
     sim::Report r(sim::TolkaSim::kReportLength, 0);
     if (auto packet = link::buildData(seq_, 0, application))
         std::copy_n(packet->begin(), std::min(packet->size(), r.size()), r.begin());

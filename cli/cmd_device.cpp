@@ -134,7 +134,7 @@ int cmdSet(const Options& o, const Args& args) {
         if (!ch.field) continue;
         const bool knownByDevice = ch.field->record == Record::Parameters
                                        ? !(ch.field->late && d.isOriginalFirmware())
-                                       : !(ch.field->late && !d.mfiVersionAbove(106));
+                                       : !(ch.field->late && !d.firmware().sevenAdvanced);
         if (!knownByDevice) {
             std::fprintf(stderr, "qv7ctl: %s is not a setting of firmware %s\n", ch.field->name, version.c_str());
             return kUsage;

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "common/byte_io.h"
+
 namespace qv7 {
 
 namespace {
@@ -30,10 +32,10 @@ int lowNibblePlusOne(std::span<const uint8_t> bytes) {
 }  // namespace
 
 uint32_t ImageWordSum(std::span<const uint8_t> image) {
+    // Whole little-endian words only: a tail of fewer than four bytes is left out.
     uint32_t sum = 0;
-    for (std::size_t i = 0; i + 4 <= image.size(); i += 4)
-        sum += static_cast<uint32_t>(image[i]) | static_cast<uint32_t>(image[i + 1]) << 8 |
-               static_cast<uint32_t>(image[i + 2]) << 16 | static_cast<uint32_t>(image[i + 3]) << 24;
+    ByteReader words(image);
+    for (std::size_t n = image.size() / 4; n > 0; --n) sum += words.u32le();
     return sum;
 }
 

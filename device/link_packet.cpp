@@ -15,8 +15,8 @@ Packet build(uint8_t control, uint8_t seq, uint8_t ack, uint8_t session, std::sp
     const std::size_t total = kHeaderSize + (payload.empty() ? 0 : payload.size() + 1);
     Packet p;
     p.reserve(total);
-    p.insert(p.end(), {kStartHigh, kStartLow, static_cast<uint8_t>(total >> 8), static_cast<uint8_t>(total & 0xFF),
-                       control, seq, ack, session});
+    ByteWriter(p).u8(kStartHigh).u8(kStartLow).u16be(static_cast<uint16_t>(total));
+    ByteWriter(p).u8(control).u8(seq).u8(ack).u8(session);
     p.push_back(checksum(p));
     if (!payload.empty()) {
         p.insert(p.end(), payload.begin(), payload.end());
@@ -26,21 +26,17 @@ Packet build(uint8_t control, uint8_t seq, uint8_t ack, uint8_t session, std::sp
 }
 
 Packet buildControlMessage(uint8_t seq, uint8_t ack, uint16_t messageId, std::span<const uint8_t> parameters) {
-    const std::size_t length = 6 + parameters.size();
-    std::vector<uint8_t> msg = {0x40,
-                                0x40,
-                                static_cast<uint8_t>(length >> 8),
-                                static_cast<uint8_t>(length & 0xFF),
-                                static_cast<uint8_t>(messageId >> 8),
-                                static_cast<uint8_t>(messageId & 0xFF)};
-    msg.insert(msg.end(), parameters.begin(), parameters.end());
+    const std::size_t length = kControlMessageHeader + parameters.size();
+    std::vector<uint8_t> msg;
+    ByteWriter(msg).u8(kControlMarker).u8(kControlMarker).u16be(static_cast<uint16_t>(length)).u16be(messageId).bytes(
+        parameters);
     return build(kControlAck, seq, ack, kSessionControl, msg);
 }
 
 std::optional<Packet> buildData(uint8_t seq, uint8_t ack, std::span<const uint8_t> application) {
     if (application.size() > kMaxDataPayload) return std::nullopt;
-    std::vector<uint8_t> payload = {0x00, 0x01};
-    payload.insert(payload.end(), application.begin(), application.end());
+    std::vector<uint8_t> payload;
+    ByteWriter(payload).u16be(kDataSessionIdentifier).bytes(application);
     return build(kControlAck, seq, ack, kSessionData, payload);
 }
 
@@ -49,20 +45,44 @@ Packet buildBareAck(uint8_t seq, uint8_t acknowledged) {
 }
 
 void appendParameter(std::vector<uint8_t>& out, uint16_t id, std::span<const uint8_t> data) {
-    const std::size_t len = 4 + data.size();
-    out.insert(out.end(), {static_cast<uint8_t>(len >> 8), static_cast<uint8_t>(len & 0xFF),
-                           static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(id & 0xFF)});
-    out.insert(out.end(), data.begin(), data.end());
+    const std::size_t len = kParameterHeader + data.size();
+    ByteWriter(out).u16be(static_cast<uint16_t>(len)).u16be(id).bytes(data);
 }
 
 bool isValid(std::span<const uint8_t> q) {
     if (q.size() < kHeaderSize) return false;
     if (q[0] != kStartHigh || q[1] != kStartLow) return false;
     if (lengthField(q) != q.size()) return false;
-    if (checksum(q.first(8)) != q[kOffHeaderChecksum]) return false;
+    if (checksum(q.first(kOffHeaderChecksum)) != q[kOffHeaderChecksum]) return false;
     if (q.size() > kHeaderSize && checksum(q.subspan(kHeaderSize, q.size() - kHeaderSize - 1)) != q.back())
         return false;
     return true;
+}
+
+std::optional<std::span<const uint8_t>> ControlMessage::parameters() const {
+    if (length < kControlMessageHeader || length - kControlMessageHeader > body.size()) return std::nullopt;
+    return body.first(length - kControlMessageHeader);
+}
+
+std::optional<ControlMessage> parseControlMessage(std::span<const uint8_t> packet) {
+    // Header, message header and payload checksum at least.
+    if (packet.size() < kOffMessageParameters + 1) return std::nullopt;
+    ByteReader r(packet, kOffPayload);
+    if (r.u8() != kControlMarker || r.u8() != kControlMarker) return std::nullopt;
+    ControlMessage m;
+    m.length = r.u16be();
+    m.id = r.u16be();
+    m.body = r.take(r.remaining() - 1);
+    return m;
+}
+
+std::optional<DataPayload> dataPayload(std::span<const uint8_t> packet) {
+    if (packet.size() <= kDataOverhead) return std::nullopt;
+    ByteReader r(packet, kOffPayload);
+    DataPayload d;
+    d.sessionIdentifier = r.u16be();
+    d.application = r.take(r.remaining() - 1);
+    return d;
 }
 
 bool startsWithDetect(std::span<const uint8_t> report) {

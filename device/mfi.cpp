@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/byte_io.h"
 #include "device/firmware_image.h"
 
 namespace qv7 {
@@ -35,16 +36,21 @@ bool isUpdateRequest(int step) {
     }
 }
 
-uint8_t byteAt(std::span<const uint8_t> p, std::size_t i) { return i < p.size() ? p[i] : 0; }
+// Replies are read the way the device's fixed receive area holds them: whatever a short reply leaves
+// out reads as zero.
+class ZeroPadded {
+public:
+    explicit ZeroPadded(std::span<const uint8_t> payload) {
+        std::copy_n(payload.begin(), std::min(payload.size(), area_.size()), area_.begin());
+    }
+    ByteReader at(std::size_t offset) const { return ByteReader(area_, offset); }
+    uint8_t operator[](std::size_t offset) const { return at(offset).u8(); }
 
-uint32_t u32le(std::span<const uint8_t> p, std::size_t i) {
-    return static_cast<uint32_t>(byteAt(p, i)) | static_cast<uint32_t>(byteAt(p, i + 1)) << 8 |
-           static_cast<uint32_t>(byteAt(p, i + 2)) << 16 | static_cast<uint32_t>(byteAt(p, i + 3)) << 24;
-}
+private:
+    std::array<uint8_t, link::kMaxApplication + 8> area_{};
+};
 
-void putU32le(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
+constexpr std::size_t kIdentificationArea = 1024;
 
 std::string textUpToZero(std::span<const uint8_t> bytes) {
     const auto end = std::find(bytes.begin(), bytes.end(), uint8_t{0});
@@ -102,22 +108,9 @@ void mfi::message(const char* fmt, int a, int b, const char* caption) {
     if (messageSink_) messageSink_->showMessage(text, caption);
 }
 
-bool mfi::mfiVersionAbove(int n) const {
-    std::string digits;
-    for (char c : identity_.FirmwareVersion)
-        if (c != '.') digits.push_back(c);
-    if (digits.size() != 3) return false;
-    int value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    return value > n;
-}
+bool mfi::mfiVersionAbove(int n) const { return firmware().above(n); }
 
-int mfi::parameterCount() const {
-    return static_cast<int>(isOriginalFirmware() ? ParameterSet::kEarlySize : ParameterSet::kSize);
-}
+int mfi::parameterCount() const { return static_cast<int>(firmware().parameterCount()); }
 
 int mfi::mfiCheckPara(const ParameterSet& set, int count) const {
     return checkParameterSet(set, count, [this](int n) { return mfiVersionAbove(n); });
@@ -274,16 +267,14 @@ void mfi::buildStep() {
         break;
     case kStepUpdateStart:
         a = {cmd::kUpdateStart};
-        putU32le(a, static_cast<uint32_t>(imageLength_));
-        putU32le(a, imageChecksum_);
+        ByteWriter(a).u32le(static_cast<uint32_t>(imageLength_)).u32le(imageChecksum_);
         trace("UpdateDateFileLength(%d), UpdateCheckSum(0x%08x)\n", imageLength_, imageChecksum_);
         break;
     case kStepUpdateData: {
         const int n = std::min(cmd::kBlockSize, imageLength_ - bytesAcknowledged_);
         if (n <= 0) return;
         a = {cmd::kUpdateData};
-        putU32le(a, static_cast<uint32_t>(bytesAcknowledged_));
-        a.push_back(static_cast<uint8_t>(n));
+        ByteWriter(a).u32le(static_cast<uint32_t>(bytesAcknowledged_)).u8(static_cast<uint8_t>(n));
         const auto from = image_.begin() + bytesAcknowledged_;
         a.insert(a.end(), from, from + n);
         break;
@@ -298,7 +289,7 @@ void mfi::buildStep() {
         a = {cmd::kClean, cmd::kCleanArgument};
         break;
     case kStepGetPara:
-        a = {cmd::kGetPara, static_cast<uint8_t>(mfiVersionAbove(101) ? 2 : 1)};
+        a = {cmd::kGetPara, static_cast<uint8_t>(firmware().twoByteGetPara ? 2 : 1)};
         break;
     case kStepSetPara: {
         const auto b = pendingSet_.bytes();
@@ -329,7 +320,7 @@ void mfi::buildStep() {
     case kStepSetAdvanced: {
         const auto b = pendingAdvanced_.bytes();
         a = {cmd::kSetAdvanced};
-        a.insert(a.end(), b.begin(), b.begin() + (mfiVersionAbove(106) ? 7 : 3));
+        a.insert(a.end(), b.begin(), b.begin() + static_cast<std::ptrdiff_t>(firmware().advancedCount()));
         break;
     }
     default:
@@ -360,7 +351,7 @@ void mfi::mfiReceive(const uint8_t* report, int length) {
             filled_ = remaining_ = total_ = 0;
             return;
         }
-        const int total = r[2] << 8 | r[3];
+        const int total = link::lengthField(r);
         if (total <= length) {
             processPacket(r.first(static_cast<std::size_t>(total)));
             return;
@@ -400,7 +391,7 @@ void mfi::processPacket(std::span<const uint8_t> q) {
             return;
         }
     } else if (control == link::kControlAck) {
-        seq_ = static_cast<uint8_t>(seq_ >= 250 ? 1 : seq_ + 1);
+        seq_ = link::nextSeq(seq_);
         if (session == link::kSessionLink || session == link::kSessionControl) {
             switch (step_) {
             case kStepAckSync:
@@ -431,34 +422,34 @@ void mfi::processPacket(std::span<const uint8_t> q) {
 
     if (T <= link::kHeaderSize) return;
     if (session == link::kSessionControl) {
-        if (T >= 16 && q[9] == 0x40 && q[10] == 0x40 && q[13] == 0x1D && q[14] == 0x01) {
-            readIdentification(q);
+        const auto msg = link::parseControlMessage(q);
+        if (msg && msg->id == link::kMsgIdentificationInformation) {
+            readIdentification(*msg);
             runStep(kStepIdentificationAccepted);
         }
     } else if (session == link::kSessionData) {
-        if (T <= link::kDataOverhead) return;  // no application byte
-        const auto payload = q.subspan(11, T - link::kDataOverhead);
-        if (payload.size() > 255) return;
+        // The session identifier is not looked at: the application bytes are taken as they come.
+        const auto data = link::dataPayload(q);
+        if (!data || data->application.size() > link::kMaxApplication) return;
         setPending(link::buildBareAck(seq_, q[link::kOffSeq]));
-        onApplication(payload);
+        onApplication(data->application);
     }
 }
 
-void mfi::readIdentification(std::span<const uint8_t> q) {
-    const int m = q[11] << 8 | q[12];
-    const int count = m - 6;
+void mfi::readIdentification(const link::ControlMessage& msg) {
     // Parameters must lie inside the packet (before its checksum) and fit the 1024-byte work area.
-    const int available = static_cast<int>(q.size()) - 1 - 15;
-    if (count < 0 || count > available || count > 1024) return;
-    const auto params = q.subspan(15, static_cast<std::size_t>(count));
+    const auto named = msg.parameters();
+    if (!named || named->size() > kIdentificationArea) return;
+    const auto params = *named;
+    const int count = static_cast<int>(params.size());
 
-    auto lengthAt = [&](int pos) { return params[static_cast<std::size_t>(pos)] << 8 | params[static_cast<std::size_t>(pos) + 1]; };
+    auto lengthAt = [&](int pos) { return ByteReader(params, static_cast<std::size_t>(pos)).u16be(); };
 
     // Structure check. A length below 4 would never advance the walk: reject it.
     for (int pos = 0, left = count; left > 0;) {
-        if (left < 4) return;
+        if (left < static_cast<int>(link::kParameterHeader)) return;
         const int len = lengthAt(pos);
-        if (len < 4 || len > left) return;
+        if (len < static_cast<int>(link::kParameterHeader) || len > left) return;
         if (len == left) break;
         pos += len;
         left -= len;
@@ -466,8 +457,9 @@ void mfi::readIdentification(std::span<const uint8_t> q) {
 
     for (int pos = 0, left = count; left > 0;) {
         const int len = lengthAt(pos);
-        const int id = params[static_cast<std::size_t>(pos) + 2] << 8 | params[static_cast<std::size_t>(pos) + 3];
-        const auto data = params.subspan(static_cast<std::size_t>(pos) + 4, static_cast<std::size_t>(len - 4));
+        const int id = ByteReader(params, static_cast<std::size_t>(pos) + 2).u16be();
+        const auto data = params.subspan(static_cast<std::size_t>(pos) + link::kParameterHeader,
+                                         static_cast<std::size_t>(len) - link::kParameterHeader);
         if (id >= 0 && id <= 5 && !data.empty() && data.back() == 0) {
             std::string* fields[] = {&identity_.Name,         &identity_.ModelIdentifier, &identity_.Manufacturer,
                                      &identity_.SerialNumber, &identity_.FirmwareVersion, &identity_.HardwareVersion};
@@ -496,11 +488,12 @@ void mfi::readIdentification(std::span<const uint8_t> q) {
 }
 
 void mfi::onApplication(std::span<const uint8_t> p) {
-    const uint8_t code = p[0];
-    const uint8_t status = byteAt(p, 1);
+    const ZeroPadded r(p);
+    const uint8_t code = r[0];
+    const uint8_t status = r[1];
     switch (code) {
     case cmd::kReplyBattery: {
-        const unsigned value = byteAt(p, 1) + 256u * byteAt(p, 2);
+        const unsigned value = r.at(1).u16le();
         char text[32];
         std::snprintf(text, sizeof text, "%1.2f V", static_cast<double>(static_cast<float>(value) / 100.0f));
         batteryText_ = text;
@@ -512,19 +505,22 @@ void mfi::onApplication(std::span<const uint8_t> p) {
         break;
     case cmd::kReplyCpSerial: {
         std::array<uint8_t, 64> area{};
-        for (std::size_t i = 0; i < cmd::kChipSerialBytes; ++i) area[i] = byteAt(p, 1 + i);
+        const auto serial = r.at(1).take(cmd::kChipSerialBytes);
+        std::copy(serial.begin(), serial.end(), area.begin());
         chipSerial_ = textUpToZero(area);
-        runStep(isOriginalFirmware() ? kStepGetPara : kStepGetParaName);
+        runStep(firmware().original ? kStepGetPara : kStepGetParaName);
         raise(ev::kChipSerial);
         break;
     }
     case cmd::kReplyParaName: {
         for (auto& slot : keyNames_) slot.fill(0);
-        const uint8_t lengths[3] = {byteAt(p, 1), byteAt(p, 2), byteAt(p, 3)};
+        const uint8_t lengths[3] = {r[1], r[2], r[3]};
         for (std::size_t k = 0; k < 3; ++k) keyNames_[k][0] = lengths[k];
         if (std::all_of(std::begin(lengths), std::end(lengths), [](uint8_t n) { return n <= cmd::kMaxNameBytes; })) {
-            for (std::size_t k = 0; k < 3; ++k)
-                for (std::size_t i = 0; i < lengths[k]; ++i) keyNames_[k][1 + i] = byteAt(p, 4 + 10 * k + i);
+            for (std::size_t k = 0; k < 3; ++k) {
+                const std::size_t field = 1 + cmd::kQuickKeys + cmd::kMaxNameBytes * k;  // after the lengths
+                for (std::size_t i = 0; i < lengths[k]; ++i) keyNames_[k][1 + i] = r[field + i];
+            }
         }
         runStep(kStepGetPara);
         raise(ev::kQuickKeyNames);
@@ -539,7 +535,7 @@ void mfi::onApplication(std::span<const uint8_t> p) {
         std::string line = "unlock[12]=  ";
         char hex[8];
         for (std::size_t i = 0; i < cmd::kChallengeBytes; ++i) {
-            challenge_[i] = byteAt(p, 1 + i);
+            challenge_[i] = r[1 + i];
             std::snprintf(hex, sizeof hex, "0x%02x ", challenge_[i]);
             line += hex;
         }
@@ -572,7 +568,7 @@ void mfi::onApplication(std::span<const uint8_t> p) {
         }
         break;
     case cmd::kReplyUpdateData:
-        if (answersStage(kStepUpdateData)) onUpdateBlockReply(p);
+        if (answersStage(kStepUpdateData)) onUpdateBlockReply(r.at(1));
         break;
     case cmd::kReplyUpdateOver:
         if (!answersStage(kStepUpdateOver)) break;
@@ -610,12 +606,10 @@ void mfi::onParameterReply(std::span<const uint8_t> p) {
     paramsReceived_ = 1;
     ParameterSet set{};
     AdvancedSettings adv{};
-    if (L <= 31) {
-        set = ParameterSet::fromPrefix(p.subspan(1));
-    } else {
-        set = ParameterSet::fromPrefix(p.subspan(1, 30));
-        adv = AdvancedSettings::fromPrefix(p.subspan(31, static_cast<std::size_t>(std::min(L - 31, 7))));
-    }
+    // After the reply code: the parameter set, then (from a full set on) the advanced settings.
+    ByteReader r(p, 1);
+    set = ParameterSet::fromPrefix(r.take(std::min(r.remaining(), ParameterSet::kSize)));
+    adv = AdvancedSettings::fromPrefix(r.take(std::min(r.remaining(), AdvancedSettings::kSize)));
     const int code1 = mfiCheckPara(set, L - 1);
     const int code2 = mfiCheckAdvanced(adv);
     if (code1 != 0 || code2 != 0) {
@@ -623,7 +617,7 @@ void mfi::onParameterReply(std::span<const uint8_t> p) {
         message("收到的参数错误（%d）(%d)", code1, code2, "Error");
         return;
     }
-    if (L - 1 < 30) {
+    if (L - 1 < static_cast<int>(ParameterSet::kSize)) {
         set.dodgeThreshold = set.dodgeSpeed = set.dodgeLevel = 4;
         set.hpfCutoff = set.lpfCutoff = 10;
     }
@@ -633,13 +627,13 @@ void mfi::onParameterReply(std::span<const uint8_t> p) {
     raise(ev::kParameters);
 }
 
-void mfi::onUpdateBlockReply(std::span<const uint8_t> p) {
+void mfi::onUpdateBlockReply(ByteReader reply) {
     // Only a reply to the block now outstanding moves the transfer. With the one-second repetition, a
     // late or duplicated request puts two replies for one block on the wire; counting both would skip a
     // block the device never took, and the device would then refuse every later one.
-    const uint8_t status = byteAt(p, 1);
-    const uint8_t echoedLength = byteAt(p, 6);
-    echoedOffset_ = static_cast<int>(u32le(p, 2));
+    const uint8_t status = reply.u8();
+    echoedOffset_ = static_cast<int>(reply.u32le());
+    const uint8_t echoedLength = reply.u8();
     const int sent = std::min(cmd::kBlockSize, imageLength_ - bytesAcknowledged_);
     if (status == 1) {
         if (echoedOffset_ != bytesAcknowledged_) {

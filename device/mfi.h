@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "device/commands.h"
+#include "device/firmware_caps.h"
 #include "device/link_packet.h"
 #include "common/line_writer.h"
 #include "params/parameter_set.h"
@@ -107,7 +108,8 @@ public:
     bool mfiBeginUpdate(std::span<const uint8_t> image, uint32_t checksum, uint8_t region = 0);
 
     bool mfiVersionAbove(int n) const;
-    bool isOriginalFirmware() const { return identity_.FirmwareVersion == "1.0.0"; }
+    FirmwareCaps firmware() const { return FirmwareCaps::fromVersion(identity_.FirmwareVersion); }
+    bool isOriginalFirmware() const { return firmware().original; }
     int parameterCount() const;
     bool mfiParamsReceived() const { return paramsReceived_ != 0; }
     int mfiCheckPara(const ParameterSet& set, int count) const;
@@ -151,10 +153,11 @@ private:
     void buildStep();
 
     void processPacket(std::span<const uint8_t> q);
-    void readIdentification(std::span<const uint8_t> q);
+    void readIdentification(const link::ControlMessage& msg);
     void onApplication(std::span<const uint8_t> payload);
     void onParameterReply(std::span<const uint8_t> p);
-    void onUpdateBlockReply(std::span<const uint8_t> p);
+    // `reply` stands after the reply code; bytes the reply left out read as zero.
+    void onUpdateBlockReply(ByteReader reply);
     void endTransfer();
     void failTransfer(const char* fmt, uint8_t status);
     // True when a transfer is running and its outstanding request is the one `requestStep` sends.

@@ -12,7 +12,7 @@ namespace qv7::panel {
 
 namespace {
 
-constexpr int kLiveReference = -1;  // liveVol: 24 above firmware 102, else 16
+constexpr int kLiveReference = -1;  // liveVol: the firmware's live-volume maximum
 
 enum class Group { Volume, Equaliser, Reverb, Voice, Ducking, PowerOff, NoiseThreshold, NoiseFloor };
 
@@ -149,7 +149,7 @@ void PanelController::flush() {
 
 void PanelController::trace(std::string_view line) { trace_(line); }
 
-int PanelController::liveMax() const { return driver_.mfiVersionAbove(102) ? 24 : 16; }
+int PanelController::liveMax() const { return driver_.firmware().liveVolumeMax; }
 
 int PanelController::fieldFromPosition(const SliderBinding& b, int position) const {
     if (b.reference == 0) return position;
@@ -306,9 +306,9 @@ void PanelController::EnableControls() {
     enable(1065, index >= 62);
     if (original())
         for (int id : kOriginalFirmwareDisabled) enable(id, false);
-    const bool noiseReduction = driver_.mfiVersionAbove(106);
+    const bool noiseReduction = driver_.firmware().sevenAdvanced;
     for (int id : {1081, 1082, 1080}) enable(id, noiseReduction);
-    if (!driver_.mfiVersionAbove(101)) enable(1077, false);
+    if (!driver_.firmware().earMonitor) enable(1077, false);
 }
 
 void PanelController::equaliserRule() {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "device/link_packet.h"
+
 namespace qv7::sim {
 
 namespace {
@@ -75,7 +77,7 @@ std::vector<Delivery> FaultInjector::apply(std::vector<uint8_t> report) {
     const int delay = chance(config_.delay) ? config_.delayMs : 0;
     std::vector<Delivery> out;
     if (chance(config_.split) && report.size() > 4) {
-        const std::size_t packetLength = std::min<std::size_t>(report.size(), static_cast<std::size_t>(report[2] << 8 | report[3]));
+        const std::size_t packetLength = std::min<std::size_t>(report.size(), link::lengthField(report));
         const std::size_t cut = std::uniform_int_distribution<std::size_t>(1, std::max<std::size_t>(packetLength, 2) - 1)(rng_);
         out.push_back({std::vector<uint8_t>(report.begin(), report.begin() + static_cast<std::ptrdiff_t>(cut)), delay});
         out.push_back({std::vector<uint8_t>(report.begin() + static_cast<std::ptrdiff_t>(cut), report.end()), delay});

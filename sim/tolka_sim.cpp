@@ -4,22 +4,15 @@
 
 #include <algorithm>
 
+#include "common/byte_io.h"
 #include "device/commands.h"
+#include "device/firmware_caps.h"
 #include "device/firmware_image.h"
 #include "device/link_packet.h"
 
 namespace qv7::sim {
 
 namespace {
-
-uint32_t u32le(std::span<const uint8_t> p, std::size_t i) {
-    return static_cast<uint32_t>(p[i]) | static_cast<uint32_t>(p[i + 1]) << 8 | static_cast<uint32_t>(p[i + 2]) << 16 |
-           static_cast<uint32_t>(p[i + 3]) << 24;
-}
-
-void putU32le(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 
 std::vector<uint8_t> withNul(const std::string& s) {
     std::vector<uint8_t> v(s.begin(), s.end());
@@ -45,14 +38,7 @@ SimConfig defaultConfig() {
 
 TolkaSim::TolkaSim(SimConfig config) : config_(std::move(config)) {}
 
-bool TolkaSim::versionAbove(int n) const {
-    std::string digits;
-    for (char c : config_.firmwareVersion)
-        if (c != '.') digits.push_back(c);
-    if (digits.size() != 3 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    return std::stoi(digits) > n;
-}
+FirmwareCaps TolkaSim::firmware() const { return FirmwareCaps::fromVersion(config_.firmwareVersion); }
 
 std::vector<Report> TolkaSim::packetOut(std::vector<uint8_t> packet) {
     // Split over as many 64-byte reports as the packet needs; the last one zero-padded.
@@ -67,13 +53,13 @@ std::vector<Report> TolkaSim::packetOut(std::vector<uint8_t> packet) {
 }
 
 std::vector<Report> TolkaSim::dataOut(std::span<const uint8_t> application) {
-    seq_ = static_cast<uint8_t>(seq_ >= 250 ? 1 : seq_ + 1);
+    seq_ = link::nextSeq(seq_);
     auto p = link::buildData(seq_, lastHostSeq_, application);
     return p ? packetOut(*p) : std::vector<Report>{};
 }
 
 std::vector<Report> TolkaSim::ackOut() {
-    seq_ = static_cast<uint8_t>(seq_ >= 250 ? 1 : seq_ + 1);
+    seq_ = link::nextSeq(seq_);
     return packetOut(link::build(link::kControlAck, seq_, lastHostSeq_, link::kSessionLink, {}));
 }
 
@@ -83,15 +69,15 @@ std::vector<Report> TolkaSim::reject() {
 }
 
 std::vector<Report> TolkaSim::batteryReport() {
-    const uint8_t app[] = {cmd::kReplyBattery, static_cast<uint8_t>(config_.batteryCentivolts & 0xFF),
-                           static_cast<uint8_t>((config_.batteryCentivolts >> 8) & 0xFF)};
+    std::vector<uint8_t> app = {cmd::kReplyBattery};
+    ByteWriter(app).u16le(static_cast<uint16_t>(config_.batteryCentivolts & 0xFFFF));
     return dataOut(app);
 }
 
 std::vector<Report> TolkaSim::receive(std::span<const uint8_t> report) {
     ++stats_.reportsIn;
     if (report.size() >= link::kDetect.size() && std::equal(link::kDetect.begin(), link::kDetect.end(), report.begin())) {
-        seq_ = static_cast<uint8_t>(seq_ >= 250 ? 1 : seq_ + 1);
+        seq_ = link::nextSeq(seq_);
         return packetOut(link::build(link::kControlSync, seq_, 0, link::kSessionLink, link::kLinkParameters));
     }
     if (report.size() < link::kHeaderSize || report[0] != link::kStartHigh || report[1] != link::kStartLow) {
@@ -115,7 +101,7 @@ std::vector<Report> TolkaSim::receive(std::span<const uint8_t> report) {
 
     if (control == link::kControlSyncAck) {
         if (session != link::kSessionLink || total != link::kSyncPacketSize ||
-            !std::equal(link::kLinkParameters.begin(), link::kLinkParameters.end(), q.begin() + 9))
+            !std::equal(link::kLinkParameters.begin(), link::kLinkParameters.end(), q.begin() + link::kOffPayload))
             return reject();
         return ackOut();
     }
@@ -123,34 +109,33 @@ std::vector<Report> TolkaSim::receive(std::span<const uint8_t> report) {
     if (session == link::kSessionLink) return {};  // the host's acknowledgement of our data
     if (session == link::kSessionControl) return onControl(q);
     if (session == link::kSessionData) {
-        if (total <= link::kDataOverhead || q[9] != 0x00 || q[10] != 0x01) return reject();
+        const auto data = link::dataPayload(q);
+        if (!data || data->sessionIdentifier != link::kDataSessionIdentifier) return reject();
         ++stats_.commands;
-        return onCommand(q.subspan(11, total - link::kDataOverhead));
+        return onCommand(data->application);
     }
     return reject();
 }
 
 std::vector<Report> TolkaSim::onControl(std::span<const uint8_t> q) {
-    if (q.size() < 16 || q[9] != 0x40 || q[10] != 0x40) return reject();
-    const std::size_t msgLength = static_cast<std::size_t>(q[11] << 8 | q[12]);
-    if (msgLength != q.size() - 10) return reject();
-    const uint16_t id = static_cast<uint16_t>(q[13] << 8 | q[14]);
-    switch (id) {
+    const auto msg = link::parseControlMessage(q);
+    if (!msg || !msg->lengthMatchesPacket()) return reject();
+    switch (msg->id) {
     case link::kMsgStartIdentification: {
-        if (msgLength != 6) return reject();
+        if (!msg->body.empty()) return reject();
         std::vector<uint8_t> params;
         const std::string* texts[] = {&config_.name,   &config_.model,           &config_.manufacturer,
                                       &config_.serial, &config_.firmwareVersion, &config_.hardwareVersion};
         for (uint16_t i = 0; i < 6; ++i) link::appendParameter(params, i, withNul(*texts[i]));
-        seq_ = static_cast<uint8_t>(seq_ >= 250 ? 1 : seq_ + 1);
+        seq_ = link::nextSeq(seq_);
         return packetOut(link::buildControlMessage(seq_, lastHostSeq_, link::kMsgIdentificationInformation, params));
     }
     case link::kMsgIdentificationAccepted:
-        if (msgLength != 6) return reject();
+        if (!msg->body.empty()) return reject();
         return ackOut();
     case link::kMsgStartEAProtocolSession: {
         static constexpr uint8_t kExpected[] = {0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x06, 0x00, 0x01, 0x00, 0x00};
-        if (msgLength != 17 || !std::equal(std::begin(kExpected), std::end(kExpected), q.begin() + 15)) return reject();
+        if (!std::equal(msg->body.begin(), msg->body.end(), std::begin(kExpected), std::end(kExpected))) return reject();
         return ackOut();
     }
     default:
@@ -161,16 +146,18 @@ std::vector<Report> TolkaSim::onControl(std::span<const uint8_t> q) {
 std::vector<Report> TolkaSim::parameterReport() {
     std::vector<uint8_t> app = {cmd::kReplyPara};
     const auto p = config_.parameters.bytes();
-    app.insert(app.end(), p.begin(), p.begin() + (originalFirmware() ? 25 : 30));
-    if (!originalFirmware()) {
+    const FirmwareCaps caps = firmware();
+    app.insert(app.end(), p.begin(), p.begin() + static_cast<std::ptrdiff_t>(caps.parameterCount()));
+    if (!caps.original) {
         const auto a = config_.advanced.bytes();
-        app.insert(app.end(), a.begin(), a.begin() + (versionAbove(106) ? 7 : 3));
+        app.insert(app.end(), a.begin(), a.begin() + static_cast<std::ptrdiff_t>(caps.advancedCount()));
     }
     return dataOut(app);
 }
 
 std::vector<Report> TolkaSim::onCommand(std::span<const uint8_t> app) {
-    const auto above = [this](int n) { return versionAbove(n); };
+    const FirmwareCaps caps = firmware();
+    const auto above = [&caps](int n) { return caps.above(n); };
     const std::size_t n = app.size();
     switch (app[0]) {
     case cmd::kGetCpSerial: {
@@ -183,27 +170,29 @@ std::vector<Report> TolkaSim::onCommand(std::span<const uint8_t> app) {
     }
     case cmd::kGetParaName: {
         if (n != 1) return reject();
-        std::vector<uint8_t> r(34, 0);
+        // Code, the three name lengths, then a 10-byte field for each name.
+        std::vector<uint8_t> r(1 + cmd::kQuickKeys + cmd::kQuickKeys * cmd::kMaxNameBytes, 0);
         r[0] = cmd::kReplyParaName;
-        for (std::size_t k = 0; k < 3; ++k) {
+        for (std::size_t k = 0; k < cmd::kQuickKeys; ++k) {
             const std::string& name = config_.keys[k].name;
             // The length byte tells what the key holds, so a configured over-long name plays a damaged store;
             // the field itself has room for 10 bytes only.
             r[1 + k] = static_cast<uint8_t>(std::min<std::size_t>(name.size(), 255));
             const std::size_t len = std::min<std::size_t>(name.size(), cmd::kMaxNameBytes);
-            std::copy_n(name.begin(), len, r.begin() + static_cast<std::ptrdiff_t>(4 + 10 * k));
+            const std::size_t field = 1 + cmd::kQuickKeys + cmd::kMaxNameBytes * k;
+            std::copy_n(name.begin(), len, r.begin() + static_cast<std::ptrdiff_t>(field));
         }
         return dataOut(r);
     }
     case cmd::kGetPara: {
-        if (n != 2 || app[1] != (versionAbove(101) ? 2 : 1)) return reject();
+        if (n != 2 || app[1] != (caps.twoByteGetPara ? 2 : 1)) return reject();
         auto out = batteryReport();
         auto params = parameterReport();
         out.insert(out.end(), params.begin(), params.end());
         return out;
     }
     case cmd::kSetPara: {
-        const int count = originalFirmware() ? 25 : 30;
+        const int count = static_cast<int>(caps.parameterCount());
         if (n != static_cast<std::size_t>(count) + 1) return reject();
         ParameterSet set = config_.parameters;
         const auto b = ParameterSet::fromPrefix(app.subspan(1)).bytes();
@@ -213,7 +202,7 @@ std::vector<Report> TolkaSim::onCommand(std::span<const uint8_t> app) {
         return ackOut();
     }
     case cmd::kSetAdvanced: {
-        const std::size_t count = versionAbove(106) ? 7 : 3;
+        const std::size_t count = caps.advancedCount();
         if (n != count + 1) return reject();
         AdvancedSettings adv = config_.advanced;
         for (std::size_t i = 0; i < count; ++i) adv.set(i, app[1 + i]);
@@ -238,12 +227,14 @@ std::vector<Report> TolkaSim::onCommand(std::span<const uint8_t> app) {
         return out;
     }
     case cmd::kSetRepPara: {
-        if (n < 34 || app[1] > 2 || app[2] != cmd::kSetRepParaSetLength || app[3] > cmd::kMaxNameBytes ||
-            n != 34u + app[3])
+        // Code, key, set length, name length, the whole set, then the name.
+        constexpr std::size_t kSetAt = 4, kNameAt = kSetAt + ParameterSet::kSize;
+        if (n < kNameAt || app[1] > 2 || app[2] != cmd::kSetRepParaSetLength || app[3] > cmd::kMaxNameBytes ||
+            n != kNameAt + app[3])
             return reject();
         QuickKey& key = config_.keys[app[1]];
-        key.set = ParameterSet::fromPrefix(app.subspan(4, 30));
-        key.name.assign(app.begin() + 34, app.end());
+        key.set = ParameterSet::fromPrefix(app.subspan(kSetAt, ParameterSet::kSize));
+        key.name.assign(app.begin() + kNameAt, app.end());
         return ackOut();
     }
     default:
@@ -289,8 +280,9 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
         if (n != 9) return reject();
         if (config_.hangAt == SimConfig::Hang::Start) return {};
         if (config_.requireUnlock && !unlocked_) return dataOut(std::vector<uint8_t>{cmd::kReplyClean});
-        announcedLength_ = u32le(app, 1);
-        announcedChecksum_ = u32le(app, 5);
+        ByteReader r(app, 1);
+        announcedLength_ = r.u32le();
+        announcedChecksum_ = r.u32le();
         const bool ok = announcedLength_ > 0 && announcedLength_ <= static_cast<uint32_t>(cmd::kMaxImage);
         transferStarted_ = ok;
         lastOverStatus_ = -1;
@@ -305,17 +297,17 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
         nextOffset_ = 0;
         return status(cmd::kReplyUpdateErase, erased_ ? 1 : 0);
     case cmd::kUpdateData: {
-        if (n < 6) return reject();
-        const uint32_t offset = u32le(app, 1);
-        const uint8_t len = app[5];
+        ByteReader block(app, 1);
+        const uint32_t offset = block.u32le();
+        const uint8_t len = block.u8();
+        if (!block.ok()) return reject();
         if (n != 6u + len || len == 0 || len > cmd::kBlockSize || !erased_) return reject();
         if (config_.hangAt == SimConfig::Hang::Data && nextOffset_ >= config_.hangAtBytes) return {};
         // A block past the image or beyond a gap is refused, naming the offset the device holds so the
         // host can resume from there.
         const bool refused = offset > nextOffset_ || static_cast<uint64_t>(offset) + len > announcedLength_;
         std::vector<uint8_t> r = {cmd::kReplyUpdateData, static_cast<uint8_t>(refused ? 2 : 1)};
-        putU32le(r, refused ? nextOffset_ : offset);
-        r.push_back(len);
+        ByteWriter(r).u32le(refused ? nextOffset_ : offset).u8(len);
         if (refused) return dataOut(r);
         std::copy_n(app.begin() + 6, len, received_.begin() + offset);
         nextOffset_ = std::max(nextOffset_, offset + len);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "device/commands.h"
+#include "device/firmware_caps.h"
 #include "params/parameter_set.h"
 
 namespace qv7::sim {
@@ -82,8 +84,7 @@ private:
     std::vector<Report> onCommand(std::span<const uint8_t> app);
     std::vector<Report> onFirmware(std::span<const uint8_t> app);
     std::vector<Report> parameterReport();
-    bool versionAbove(int n) const;
-    bool originalFirmware() const { return config_.firmwareVersion == "1.0.0"; }
+    FirmwareCaps firmware() const;
     std::vector<Report> reject();
 
     SimConfig config_;
@@ -101,7 +102,7 @@ private:
     std::vector<uint8_t> received_;
     uint32_t nextOffset_ = 0;
     int lastOverStatus_ = -1;  // the answer to the last end of a transfer, until the next start
-    std::array<uint8_t, 12> challenge_{};
+    std::array<uint8_t, cmd::kChallengeBytes> challenge_{};
     uint32_t challengeCounter_ = 0;
     std::vector<uint8_t> installed_;
     int updatesCompleted_ = 0;

@@ -76,5 +76,99 @@ TEST(Validation, RejectsEachDamage) {
     EXPECT_FALSE(link::isValid(hex("FF 5A 00 08 40 01 00 00")));  // shorter than a header
 }
 
+TEST(ControlMessage, ReadsWhatTheBuildersWrote) {
+    struct Case {
+        const char* packet;
+        uint16_t id, length;
+        const char* body;
+    } const cases[] = {
+        {"FF 5A 00 10 40 01 00 0A 4C 40 40 00 06 1D 00 5D", 0x1D00, 6, ""},
+        {"FF 5A 00 10 40 01 00 0A 4C 40 40 00 06 1D 02 5B", 0x1D02, 6, ""},
+        {"FF 5A 00 1B 40 01 00 0A 41 40 40 00 11 EA 00 00 05 00 00 00 00 06 00 01 00 00 79", 0xEA00, 17,
+         "00 05 00 00 00 00 06 00 01 00 00"},
+    };
+    for (const auto& c : cases) {
+        const auto packet = hex(c.packet);  // the message's spans point into it
+        const auto m = link::parseControlMessage(packet);
+        ASSERT_TRUE(m) << c.packet;
+        EXPECT_EQ(m->id, c.id) << c.packet;
+        EXPECT_EQ(m->length, c.length) << c.packet;
+        EXPECT_EQ(hex(m->body), c.body) << c.packet;
+        EXPECT_TRUE(m->lengthMatchesPacket()) << c.packet;
+        ASSERT_TRUE(m->parameters()) << c.packet;
+        EXPECT_EQ(hex(*m->parameters()), c.body) << c.packet;
+    }
+}
+
+TEST(ControlMessage, MalformedInput) {
+    // Too short for a message header and its checksum, or without the 40 40 marker: no message.
+    EXPECT_FALSE(link::parseControlMessage(hex("FF 5A 00 0F 40 01 00 0A 4C 40 40 00 06 1D 00")));
+    EXPECT_FALSE(link::parseControlMessage(hex("FF 5A 00 09 40 03 07 00 54")));
+    EXPECT_FALSE(link::parseControlMessage({}));
+    EXPECT_FALSE(link::parseControlMessage(hex("FF 5A 00 10 40 01 00 0A 4C 40 41 00 06 1D 00 5C")));
+    EXPECT_FALSE(link::parseControlMessage(hex("FF 5A 00 10 40 01 00 0A 4C 00 01 00 06 1D 00 DC")));
+
+    // A length field that disagrees with the packet still gives the message; its parameters say whether
+    // the length can be believed.
+    struct Case {
+        const char* packet;
+        bool named;
+        const char* parameters;
+    } const cases[] = {
+        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 07 1D 01 AA BB 00", true, "AA"},     // names fewer
+        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 09 1D 01 AA BB 00", false, ""},      // names more
+        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 05 1D 01 AA BB 00", false, ""},      // below the header
+        {"FF 5A 00 12 40 01 00 0A 4A 40 40 FF FF 1D 01 AA BB 00", false, ""},      // far beyond
+    };
+    for (const auto& c : cases) {
+        const auto packet = hex(c.packet);  // the message's spans point into it
+        const auto m = link::parseControlMessage(packet);
+        ASSERT_TRUE(m) << c.packet;
+        EXPECT_EQ(m->id, link::kMsgIdentificationInformation) << c.packet;
+        EXPECT_EQ(hex(m->body), "AA BB") << c.packet;
+        EXPECT_FALSE(m->lengthMatchesPacket()) << c.packet;
+        EXPECT_EQ(m->parameters().has_value(), c.named) << c.packet;
+        if (c.named) {
+            EXPECT_EQ(hex(*m->parameters()), c.parameters) << c.packet;
+        }
+    }
+}
+
+TEST(DataPacket, PayloadOfEachShape) {
+    struct Case {
+        const char* packet;
+        bool present;
+        uint16_t identifier;
+        const char* application;
+    } const cases[] = {
+        {"FF 5A 00 0D 40 05 04 0B 46 00 01 0A F5", true, link::kDataSessionIdentifier, "0A"},
+        {"FF 5A 00 0F 40 05 04 0B 44 00 01 81 81 01 7C", true, link::kDataSessionIdentifier, "81 81 01"},
+        {"FF 5A 00 0D 40 05 04 0B 46 00 02 0A F4", true, 0x0002, "0A"},  // the identifier is reported, not judged
+        {"FF 5A 00 0C 40 05 04 0B 47 00 01 FF", false, 0, ""},           // no application byte
+        {"FF 5A 00 09 40 03 07 00 54", false, 0, ""},                    // header only
+        {"", false, 0, ""},
+    };
+    for (const auto& c : cases) {
+        const auto packet = hex(c.packet);
+        const auto d = link::dataPayload(packet);
+        ASSERT_EQ(d.has_value(), c.present) << c.packet;
+        if (!d) continue;
+        EXPECT_EQ(d->sessionIdentifier, c.identifier) << c.packet;
+        EXPECT_EQ(hex(d->application), c.application) << c.packet;
+    }
+    // Whatever the builder sends comes back out, up to the largest payload.
+    const std::vector<uint8_t> app52(52, 0x11);
+    const auto p = link::buildData(1, 0, app52);
+    ASSERT_TRUE(p);
+    const auto d = link::dataPayload(*p);
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(std::equal(d->application.begin(), d->application.end(), app52.begin(), app52.end()));
+}
+
+TEST(SequenceNumbers, WrapFrom250ToOne) {
+    const std::pair<uint8_t, uint8_t> cases[] = {{0, 1}, {1, 2}, {249, 250}, {250, 1}, {251, 1}, {255, 1}};
+    for (const auto& [from, to] : cases) EXPECT_EQ(link::nextSeq(from), to) << int(from);
+}
+
 }  // namespace
 }  // namespace qv7
