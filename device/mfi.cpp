@@ -11,6 +11,7 @@ namespace qv7 {
 
 namespace {
 
+// Verbatim on purpose, misspellings included: tests and users' log readers match these names.
 constexpr const char* kStepNames[] = {
     "mfiDecete",   "iPodAckSync", "StartIdentification", "IdentificationAccepted", "StartEAProtocolSession",
     "getCpSerail", "updateUnlock", "updateUnlockCode",   "updateSelect",           "updateStart",
@@ -281,6 +282,7 @@ void mfi::buildStep() {
         a = {cmd::kUpdateStart};
         putU32le(a, static_cast<uint32_t>(imageLength_));
         putU32le(a, imageChecksum_);
+        // "Date" for "Data" is verbatim on purpose: tests and users' log readers match the line.
         trace("UpdateDateFileLength(%d), UpdateCheckSum(0x%08x)\n", imageLength_, imageChecksum_);
         break;
     case kStepUpdateData: {
@@ -485,7 +487,7 @@ void mfi::readIdentification(std::span<const uint8_t> q) {
             const std::size_t take = std::min<std::size_t>(before, cmd::kSerialTailBytes);
             std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(before - take), take,
                         serialTail_.begin() + static_cast<std::ptrdiff_t>(cmd::kSerialTailBytes - take));
-            std::string line = "serail_sn[10]=  ";
+            std::string line = "serail_sn[10]=  ";  // verbatim on purpose: log readers match the misspelling
             char hex[8];
             for (uint8_t b : serialTail_) {
                 std::snprintf(hex, sizeof hex, "0x%02x ", b);
