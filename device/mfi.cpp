@@ -12,6 +12,7 @@ namespace qv7 {
 
 namespace {
 
+// Verbatim on purpose, misspellings included: tests and users' log readers match these names.
 constexpr const char* kStepNames[] = {
     "mfiDecete",   "iPodAckSync", "StartIdentification", "IdentificationAccepted", "StartEAProtocolSession",
     "getCpSerail", "updateUnlock", "updateUnlockCode",   "updateSelect",           "updateStart",
@@ -268,6 +269,7 @@ void mfi::buildStep() {
     case kStepUpdateStart:
         a = {cmd::kUpdateStart};
         ByteWriter(a).u32le(static_cast<uint32_t>(imageLength_)).u32le(imageChecksum_);
+        // "Date" for "Data" is verbatim on purpose: tests and users' log readers match the line.
         trace("UpdateDateFileLength(%d), UpdateCheckSum(0x%08x)\n", imageLength_, imageChecksum_);
         break;
     case kStepUpdateData: {
@@ -472,7 +474,7 @@ void mfi::readIdentification(const link::ControlMessage& msg) {
             const std::size_t take = std::min<std::size_t>(before, cmd::kSerialTailBytes);
             std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(before - take), take,
                         serialTail_.begin() + static_cast<std::ptrdiff_t>(cmd::kSerialTailBytes - take));
-            std::string line = "serail_sn[10]=  ";
+            std::string line = "serail_sn[10]=  ";  // verbatim on purpose: log readers match the misspelling
             char hex[8];
             for (uint8_t b : serialTail_) {
                 std::snprintf(hex, sizeof hex, "0x%02x ", b);

@@ -1,6 +1,7 @@
 // hidraw backend of the transport: hidapi finds the interfaces, the node itself carries the reports.
 #include "hid/hid_device.h"
 
+#include "device/read_loop.h"
 #include "device/wake_poll.h"
 
 #include <fcntl.h>
@@ -120,7 +121,7 @@ std::vector<HidInterface> enumerateTolkas() {
 
 // One open node. Reads and writes keep separate completion state: a read completes through poll on the node,
 // a write through its own ticket on the writer thread, so neither can be taken for the other.
-class HidHandle {
+class HidHandle final : public HidTransport {
 public:
     static std::shared_ptr<HidHandle> open(const std::string& path, int& error, std::string& why) {
         const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
@@ -162,7 +163,7 @@ public:
         return std::shared_ptr<HidHandle>(new HidHandle(fd, wake, path, lengths, numbered));
     }
 
-    ~HidHandle() {
+    ~HidHandle() override {
         {
             std::lock_guard lock(writeMutex_);
             stopWriter_ = true;
@@ -187,7 +188,12 @@ public:
 
     void wake() { signalWake(wakeFd_); }
 
-    ReadStatus read(std::vector<uint8_t>& report, int timeoutMs) {
+    std::string describe() const override { return path_; }
+    std::size_t inputReportLength() const override { return lengths_.input; }
+    std::size_t outputReportLength() const override { return lengths_.output; }
+    void interrupt() override { wake(); }
+
+    ReadStatus read(std::vector<uint8_t>& report, int timeoutMs) override {
         using Clock = std::chrono::steady_clock;
         const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
         for (;;) {
@@ -216,7 +222,7 @@ public:
         }
     }
 
-    bool write(std::span<const uint8_t> data) {
+    bool write(std::span<const uint8_t> data) override {
         auto frame = frameOutputReport(data, lengths_.output);
         if (!frame) return false;
         const auto deadline = std::chrono::steady_clock::now() + kWriteTimeout;
@@ -360,19 +366,9 @@ void CHidDevice::hidReadLoop(const ReportCallback& onReport) {
 }
 
 void CHidDevice::readLoop(hid::HidHandle& handle, const ReportCallback& onReport) {
-    std::vector<uint8_t> report;
-    while (running_.load()) {
-        const ReadStatus st = handle.read(report, -1);
-        if (st == ReadStatus::Report) {
-            onReport(std::move(report));
-            report = {};
-        } else if (st == ReadStatus::Gone) {
-            diag("device disconect\n");
-            return;
-        } else if (handle.retired()) {
-            return;
-        }
-    }
+    // A handle retired by a later open ends its reader as a dropped running flag does.
+    readReports(handle, [&] { return running_.load() && !handle.retired(); }, onReport,
+                [this](std::string_view line) { diag("%.*s", static_cast<int>(line.size()), line.data()); });
 }
 
 bool CHidDevice::hidStartReader(ReportCallback onReport, std::function<void()> onEnd) {

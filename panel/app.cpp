@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "panel/control_table.h"
 #include "panel/device_host.h"
 #include "panel/hid_provider.h"
 #include "panel/instance_claim.h"
@@ -54,7 +55,7 @@ void screenshotWhenReady(CBrontalDlg& window, const QString& file) {
     auto* poll = new QTimer(&window);
     auto tries = std::make_shared<int>(0);
     QObject::connect(poll, &QTimer::timeout, &window, [&window, file, poll, tries] {
-        if (!window.controller().enabled(1000) && ++*tries < 100) return;
+        if (!window.controller().enabled(kMonitorVolSliderId) && ++*tries < 100) return;
         poll->stop();
         const bool saved = window.grab().save(file);
         std::fprintf(stderr, "qv7-panel: %s %s\n", saved ? "saved" : "could not save", file.toLocal8Bit().constData());

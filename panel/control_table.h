@@ -34,22 +34,103 @@ constexpr std::string_view kStatusConnected = "VexlorTolka连接";
 constexpr std::string_view kAboutMenuText = "关于 qv7-panel(&A)...";
 constexpr std::string_view kTrayClose = "关闭";
 
+// Control identifiers, by group. Sliders come with the value label above them.
+// Volume.
+constexpr int kMonitorVolSliderId = 1000;
+constexpr int kMicVolSliderId = 1001;
+constexpr int kMusicVolSliderId = 1002;
+constexpr int kLiveVolSliderId = 1003;
+constexpr int kMonitorVolLabelId = 1033;
+constexpr int kMicVolLabelId = 1034;
+constexpr int kMusicVolLabelId = 1035;
+constexpr int kLiveVolLabelId = 1036;
+// Equaliser: its switch, and the bands from 100 Hz to 2 kHz.
+constexpr int kEqSwitchCheckId = 1027;
+constexpr std::array<int, 7> kEqBandSliderIds = {1004, 1005, 1006, 1007, 1008, 1009, 1010};
+constexpr std::array<int, 7> kEqBandLabelIds = {1037, 1038, 1039, 1040, 1041, 1042, 1043};
+// Automatic power-off.
+constexpr int kAutoPowerOffCheckId = 1021;
+constexpr int kAutoPowerOffSliderId = 1022;
+constexpr int kAutoPowerOffLabelId = 1032;
+// Reverb.
+constexpr int kReverbVolSliderId = 1011;
+constexpr int kReverbWetSliderId = 1012;
+constexpr int kReverbTypeSliderId = 1013;
+constexpr int kReverbDelaySliderId = 1014;
+constexpr int kHighCutSliderId = 1068;
+constexpr int kLowCutSliderId = 1072;
+constexpr int kReverbVolLabelId = 1044;
+constexpr int kReverbWetLabelId = 1045;
+constexpr int kReverbTypeLabelId = 1046;
+constexpr int kReverbDelayLabelId = 1047;
+constexpr int kHighCutLabelId = 1069;
+constexpr int kLowCutLabelId = 1073;
+// Electronic voice and voice changer: one of three radio buttons, and their sliders.
+constexpr int kEffectOffRadioId = 1061;
+constexpr int kAutoTuneRadioId = 1062;
+constexpr int kVoiceChangeRadioId = 1063;
+constexpr int kKeySliderId = 1025;
+constexpr int kTuneDepthSliderId = 1026;
+constexpr int kVoiceEffectSliderId = 1029;
+constexpr int kKeyLabelId = 1048;
+constexpr int kTuneDepthLabelId = 1049;
+constexpr int kVoiceEffectLabelId = 1050;
+// Ducking.
+constexpr int kDuckingCheckId = 1019;
+constexpr int kDuckThresholdSliderId = 1053;
+constexpr int kDuckSpeedSliderId = 1055;
+constexpr int kDuckLevelSliderId = 1057;
+constexpr int kDuckThresholdLabelId = 1054;
+constexpr int kDuckSpeedLabelId = 1056;
+constexpr int kDuckLevelLabelId = 1058;
+// Noise reduction.
+constexpr int kDenoiseCheckId = 1080;
+constexpr int kDenoiseRangeSliderId = 1081;
+constexpr int kNoiseFloorSliderId = 1082;
+constexpr int kDenoiseRangeLabelId = 1083;
+constexpr int kNoiseFloorLabelId = 1084;
+// Others.
+constexpr int kStereoMixCheckId = 1020;
+constexpr int kChargeCheckId = 1052;
+constexpr int kEarMonitorCheckId = 1077;
+// Analogue interface: national or Hong Kong wiring.
+constexpr int kNationalPlugRadioId = 1059;
+constexpr int kHongKongPlugRadioId = 1060;
+// The device's quick keys.
+constexpr int kQuickKey1ButtonId = 1067;
+constexpr int kQuickKey2ButtonId = 1070;
+constexpr int kQuickKey3ButtonId = 1071;
+// Online update.
+constexpr int kUpdateButtonId = 1074;
+constexpr int kUpdateProgressId = 1075;
+constexpr int kUpdatePercentLabelId = 1076;
+// Presets.
+constexpr int kPresetComboId = 1064;
+constexpr int kSavePresetButtonId = 1030;
+constexpr int kDeletePresetButtonId = 1065;
+constexpr int kApplyPresetButtonId = 1066;
+// Bottom line.
+constexpr int kStatusLabelId = 1031;
+constexpr int kBatteryLabelId = 1051;
+
 // Every control of the window, in creation order.
 std::span<const ControlSpec> controlTable();
 const ControlSpec* findControl(int id);
 
 // The 45 controls that stay disabled while no device has reported its settings.
 constexpr std::array<int, 45> kInteractiveSet = {
-    1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014,
-    1019, 1020, 1021, 1022, 1025, 1026, 1027, 1029, 1030, 1052, 1053, 1055, 1057, 1059, 1060,
-    1061, 1062, 1063, 1064, 1065, 1066, 1067, 1068, 1070, 1071, 1072, 1077, 1080, 1081, 1082};
+    kMonitorVolSliderId, kMicVolSliderId, kMusicVolSliderId, kLiveVolSliderId,
+    kEqBandSliderIds[0], kEqBandSliderIds[1], kEqBandSliderIds[2], kEqBandSliderIds[3],
+    kEqBandSliderIds[4], kEqBandSliderIds[5], kEqBandSliderIds[6],
+    kReverbVolSliderId, kReverbWetSliderId, kReverbTypeSliderId, kReverbDelaySliderId,
+    kDuckingCheckId, kStereoMixCheckId, kAutoPowerOffCheckId, kAutoPowerOffSliderId,
+    kKeySliderId, kTuneDepthSliderId, kEqSwitchCheckId, kVoiceEffectSliderId, kSavePresetButtonId,
+    kChargeCheckId, kDuckThresholdSliderId, kDuckSpeedSliderId, kDuckLevelSliderId,
+    kNationalPlugRadioId, kHongKongPlugRadioId, kEffectOffRadioId, kAutoTuneRadioId, kVoiceChangeRadioId,
+    kPresetComboId, kDeletePresetButtonId, kApplyPresetButtonId, kQuickKey1ButtonId, kHighCutSliderId,
+    kQuickKey2ButtonId, kQuickKey3ButtonId, kLowCutSliderId, kEarMonitorCheckId,
+    kDenoiseCheckId, kDenoiseRangeSliderId, kNoiseFloorSliderId};
 
-constexpr std::array<int, 3> kQuickKeyButtons = {1067, 1070, 1071};
-
-// The preset group's controls.
-constexpr int kPresetComboId = 1064;
-constexpr int kSavePresetButtonId = 1030;
-constexpr int kDeletePresetButtonId = 1065;
-constexpr int kApplyPresetButtonId = 1066;
+constexpr std::array<int, 3> kQuickKeyButtons = {kQuickKey1ButtonId, kQuickKey2ButtonId, kQuickKey3ButtonId};
 
 }  // namespace qv7::panel

@@ -69,7 +69,16 @@ void SocketProvider::release() { transport_.reset(); }
 // A socket that reported "gone" is not coming back; a new server makes a new arrival.
 bool SocketProvider::present() { return false; }
 
-DeviceHost::DeviceHost(std::unique_ptr<DeviceProvider> provider) : provider_(std::move(provider)) {}
+DeviceHost::DeviceHost(std::unique_ptr<DeviceProvider> provider)
+    : provider_(std::move(provider)), worker_([this](std::string_view line) {
+          // Posted ahead of the gone notice that may follow, so the trace says it before the removal does.
+          QMetaObject::invokeMethod(
+              this,
+              [this, text = std::string(line)] {
+                  if (controller_) controller_->traceReaderLine(text);
+              },
+              Qt::QueuedConnection);
+      }) {}
 
 DeviceHost::~DeviceHost() {
     retire();

@@ -2,6 +2,7 @@
 #include "panel/panel_controller.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <iostream>
 
@@ -14,10 +15,14 @@ namespace {
 
 constexpr int kLiveReference = -1;  // liveVol: the firmware's live-volume maximum
 
+// A transfer event's lParam that asks for the usual step period again; today's driver raises no such event.
+constexpr int kTransferStepPeriod = 3;
+
 enum class Group { Volume, Equaliser, Reverb, Voice, Ducking, PowerOff, NoiseThreshold, NoiseFloor };
 
-constexpr std::array<int, 11> kOriginalFirmwareDisabled = {1053, 1055, 1057, 1072, 1068, 1020,
-                                                           1052, 1067, 1070, 1071, 1077};
+constexpr std::array<int, 11> kOriginalFirmwareDisabled = {
+    kDuckThresholdSliderId, kDuckSpeedSliderId, kDuckLevelSliderId, kLowCutSliderId, kHighCutSliderId, kStereoMixCheckId,
+    kChargeCheckId, kQuickKey1ButtonId, kQuickKey2ButtonId, kQuickKey3ButtonId, kEarMonitorCheckId};
 
 const std::array<std::string_view, 3> kFixedQuickKeyCaptions = {"原声", "唱歌", "喊麦"};
 
@@ -28,41 +33,67 @@ struct PanelController::SliderBinding {
     int slider;
     int label;
     Group group;
-    bool advanced;
+    bool advanced = false;  // a byte of AdvancedSettings rather than of ParameterSet
     uint8_t byte;
-    int reference;  // 0: not inverted
-    int labelOffset;
-    int min, max;
+    int reference = 0;  // 0: not inverted
+    int labelOffset = 0;
+    int min = 0, max;
 };
 
 std::span<const PanelController::SliderBinding> PanelController::bindings() {
     static const SliderBinding table[] = {
-        {1000, 1033, Group::Volume, false, 0, 16, 0, 0, 16},
-        {1001, 1034, Group::Volume, false, 2, 16, 0, 0, 16},
-        {1002, 1035, Group::Volume, false, 1, 16, 0, 0, 16},
-        {1003, 1036, Group::Volume, false, 3, kLiveReference, 0, 0, 16},
-        {1004, 1037, Group::Equaliser, false, 18, 48, 24, 0, 48},
-        {1005, 1038, Group::Equaliser, false, 19, 48, 24, 0, 48},
-        {1006, 1039, Group::Equaliser, false, 20, 48, 24, 0, 48},
-        {1007, 1040, Group::Equaliser, false, 21, 48, 24, 0, 48},
-        {1008, 1041, Group::Equaliser, false, 22, 48, 24, 0, 48},
-        {1009, 1042, Group::Equaliser, false, 23, 48, 24, 0, 48},
-        {1010, 1043, Group::Equaliser, false, 24, 48, 24, 0, 48},
-        {1022, 1032, Group::PowerOff, false, 16, 21, 0, 1, 20},
-        {1011, 1044, Group::Reverb, false, 7, 16, 0, 0, 16},
-        {1012, 1045, Group::Reverb, false, 8, 16, 0, 0, 16},
-        {1013, 1046, Group::Reverb, false, 9, 6, 0, 0, 6},
-        {1014, 1047, Group::Reverb, false, 10, 21, 0, 1, 20},
-        {1068, 1069, Group::Reverb, false, 28, 21, 0, 1, 20},
-        {1072, 1073, Group::Reverb, false, 29, 21, 0, 1, 20},
-        {1025, 1048, Group::Voice, false, 12, 0, 0, 0, 11},
-        {1026, 1049, Group::Voice, false, 13, 20, 0, 0, 20},
-        {1029, 1050, Group::Voice, false, 14, 24, 12, 0, 24},
-        {1053, 1054, Group::Ducking, false, 25, 9, 0, 1, 8},
-        {1055, 1056, Group::Ducking, false, 26, 9, 0, 1, 8},
-        {1057, 1058, Group::Ducking, false, 27, 9, 0, 1, 8},
-        {1081, 1083, Group::NoiseThreshold, true, 5, 0, 0, 0, 16},
-        {1082, 1084, Group::NoiseFloor, true, 6, 0, 0, 0, 16},
+        {.slider = kMonitorVolSliderId, .label = kMonitorVolLabelId, .group = Group::Volume,
+         .byte = offsetof(ParameterSet, monitorVol), .reference = 16, .max = 16},
+        {.slider = kMicVolSliderId, .label = kMicVolLabelId, .group = Group::Volume,
+         .byte = offsetof(ParameterSet, micVol), .reference = 16, .max = 16},
+        {.slider = kMusicVolSliderId, .label = kMusicVolLabelId, .group = Group::Volume,
+         .byte = offsetof(ParameterSet, musicVol), .reference = 16, .max = 16},
+        {.slider = kLiveVolSliderId, .label = kLiveVolLabelId, .group = Group::Volume,
+         .byte = offsetof(ParameterSet, liveVol), .reference = kLiveReference, .max = 16},
+        {.slider = kEqBandSliderIds[0], .label = kEqBandLabelIds[0], .group = Group::Equaliser,
+         .byte = offsetof(ParameterSet, eqGain) + 0, .reference = 48, .labelOffset = 24, .max = 48},
+        {.slider = kEqBandSliderIds[1], .label = kEqBandLabelIds[1], .group = Group::Equaliser,
+         .byte = offsetof(ParameterSet, eqGain) + 1, .reference = 48, .labelOffset = 24, .max = 48},
+        {.slider = kEqBandSliderIds[2], .label = kEqBandLabelIds[2], .group = Group::Equaliser,
+         .byte = offsetof(ParameterSet, eqGain) + 2, .reference = 48, .labelOffset = 24, .max = 48},
+        {.slider = kEqBandSliderIds[3], .label = kEqBandLabelIds[3], .group = Group::Equaliser,
+         .byte = offsetof(ParameterSet, eqGain) + 3, .reference = 48, .labelOffset = 24, .max = 48},
+        {.slider = kEqBandSliderIds[4], .label = kEqBandLabelIds[4], .group = Group::Equaliser,
+         .byte = offsetof(ParameterSet, eqGain) + 4, .reference = 48, .labelOffset = 24, .max = 48},
+        {.slider = kEqBandSliderIds[5], .label = kEqBandLabelIds[5], .group = Group::Equaliser,
+         .byte = offsetof(ParameterSet, eqGain) + 5, .reference = 48, .labelOffset = 24, .max = 48},
+        {.slider = kEqBandSliderIds[6], .label = kEqBandLabelIds[6], .group = Group::Equaliser,
+         .byte = offsetof(ParameterSet, eqGain) + 6, .reference = 48, .labelOffset = 24, .max = 48},
+        {.slider = kAutoPowerOffSliderId, .label = kAutoPowerOffLabelId, .group = Group::PowerOff,
+         .byte = offsetof(ParameterSet, auto_poweroff_time), .reference = 21, .min = 1, .max = 20},
+        {.slider = kReverbVolSliderId, .label = kReverbVolLabelId, .group = Group::Reverb,
+         .byte = offsetof(ParameterSet, rebvol), .reference = 16, .max = 16},
+        {.slider = kReverbWetSliderId, .label = kReverbWetLabelId, .group = Group::Reverb,
+         .byte = offsetof(ParameterSet, wet), .reference = 16, .max = 16},
+        {.slider = kReverbTypeSliderId, .label = kReverbTypeLabelId, .group = Group::Reverb,
+         .byte = offsetof(ParameterSet, type), .reference = 6, .max = 6},
+        {.slider = kReverbDelaySliderId, .label = kReverbDelayLabelId, .group = Group::Reverb,
+         .byte = offsetof(ParameterSet, delay), .reference = 21, .min = 1, .max = 20},
+        {.slider = kHighCutSliderId, .label = kHighCutLabelId, .group = Group::Reverb,
+         .byte = offsetof(ParameterSet, hpfCutoff), .reference = 21, .min = 1, .max = 20},
+        {.slider = kLowCutSliderId, .label = kLowCutLabelId, .group = Group::Reverb,
+         .byte = offsetof(ParameterSet, lpfCutoff), .reference = 21, .min = 1, .max = 20},
+        {.slider = kKeySliderId, .label = kKeyLabelId, .group = Group::Voice,
+         .byte = offsetof(ParameterSet, effectTone), .max = 11},
+        {.slider = kTuneDepthSliderId, .label = kTuneDepthLabelId, .group = Group::Voice,
+         .byte = offsetof(ParameterSet, toneCent), .reference = 20, .max = 20},
+        {.slider = kVoiceEffectSliderId, .label = kVoiceEffectLabelId, .group = Group::Voice,
+         .byte = offsetof(ParameterSet, effectPitch), .reference = 24, .labelOffset = 12, .max = 24},
+        {.slider = kDuckThresholdSliderId, .label = kDuckThresholdLabelId, .group = Group::Ducking,
+         .byte = offsetof(ParameterSet, dodgeThreshold), .reference = 9, .min = 1, .max = 8},
+        {.slider = kDuckSpeedSliderId, .label = kDuckSpeedLabelId, .group = Group::Ducking,
+         .byte = offsetof(ParameterSet, dodgeSpeed), .reference = 9, .min = 1, .max = 8},
+        {.slider = kDuckLevelSliderId, .label = kDuckLevelLabelId, .group = Group::Ducking,
+         .byte = offsetof(ParameterSet, dodgeLevel), .reference = 9, .min = 1, .max = 8},
+        {.slider = kDenoiseRangeSliderId, .label = kDenoiseRangeLabelId, .group = Group::NoiseThreshold,
+         .advanced = true, .byte = offsetof(AdvancedSettings, denoise_thr), .max = 16},
+        {.slider = kNoiseFloorSliderId, .label = kNoiseFloorLabelId, .group = Group::NoiseFloor,
+         .advanced = true, .byte = offsetof(AdvancedSettings, noise_ctr), .max = 16},
     };
     return table;
 }
@@ -85,7 +116,7 @@ PanelController::PanelController(StepTimer& timer, DeviceLink& link, PanelView& 
     driver_.setDiagnostics(trace_);
     for (const auto& c : controlTable())
         if (c.id != 0) controls_[c.id].text = std::string(c.caption);
-    setText(1031, std::string(kStatusNoDevice));
+    setText(kStatusLabelId, std::string(kStatusNoDevice));
 }
 
 const ControlState& PanelController::control(int id) const {
@@ -101,7 +132,7 @@ std::set<int> PanelController::allIds() const {
 }
 
 int PanelController::radioIndex(int firstId) const {
-    const int count = firstId == 1061 ? 3 : 2;
+    const int count = firstId == kEffectOffRadioId ? 3 : 2;
     for (int i = 0; i < count; ++i)
         if (value(firstId + i) != 0) return i;
     return -1;
@@ -159,7 +190,7 @@ int PanelController::fieldFromPosition(const SliderBinding& b, int position) con
 
 // Label (and for the key slider its name) from a field value.
 void PanelController::showField(const SliderBinding& b, int field) {
-    if (b.slider == 1025) {
+    if (b.slider == kKeySliderId) {
         setText(b.label, KeyName(field));
         return;
     }
@@ -172,10 +203,10 @@ void PanelController::initialise(std::span<const std::string> presetNames) {
         driver_.mfiInit();
         for (const auto& b : bindings()) setRange(b.slider, b.min, b.max);
         presetItems_.assign(presetNames.begin(), presetNames.end());
-        set(1064, presetItems_.empty() ? -1 : 0);
+        set(kPresetComboId, presetItems_.empty() ? -1 : 0);
         // A radio group's bound index starts at 0 like every bound value, and index 0 is its first button.
-        setRadio(1059, 2, 0);
-        setRadio(1061, 3, 0);
+        setRadio(kNationalPlugRadioId, 2, 0);
+        setRadio(kEffectOffRadioId, 3, 0);
         for (const auto& b : bindings()) showField(b, fieldFromPosition(b, value(b.slider)));
         touchAll();
         resetUpdateGroup();
@@ -185,7 +216,8 @@ void PanelController::initialise(std::span<const std::string> presetNames) {
 }
 
 void PanelController::showLiveLabel() {
-    if (const SliderBinding* b = bindingOf(1003)) showField(*b, fieldFromPosition(*b, value(1003)));
+    if (const SliderBinding* b = bindingOf(kLiveVolSliderId))
+        showField(*b, fieldFromPosition(*b, value(kLiveVolSliderId)));
 }
 
 void PanelController::disableInteractive() {
@@ -196,7 +228,7 @@ void PanelController::connectAttempt(int startMode) {
     driver_.setStartMode(startMode);
     if (HidTransport* transport = link_.open()) {
         view_.cancelFirmwareCheck();
-        setText(1031, std::string(kStatusConnected));
+        setText(kStatusLabelId, std::string(kStatusConnected));
         session_.setTransport(transport);
         session_.connect(startMode);
     }
@@ -214,12 +246,12 @@ void PanelController::onRemoval() {
             view_.cancelFirmwareCheck();
             link_.close();
             session_.setTransport(nullptr);
-            setRange(1003, 0, 16);
-            setText(1031, std::string(kStatusNoDevice));
-            setText(1051, "");
+            setRange(kLiveVolSliderId, 0, 16);
+            setText(kStatusLabelId, std::string(kStatusNoDevice));
+            setText(kBatteryLabelId, "");
             resetUpdateGroup();
-            set(1020, 0);
-            set(1052, 0);
+            set(kStereoMixCheckId, 0);
+            set(kChargeCheckId, 0);
             session_.deviceGone();
             // The narrower range may have moved the live-volume slider: its label follows what it shows.
             showLiveLabel();
@@ -245,33 +277,33 @@ void PanelController::onTimer() {
 void PanelController::onLinkEvent(int wParam, int lParam) {
     entry(depth_, [&] {
         switch (wParam) {
-        case 1:  // identified
+        case ev::kIdentified[0]:
             if (original())
                 for (std::size_t k = 0; k < kQuickKeyButtons.size(); ++k)
                     setText(kQuickKeyButtons[k], std::string(kFixedQuickKeyCaptions[k]));
-            setRange(1003, 0, liveMax());
+            setRange(kLiveVolSliderId, 0, liveMax());
             break;
-        case 2:
-            setText(1051, driver_.batteryText());
+        case ev::kBattery[0]:
+            setText(kBatteryLabelId, driver_.batteryText());
             break;
-        case 3:
+        case ev::kChipSerial[0]:
             view_.startFirmwareCheck();
             break;
-        case 4:
+        case ev::kParameters[0]:
             refreshFromDevice();
             break;
-        case 6:
+        case ev::kQuickKeyNames[0]:
             for (std::size_t k = 0; k < kQuickKeyButtons.size(); ++k)
                 setText(kQuickKeyButtons[k], gbk::toUtf8Display(driver_.quickKeyName(static_cast<int>(k))));
             break;
-        case 8: {
-            // Packet-ready (1) and progress (2) have been written and re-armed by the session.
+        case ev::kPacketReady[0]: {  // every event of a firmware transfer
+            // Packet-ready and progress have been written and re-armed by the session.
             const bool text = update_.onTransferEvent(wParam, lParam, driver_.progressPercent());
             const bool stall = update_.watchTransfer(driver_, clock_.nowMs());
             if (text || stall) showUpdateGroup();
-            if (lParam == 3) {
+            if (lParam == kTransferStepPeriod) {
                 timer_.restart(mfi::kStepTimerMs);
-            } else if (lParam == 4) {
+            } else if (isEvent(wParam, lParam, ev::kOverSent)) {
                 // The device needs longer for the write; the packet-ready that follows re-arms at 1000 ms.
                 timer_.restart(3 * mfi::kStepTimerMs);
             }
@@ -286,7 +318,7 @@ void PanelController::onLinkEvent(int wParam, int lParam) {
 void PanelController::refreshFromDevice() {
     DumpParameterSet(driver_.deviceParameters(), trace_);
     DumpAdvancedSettings(driver_.deviceAdvanced(), trace_);
-    if (!enabled(1000)) EnableControls();
+    if (!enabled(kMonitorVolSliderId)) EnableControls();
     if (driver_.deviceParameters() != deviceSetting_) {
         deviceSetting_ = controlSetting_ = driver_.deviceParameters();
         SettingToControl();
@@ -299,32 +331,32 @@ void PanelController::refreshFromDevice() {
 
 void PanelController::EnableControls() {
     for (int id : kInteractiveSet) enable(id, true);
-    const int index = value(1064);
+    const int index = value(kPresetComboId);
     char line[16];
     std::snprintf(line, sizeof line, "%d\n", index);
     trace(line);
-    enable(1065, index >= 62);
+    enable(kDeletePresetButtonId, index >= 62);
     if (original())
         for (int id : kOriginalFirmwareDisabled) enable(id, false);
     const bool noiseReduction = driver_.firmware().sevenAdvanced;
-    for (int id : {1081, 1082, 1080}) enable(id, noiseReduction);
-    if (!driver_.firmware().earMonitor) enable(1077, false);
+    for (int id : {kDenoiseRangeSliderId, kNoiseFloorSliderId, kDenoiseCheckId}) enable(id, noiseReduction);
+    if (!driver_.firmware().earMonitor) enable(kEarMonitorCheckId, false);
 }
 
 void PanelController::equaliserRule() {
-    for (int id = 1004; id <= 1010; ++id) enable(id, value(1027) != 0);
+    for (int id : kEqBandSliderIds) enable(id, value(kEqSwitchCheckId) != 0);
 }
 
 void PanelController::effectRule() {
-    switch (radioIndex(1061)) {
+    switch (radioIndex(kEffectOffRadioId)) {
     case 0:
-        enable(1025, false), enable(1026, false), enable(1029, false);
+        enable(kKeySliderId, false), enable(kTuneDepthSliderId, false), enable(kVoiceEffectSliderId, false);
         break;
     case 1:
-        enable(1025, true), enable(1026, true), enable(1029, false);
+        enable(kKeySliderId, true), enable(kTuneDepthSliderId, true), enable(kVoiceEffectSliderId, false);
         break;
     case 2:
-        enable(1025, false), enable(1026, false), enable(1029, true);
+        enable(kKeySliderId, false), enable(kTuneDepthSliderId, false), enable(kVoiceEffectSliderId, true);
         break;
     default:
         break;
@@ -333,18 +365,19 @@ void PanelController::effectRule() {
 
 void PanelController::duckingRule() {
     if (original()) return;
-    for (int id : {1053, 1055, 1057}) enable(id, value(1019) != 0);
+    for (int id : {kDuckThresholdSliderId, kDuckSpeedSliderId, kDuckLevelSliderId})
+        enable(id, value(kDuckingCheckId) != 0);
 }
 
-void PanelController::powerOffRule() { enable(1022, value(1021) != 0); }
+void PanelController::powerOffRule() { enable(kAutoPowerOffSliderId, value(kAutoPowerOffCheckId) != 0); }
 
 void PanelController::SettingToControl() {
+    set(kDuckingCheckId, deviceSetting_.dodgeSwitch != 0);
+    set(kAutoPowerOffCheckId, deviceSetting_.auto_poweroff != 0);
+    set(kEqSwitchCheckId, deviceSetting_.eqSwitch != 0);
+    setRadio(kNationalPlugRadioId, 2, deviceSetting_.accompany);
+    setRadio(kEffectOffRadioId, 3, deviceSetting_.effectSwitch);
     const auto bytes = deviceSetting_.bytes();
-    set(1019, bytes[6] != 0);
-    set(1021, bytes[15] != 0);
-    set(1027, bytes[17] != 0);
-    setRadio(1059, 2, bytes[5]);
-    setRadio(1061, 3, bytes[11]);
     for (const auto& b : bindings()) {
         if (b.advanced) continue;
         const int field = bytes[b.byte];
@@ -359,16 +392,16 @@ void PanelController::SettingToControl() {
 }
 
 void PanelController::AdvancedToControl() {
-    set(1077, deviceAdvanced_.erfan != 0);
-    set(1080, deviceAdvanced_.denoise_switch != 0);
+    set(kEarMonitorCheckId, deviceAdvanced_.erfan != 0);
+    set(kDenoiseCheckId, deviceAdvanced_.denoise_switch != 0);
     for (const auto& b : bindings()) {
         if (!b.advanced) continue;
         const int field = deviceAdvanced_.at(b.byte);
         set(b.slider, field);
         showField(b, field);
     }
-    enable(1081, deviceAdvanced_.denoise_switch != 0);
-    enable(1082, value(1080) != 0);
+    enable(kDenoiseRangeSliderId, deviceAdvanced_.denoise_switch != 0);
+    enable(kNoiseFloorSliderId, value(kDenoiseCheckId) != 0);
 }
 
 void PanelController::ControlToSetting() {
@@ -419,76 +452,76 @@ void PanelController::onClicked(int id, bool checked) {
     entry(depth_, [&] {
         const int state = checked ? 1 : 0;
         switch (id) {
-        case 1019:
+        case kDuckingCheckId:
             set(id, state);
             controlSetting_.dodgeSwitch = static_cast<uint8_t>(state);
             duckingRule();
             ControlToSetting();
             break;
-        case 1021:
+        case kAutoPowerOffCheckId:
             set(id, state);
             controlSetting_.auto_poweroff = static_cast<uint8_t>(state);
             powerOffRule();
             ControlToSetting();
             break;
-        case 1027:
+        case kEqSwitchCheckId:
             set(id, state);
             controlSetting_.eqSwitch = static_cast<uint8_t>(state);
             equaliserRule();
             ControlToSetting();
             break;
-        case 1059:
-        case 1060:
-            setRadio(1059, 2, id - 1059);
-            controlSetting_.accompany = static_cast<uint8_t>(id - 1059);
+        case kNationalPlugRadioId:
+        case kHongKongPlugRadioId:
+            setRadio(kNationalPlugRadioId, 2, id - kNationalPlugRadioId);
+            controlSetting_.accompany = static_cast<uint8_t>(id - kNationalPlugRadioId);
             ControlToSetting();
             break;
-        case 1061:
-        case 1062:
-        case 1063:
-            setRadio(1061, 3, id - 1061);
-            controlSetting_.effectSwitch = static_cast<uint8_t>(id - 1061);
+        case kEffectOffRadioId:
+        case kAutoTuneRadioId:
+        case kVoiceChangeRadioId:
+            setRadio(kEffectOffRadioId, 3, id - kEffectOffRadioId);
+            controlSetting_.effectSwitch = static_cast<uint8_t>(id - kEffectOffRadioId);
             effectRule();
             ControlToSetting();
             break;
-        case 1077:
+        case kEarMonitorCheckId:
             set(id, state);
             controlAdvanced_.erfan = static_cast<uint8_t>(state);
             ControlToAdvanced();
             break;
-        case 1080: {
+        case kDenoiseCheckId: {
             set(id, state);
             char line[32];
             std::snprintf(line, sizeof line, "denoise_switch(%d)\n", state);
             trace(line);
             controlAdvanced_.denoise_switch = static_cast<uint8_t>(state);
-            enable(1081, state != 0);
-            enable(1082, state != 0);
+            enable(kDenoiseRangeSliderId, state != 0);
+            enable(kNoiseFloorSliderId, state != 0);
             ControlToAdvanced();
             break;
         }
-        case 1020:
+        case kStereoMixCheckId:
             set(id, state);
             driver_.mfiSetMix(state);
             break;
-        case 1052:
+        case kChargeCheckId:
             set(id, state);
             driver_.mfiSetCharge(state);
             break;
-        case 1067:
-        case 1070:
-        case 1071: {
+        case kQuickKey1ButtonId:
+        case kQuickKey2ButtonId:
+        case kQuickKey3ButtonId: {
             // A left click selects the key's preset on the device.
             const auto k = std::find(kQuickKeyButtons.begin(), kQuickKeyButtons.end(), id) - kQuickKeyButtons.begin();
             driver_.mfiSetMode(static_cast<int>(k));
             break;
         }
-        case 1030:
-        case 1065:
-        case 1066:
+        case kSavePresetButtonId:
+        case kDeletePresetButtonId:
+        case kApplyPresetButtonId:
             view_.presetCommand(id);
             break;
-        case 1074:
+        case kUpdateButtonId:
             askFirmwareUpdate();
             break;
         default:
@@ -499,7 +532,7 @@ void PanelController::onClicked(int id, bool checked) {
 
 void PanelController::onPresetSelected(int index) {
     entry(depth_, [&] {
-        set(1064, index);
+        set(kPresetComboId, index);
         view_.presetSelected(index);
     }, [this] { flush(); });
 }
@@ -507,16 +540,16 @@ void PanelController::onPresetSelected(int index) {
 void PanelController::setPresetItems(std::vector<std::string> items) {
     entry(depth_, [&] {
         presetItems_ = std::move(items);
-        dirty_.insert(1064);
+        dirty_.insert(kPresetComboId);
     }, [this] { flush(); });
 }
 
 void PanelController::selectPresetItem(int index) {
-    entry(depth_, [&] { set(1064, index); }, [this] { flush(); });
+    entry(depth_, [&] { set(kPresetComboId, index); }, [this] { flush(); });
 }
 
 void PanelController::enablePresetDelete(bool on) {
-    entry(depth_, [&] { enable(1065, on); }, [this] { flush(); });
+    entry(depth_, [&] { enable(kDeletePresetButtonId, on); }, [this] { flush(); });
 }
 
 void PanelController::ApplyPreset(PresetLibrary& library) {

@@ -81,6 +81,8 @@ public:
 
     // The read worker's report, on the window thread.
     void onReport(std::span<const uint8_t> report);
+    // A line of the read loop's (the device went), on the window thread: into the controller's trace.
+    void traceReaderLine(std::string_view line) { trace(line); }
     void onTimer();
 
     // User input, as the widgets report it.

@@ -1,15 +1,16 @@
 // The controller's update group: button 1074, progress bar 1075 and label 1076 shown from the FirmwareUpdateGroup.
 #include "panel/panel_controller.h"
 
+#include "panel/control_table.h"
 #include "common/gbk_text.h"
 
 namespace qv7::panel {
 
 void PanelController::showUpdateGroup() {
-    setText(1074, update_.buttonCaption());
-    enable(1074, update_.buttonEnabled());
-    set(1075, update_.progressPosition());
-    setText(1076, update_.label());
+    setText(kUpdateButtonId, update_.buttonCaption());
+    enable(kUpdateButtonId, update_.buttonEnabled());
+    set(kUpdateProgressId, update_.progressPosition());
+    setText(kUpdatePercentLabelId, update_.label());
 }
 
 void PanelController::resetUpdateGroup() {

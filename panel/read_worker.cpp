@@ -1,5 +1,7 @@
-// The read worker's loop and its orderly stop.
+// The read worker's thread around the shared read loop, and its orderly stop.
 #include "panel/read_worker.h"
+
+#include "device/read_loop.h"
 
 namespace qv7::panel {
 
@@ -12,21 +14,10 @@ void ReadWorker::start(HidTransport& transport, ReportHandler onReport, std::fun
     ended_.store(false);
     alive_.fetch_add(1);
     thread_ = std::thread([this, &transport, onReport = std::move(onReport), onGone = std::move(onGone)] {
-        std::vector<uint8_t> report;
-        while (!stopping_.load()) {
-            const ReadStatus status = transport.read(report, -1);
-            if (status == ReadStatus::Report) {
-                onReport(std::move(report));
-                report = {};
-            } else if (status == ReadStatus::Gone) {
-                // Ended before the notice goes out: whoever acts on it sees a reader that no longer runs.
-                ended_.store(true);
-                if (!stopping_.load() && onGone) onGone();
-                break;
-            }
-            // Interrupted or a spurious time-out: the flag decides whether to go on.
-        }
+        const ReadLoopEnd end = readReports(transport, [this] { return !stopping_.load(); }, onReport, trace_);
+        // Ended before the notice goes out: whoever acts on it sees a reader that no longer runs.
         ended_.store(true);
+        if (end == ReadLoopEnd::Gone && !stopping_.load() && onGone) onGone();
         alive_.fetch_sub(1);
     });
 }

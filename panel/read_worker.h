@@ -1,12 +1,14 @@
-// The read worker: a thread that blocks on the transport and hands each report on; it never touches widgets.
+// The read worker: a thread that runs the device's read loop and hands each report on; it never touches widgets.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "common/line_writer.h"
 #include "device/hid_transport.h"
 
 namespace qv7::panel {
@@ -14,7 +16,8 @@ namespace qv7::panel {
 class ReadWorker {
 public:
     using ReportHandler = std::function<void(std::vector<uint8_t>)>;  // runs on the worker: must only queue
-    ReadWorker() = default;
+    // `trace` takes the read loop's lines (a device that went says so); it runs on the worker: must only queue.
+    explicit ReadWorker(LineWriter trace = {}) : trace_(std::move(trace)) {}
     ReadWorker(const ReadWorker&) = delete;
     ReadWorker& operator=(const ReadWorker&) = delete;
     ~ReadWorker() { stop(); }
@@ -31,6 +34,7 @@ public:
     static int alive() { return alive_.load(); }
 
 private:
+    const LineWriter trace_;
     std::thread thread_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> ended_{false};

@@ -61,7 +61,8 @@ void WidgetBindings::build(const DialogUnits& units) {
         case Kind::Text:
         case Kind::ValueLabel: {
             // The percentage is drawn over the bar made just before it.
-            auto* bar = control.id == 1076 ? qobject_cast<QProgressBar*>(widget(1075)) : nullptr;
+            auto* bar =
+                control.id == kUpdatePercentLabelId ? qobject_cast<QProgressBar*>(widget(kUpdateProgressId)) : nullptr;
             QLabel* label = bar ? new BarLabel(*bar, parent) : new QLabel(qs(control.caption), parent);
             // Labels show the device's texts (battery, versions): never read as markup.
             label->setTextFormat(Qt::PlainText);
@@ -119,7 +120,7 @@ void WidgetBindings::build(const DialogUnits& units) {
             wire(control.id, w, control.kind);
         }
     }
-    if (auto* percent = widget(1076)) {
+    if (auto* percent = widget(kUpdatePercentLabelId)) {
         // Black on the filled bar whatever the desktop theme, which may draw light text meant for a dark window.
         QPalette palette = percent->palette();
         palette.setColor(QPalette::WindowText, Qt::black);

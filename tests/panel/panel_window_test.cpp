@@ -199,6 +199,26 @@ TEST(PanelWindow, UnplugAndReplugDriveRemovalAndArrival) {
     EXPECT_EQ(ReadWorker::alive(), 1);
 }
 
+TEST(PanelWindow, DeviceGoingAwayMidConversationIsTracedOnceBeforeTheRemoval) {
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    p.slider(1001)->setValue(-10);  // a setting on its way when the device goes
+    p.sim->unplug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.text(1031) == "没有找到Vexlor声卡"; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.count("device disconect\n") > 0; }, kWaitMs))
+        << "the window's reader says that the device went, as every reader of a Tolka does";
+    const auto line = std::find(p.trace.begin(), p.trace.end(), "device disconect\n");
+    EXPECT_NE(std::find(line, p.trace.end(), "out\n"), p.trace.end()) << "the line comes before the removal's trace";
+
+    // A reader stopped on purpose (the new device's arrival retires the old reader) says nothing.
+    p.sim->replug();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.text(1031) == "VexlorTolka连接"; }, kWaitMs));
+    ASSERT_TRUE(p.ready());
+    p.window.controller().onArrival();
+    ASSERT_TRUE(p.ready());
+    EXPECT_EQ(p.count("device disconect\n"), 1);
+}
+
 TEST(PanelWindow, SecondArrivalKeepsOneDeviceAndOneWorker) {
     Panel p;
     ASSERT_TRUE(p.ready());

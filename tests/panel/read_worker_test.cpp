@@ -3,6 +3,8 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
+#include <string_view>
 
 #include "device/mfi.h"
 #include "panel/read_worker.h"
@@ -17,6 +19,11 @@ struct Inbox {
     std::condition_variable cv;
     std::vector<std::vector<uint8_t>> reports;
     int gone = 0;
+    std::vector<std::string> lines;  // the read loop's trace
+    void putLine(std::string_view line) {
+        std::lock_guard l(m);
+        lines.emplace_back(line);
+    }
     void put(std::vector<uint8_t> r) {
         std::lock_guard l(m);
         reports.push_back(std::move(r));
@@ -81,6 +88,28 @@ TEST(ReadWorker, RestartKeepsOneWorkerAndUnplugReportsGoneOnce) {
     worker.stop();
     EXPECT_EQ(ReadWorker::alive(), 0);
     EXPECT_EQ(inbox.gone, 1);
+}
+
+// A device that went is named in the trace the way the hidraw reader has always named it; a stop that was
+// asked for is not a device that went.
+TEST(ReadWorker, TracesADeviceThatWentOnceAndAStopNever) {
+    for (const bool unplug : {true, false}) {
+        SCOPED_TRACE(unplug ? "unplugged" : "stopped");
+        sim::SimTransport sim;
+        Inbox inbox;
+        ReadWorker worker([&](std::string_view line) { inbox.putLine(line); });
+        worker.start(sim, [&](std::vector<uint8_t> r) { inbox.put(std::move(r)); }, [&] { inbox.markGone(); });
+        poke(sim);
+        ASSERT_TRUE(inbox.wait([&] { return inbox.reports.size() == 1; }));
+        if (unplug) {
+            sim.unplug();
+            ASSERT_TRUE(inbox.wait([&] { return inbox.gone == 1; }));
+        }
+        worker.stop();
+        const std::vector<std::string> expected =
+            unplug ? std::vector<std::string>{"device disconect\n"} : std::vector<std::string>{};
+        EXPECT_EQ(inbox.lines, expected);
+    }
 }
 
 }  // namespace
