@@ -8,40 +8,32 @@
 #include <unistd.h>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 #include "cli/assignment.h"
 #include "cli/commands.h"
+#include "cli/json_out.h"
 #include "device/firmware_image.h"
 
 namespace qv7::cli {
 
 namespace {
 
-void printField(bool json, bool& first, const char* name, const std::string& value, bool quoted) {
-    if (json) {
-        std::printf("%s\n  %s: %s", first ? "" : ",", jsonString(name).c_str(),
-                    quoted ? jsonString(value).c_str() : value.c_str());
-    } else {
-        std::printf("%-18s %s\n", (std::string(name) + ":").c_str(), value.c_str());
-    }
-    first = false;
-}
-
-std::string recordJson(std::span<const FieldInfo> fields, std::span<const uint8_t> bytes) {
-    std::string s = "{";
+// A record as JSON, keyed by field name; the seven eqGain bands as one array.
+Json::Value recordJson(std::span<const FieldInfo> fields, std::span<const uint8_t> bytes) {
+    Json::Value v(Json::objectValue);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::string name = fields[i].name;
         if (name.rfind("eqGain[", 0) == 0) {
             if (name != "eqGain[0]") continue;
-            s += "\"eqGain\": [";
-            for (std::size_t k = 0; k < 7; ++k) s += (k ? ", " : "") + std::to_string(bytes[i + k]);
-            s += "]";
+            Json::Value bands(Json::arrayValue);
+            for (std::size_t k = 0; k < 7; ++k) bands.append(bytes[i + k]);
+            v["eqGain"] = bands;
         } else {
-            s += jsonString(name) + ": " + std::to_string(bytes[i]);
+            v[name] = bytes[i];
         }
-        if (i + 1 < fields.size()) s += ", ";
     }
-    return s + "}";
+    return v;
 }
 
 std::string rangeText(const FieldInfo& f, mfi& d) {
@@ -64,27 +56,30 @@ int cmdInfo(const Options& o, const Args& args) {
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
     const auto& id = c.driver().identity();
-    bool first = true;
-    if (o.json) std::printf("{");
-    printField(o.json, first, "device", c.transport().describe(), true);
-    printField(o.json, first, "Name", displayText(id.Name), true);
-    printField(o.json, first, "ModelIdentifier", displayText(id.ModelIdentifier), true);
-    printField(o.json, first, "Manufacturer", displayText(id.Manufacturer), true);
-    printField(o.json, first, "SerialNumber", displayText(id.SerialNumber), true);
-    printField(o.json, first, "FirmwareVersion", displayText(id.FirmwareVersion), true);
-    printField(o.json, first, "HardwareVersion", displayText(id.HardwareVersion), true);
-    printField(o.json, first, "chipSerial", displayText(c.driver().chipSerial()), true);
-    printField(o.json, first, "battery", c.driver().batteryText(), true);
+    const std::pair<const char*, std::string> fields[] = {
+        {"device", c.transport().describe()},
+        {"Name", displayText(id.Name)},
+        {"ModelIdentifier", displayText(id.ModelIdentifier)},
+        {"Manufacturer", displayText(id.Manufacturer)},
+        {"SerialNumber", displayText(id.SerialNumber)},
+        {"FirmwareVersion", displayText(id.FirmwareVersion)},
+        {"HardwareVersion", displayText(id.HardwareVersion)},
+        {"chipSerial", displayText(c.driver().chipSerial())},
+        {"battery", c.driver().batteryText()},
+    };
     if (o.json) {
-        std::string keys = "[";
-        for (int k = 0; k < 3; ++k) keys += (k ? ", " : "") + jsonString(displayText(c.driver().quickKeyName(k)));
-        printField(true, first, "quickKeys", keys + "]", false);
-        std::printf("\n}\n");
-    } else {
-        std::string keys;
-        for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + displayText(c.driver().quickKeyName(k));
-        printField(false, first, "quickKeys", keys, false);
+        Json::Value v(Json::objectValue);
+        for (const auto& [name, value] : fields) v[name] = value;
+        Json::Value keys(Json::arrayValue);
+        for (int k = 0; k < 3; ++k) keys.append(displayText(c.driver().quickKeyName(k)));
+        v["quickKeys"] = keys;
+        std::printf("%s\n", jsonText(v).c_str());
+        return kOk;
     }
+    std::string keys;
+    for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + displayText(c.driver().quickKeyName(k));
+    for (const auto& [name, value] : fields) std::printf("%-18s %s\n", (std::string(name) + ":").c_str(), value.c_str());
+    std::printf("%-18s %s\n", "quickKeys:", keys.c_str());
     return kOk;
 }
 
@@ -98,8 +93,10 @@ int cmdGet(const Options& o, const Args& args) {
     const auto p = c.driver().deviceParameters().bytes();
     const auto a = c.driver().deviceAdvanced().bytes();
     if (o.json) {
-        std::printf("{\n  \"parameters\": %s,\n  \"advanced\": %s\n}\n", recordJson(parameterFields(), p).c_str(),
-                    recordJson(advancedFields(), a).c_str());
+        Json::Value v(Json::objectValue);
+        v["parameters"] = recordJson(parameterFields(), p);
+        v["advanced"] = recordJson(advancedFields(), a);
+        std::printf("%s\n", jsonText(v).c_str());
         return kOk;
     }
     for (const auto& f : parameterFields()) std::printf("%s=%d\n", f.name, p[f.byte]);

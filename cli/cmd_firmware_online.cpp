@@ -34,9 +34,7 @@ int cmdFirmwareCheck(const Options& o, const Args& args) {
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
     const auto& id = c.driver().identity();
-    return runFirmwareCheck(id.HardwareVersion, id.FirmwareVersion, onlineOptions(o), std::cout, std::cerr) == kCliOk
-               ? kOk
-               : kFailed;
+    return runFirmwareCheck(id.HardwareVersion, id.FirmwareVersion, onlineOptions(o), std::cout, std::cerr);
 }
 
 int cmdFirmwareUpdate(const Options& o, const Args& args) {
@@ -47,11 +45,7 @@ int cmdFirmwareUpdate(const Options& o, const Args& args) {
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
     // A declined update is not done: the exit code says so to scripts.
-    switch (runFirmwareUpdate(c.runner(), onlineOptions(o), std::cin, std::cout, std::cerr)) {
-    case kCliOk: return kOk;
-    case kCliNoAnswer: return kNoDevice;
-    default: return kFailed;
-    }
+    return runFirmwareUpdate(c.runner(), onlineOptions(o), std::cin, std::cout, std::cerr);
 }
 
 }  // namespace qv7::cli

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/json_out.h"
 #include "common/app_dir.h"
 #include "common/gbk_text.h"
 #include "presets/preset_library.h"
@@ -55,16 +56,19 @@ int cmdPresetList(const Options& o, const Args& args) {
     }
     Library l;
     const auto list = listPresets(l.lib);
-    if (o.json) std::printf("[");
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const auto& p = list[i];
-        if (o.json)
-            std::printf("%s\n  {\"index\": %d, \"name\": %s, \"builtin\": %s}", i ? "," : "", p.index,
-                        jsonString(p.name).c_str(), p.builtin ? "true" : "false");
-        else
-            std::printf("%3d  %-12s %s\n", p.index, p.name.c_str(), p.builtin ? "built-in" : "user");
+    if (o.json) {
+        Json::Value v(Json::arrayValue);
+        for (const auto& p : list) {
+            Json::Value entry(Json::objectValue);
+            entry["index"] = p.index;
+            entry["name"] = p.name;
+            entry["builtin"] = p.builtin;
+            v.append(entry);
+        }
+        std::printf("%s\n", jsonText(v).c_str());
+        return kOk;
     }
-    if (o.json) std::printf("\n]\n");
+    for (const auto& p : list) std::printf("%3d  %-12s %s\n", p.index, p.name.c_str(), p.builtin ? "built-in" : "user");
     return kOk;
 }
 
@@ -76,10 +80,14 @@ int cmdPresetShow(const Options& o, const Args& args) {
     const auto& e = l.lib.entry(*i);
     const auto b = e.set.bytes();
     if (o.json) {
-        std::printf("{\"index\": %d, \"name\": %s, \"builtin\": %s, \"parameters\": {", *i, jsonString(shownName(e)).c_str(),
-                    *i < static_cast<int>(FIRST_USER_INDEX) ? "true" : "false");
-        for (const auto& f : parameterFields()) std::printf("%s%s: %d", f.byte ? ", " : "", jsonString(f.name).c_str(), b[f.byte]);
-        std::printf("}}\n");
+        Json::Value v(Json::objectValue);
+        v["index"] = *i;
+        v["name"] = shownName(e);
+        v["builtin"] = *i < static_cast<int>(FIRST_USER_INDEX);
+        Json::Value parameters(Json::objectValue);
+        for (const auto& f : parameterFields()) parameters[f.name] = b[f.byte];
+        v["parameters"] = parameters;
+        std::printf("%s\n", jsonText(v).c_str());
         return kOk;
     }
     std::printf("# %d %s (%s)\n", *i, shownName(e).c_str(), *i < static_cast<int>(FIRST_USER_INDEX) ? "built-in" : "user");

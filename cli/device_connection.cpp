@@ -2,7 +2,9 @@
 #include "cli/device_connection.h"
 
 #include <cstdio>
+#include <optional>
 
+#include "device/device_name.h"
 #include "device/socket_transport.h"
 #include "device/transfer_progress.h"
 #include "cli/tolka_cli.h"
@@ -12,20 +14,24 @@
 namespace qv7::cli {
 
 std::unique_ptr<HidTransport> openTransport(const std::string& device, int& exitCode, std::string& error) {
-    if (device == "sim" || device.rfind("sim:", 0) == 0) {
+    // Failing to find what the name points at and failing to read the name both leave nothing to talk to.
+    exitCode = kNoDevice;
+    if (device.empty()) return hid::openTolka({}, error);
+    const std::optional<DeviceName> name = parseDeviceName(device, error);
+    if (!name) return nullptr;
+    switch (name->kind) {
+    case DeviceName::Kind::Simulated: {
         sim::SimConfig config = sim::defaultConfig();
-        if (device.size() > 4) config.firmwareVersion = device.substr(4);
+        if (!name->argument.empty()) config.firmwareVersion = name->argument;
         return std::make_unique<sim::SimTransport>(config);
     }
-    if (device.rfind("unix:", 0) == 0) {
-        auto t = SocketTransport::connect(device.substr(5), error);
-        if (!t) exitCode = kNoDevice;
-        return t;
+    case DeviceName::Kind::Socket:
+        return SocketTransport::connect(name->argument, error);
+    case DeviceName::Kind::FirstTolka:
+    case DeviceName::Kind::Hidraw:
+        break;
     }
-    exitCode = kNoDevice;
-    if (device.empty() || device.rfind("/dev/", 0) == 0) return hid::openTolka(device, error);
-    error = "unknown device '" + device + "' (expected sim, sim:VERSION, unix:PATH or a hidraw path such as /dev/hidraw0)";
-    return nullptr;
+    return hid::openTolka(name->argument, error);
 }
 
 DeviceConnection::DeviceConnection(const Options& options) : options_(options) {
@@ -99,27 +105,6 @@ int DeviceConnection::runTransfer(const std::function<bool()>& done) {
     }
     stalled = progress.stalledText();
     return kNoDevice;
-}
-
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
 }
 
 std::string displayText(const std::string& gbk) { return gbk::toUtf8Display(gbk); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/exit_codes.h"
 #include "device/clock.h"
 #include "device/hid_transport.h"
 #include "device/link_runner.h"
@@ -12,16 +13,8 @@
 
 namespace qv7::cli {
 
-// Exit codes shared by every subcommand.
-enum Exit : int {
-    kOk = 0,
-    kFailed = 1,     // the device refused or a transfer failed
-    kUsage = 2,      // bad arguments or a value the device would refuse; nothing sent
-    kNoDevice = 3,   // nothing to talk to, no answer within the time-out, or the device went away
-};
-
 struct Options {
-    std::string device;  // "", "sim", "sim:VERSION", "unix:PATH" or a hidraw path
+    std::string device;  // empty: the first Tolka found; otherwise a name parseDeviceName takes
     bool json = false;
     bool trace = false;  // driver diagnostic lines on standard error
     bool yes = false;    // do not ask before writing firmware
@@ -69,7 +62,6 @@ private:
     bool parametersSeen_ = false;
 };
 
-std::string jsonString(const std::string& utf8);
 std::string displayText(const std::string& gbk);  // device text (GBK) for the terminal
 
 }  // namespace qv7::cli

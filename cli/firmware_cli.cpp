@@ -1,12 +1,11 @@
 // qv7ctl's firmware check and update, on the same flow the panel uses, with failures explained.
 #include "cli/firmware_cli.h"
 
-#include <json/json.h>
-
 #include <istream>
 #include <memory>
 #include <ostream>
 
+#include "cli/json_out.h"
 #include "device/firmware_image.h"
 #include "device/link_runner.h"
 #include "device/mfi.h"
@@ -27,13 +26,6 @@ const char* outcomeName(FirmwareCheckResult::Outcome o) {
     case FirmwareCheckResult::Outcome::DownloadFailed: return "download-failed";
     }
     return "unknown";
-}
-
-std::string toJson(const Json::Value& v) {
-    Json::StreamWriterBuilder w;
-    w["indentation"] = "  ";
-    w["emitUTF8"] = true;
-    return Json::writeString(w, v);
 }
 
 Json::Value checkJson(const FirmwareCheckResult& r) {
@@ -125,37 +117,30 @@ FirmwareCheckResult CheckFirmware(std::string_view hardwareVersion, std::string_
             return r;
         }
     }
-    r.reply = ParseVersionCheckReply(text);
-    if (!r.reply) {
+    OfferVerdict verdict = JudgeFirmwareReply(text);
+    r.reply = std::move(verdict.reply);
+    switch (verdict.kind) {
+    case OfferVerdict::Kind::BadReply:
         r.outcome = FirmwareCheckResult::Outcome::BadReply;
-        r.detail = "reply from " + url + " is not a JSON object with the expected member types (" +
-                   std::to_string(text.size()) + " bytes)";
+        r.detail = "reply from " + url + " is " + verdict.detail;
         return r;
-    }
-    if (!r.reply->offered()) {
+    case OfferVerdict::Kind::NothingOffered:
         r.outcome = FirmwareCheckResult::Outcome::NothingOffered;
         return r;
-    }
-    if (r.reply->filesize > kMaxFirmwareImage || r.reply->urlPath.empty()) {
+    case OfferVerdict::Kind::Refused:
         r.outcome = FirmwareCheckResult::Outcome::Refused;
-        r.detail = r.reply->urlPath.empty() ? "offer has no urlPath"
-                                            : "offered filesize " + std::to_string(r.reply->filesize) +
-                                                  " is above the limit of " + std::to_string(kMaxFirmwareImage);
+        r.detail = verdict.detail;
         return r;
+    case OfferVerdict::Kind::Offered:
+        break;
     }
-    FirmwareOffer offer;
-    offer.image.resize(r.reply->filesize);
-    if (DownloadAndVerify(r.reply->urlPath, r.reply->checksum, r.reply->filesize, offer.image.data(), options.http) != 0 &&
-        DownloadAndVerify(r.reply->urlPath, r.reply->checksum, r.reply->filesize, offer.image.data(), options.http) != 0) {
+    r.offer = DownloadOffer(*r.reply, options.http);
+    if (!r.offer) {
         r.outcome = FirmwareCheckResult::Outcome::DownloadFailed;
         r.detail = "download of " + r.reply->urlPath + " failed twice: expected " + std::to_string(r.reply->filesize) +
                    " bytes with checksum " + r.reply->checksum;
         return r;
     }
-    offer.description = r.reply->description;
-    offer.softwareVersion = r.reply->softwareVersion;
-    offer.hardwareVersion = r.reply->hardwareVersion;
-    r.offer = std::move(offer);
     r.outcome = FirmwareCheckResult::Outcome::Offered;
     return r;
 }
@@ -164,15 +149,15 @@ int runFirmwareCheck(std::string_view hardwareVersion, std::string_view software
                      const FirmwareCliOptions& options, std::ostream& out, std::ostream& err) {
     FirmwareCheckResult r = CheckFirmware(hardwareVersion, softwareVersion, options);
     if (options.json) {
-        out << toJson(checkJson(r)) << "\n";
+        out << cli::jsonText(checkJson(r)) << "\n";
     } else {
         printCheck(r, out);
     }
     if (failed(r)) {
         err << "firmware check: " << r.detail << "\n";
-        return kCliFailed;
+        return cli::kFailed;
     }
-    return kCliOk;
+    return cli::kOk;
 }
 
 int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std::istream& in, std::ostream& out,
@@ -184,16 +169,16 @@ int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std
     auto finish = [&](int code, const std::string& result) {
         if (options.json) {
             report["update"] = result;
-            out << toJson(report) << "\n";
+            out << cli::jsonText(report) << "\n";
         }
         return code;
     };
     if (failed(r)) {
         err << "firmware update: " << r.detail << "\n";
-        return finish(kCliFailed, "not started");
+        return finish(cli::kFailed, "not started");
     }
     if (!options.json) printCheck(r, out);
-    if (r.outcome == FirmwareCheckResult::Outcome::NothingOffered) return finish(kCliOk, "nothing offered");
+    if (r.outcome == FirmwareCheckResult::Outcome::NothingOffered) return finish(cli::kOk, "nothing offered");
 
     FirmwareUpdateGroup group;
     group.reset();
@@ -209,9 +194,9 @@ int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std
     driver.setEventSink(&watch);
     if (!group.OnUpdateButton(driver, confirm)) {
         driver.setEventSink(&runner.session());
-        if (group.state() == FirmwareUpdateGroup::ButtonState::ImageReady) return finish(kCliDeclined, "declined");
+        if (group.state() == FirmwareUpdateGroup::ButtonState::ImageReady) return finish(cli::kFailed, "declined");
         err << "firmware update: the driver refused the image of " << group.updateImageSize() << " bytes\n";
-        return finish(kCliFailed, "refused by the driver");
+        return finish(cli::kFailed, "refused by the driver");
     }
     // The driver goes back to its idle step when the device reports the end, or a failure
     // (which it has already shown through its message sink).
@@ -222,18 +207,18 @@ int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std
         [&] { return progress.observe(driver, runner.clock().nowMs()); }, options.stallTimeoutMs);
     driver.setEventSink(&runner.session());
     if (!options.json) out << "\n";
-    if (watch.done) return finish(kCliOk, "done");
+    if (watch.done) return finish(cli::kOk, "done");
     if (o == LinkRunner::Outcome::Gone) {
         err << "firmware update: the device went away during the transfer\n";
-        return finish(kCliNoAnswer, "device gone");
+        return finish(cli::kNoDevice, "device gone");
     }
     if (o == LinkRunner::Outcome::TimedOut) {
         err << "firmware update: no progress for " << (options.stallTimeoutMs + 999) / 1000
             << " s: " << progress.stalledText() << "\n";
-        return finish(kCliNoAnswer, "stalled");
+        return finish(cli::kNoDevice, "stalled");
     }
     err << "firmware update: the device reported a failure at " << driver.progressPercent() << "%\n";
-    return finish(kCliFailed, "failed");
+    return finish(cli::kFailed, "failed");
 }
 
 }  // namespace qv7

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/exit_codes.h"
 #include "update/firmware_update.h"
 #include "update/version_check.h"
 
@@ -23,11 +24,6 @@ struct FirmwareCliOptions {
     int64_t stallTimeoutMs = 5000;
 };
 
-inline constexpr int kCliOk = 0;
-inline constexpr int kCliFailed = 1;
-inline constexpr int kCliDeclined = 3;
-inline constexpr int kCliNoAnswer = 4;  // the device stopped answering during the write, or went away
-
 // The firmware check with every step's outcome kept, so the command line can say what failed.
 struct FirmwareCheckResult {
     enum class Outcome { Offered, NothingOffered, RequestFailed, BadReply, Refused, DownloadFailed };
@@ -41,16 +37,17 @@ FirmwareCheckResult CheckFirmware(std::string_view hardwareVersion, std::string_
                                   const FirmwareCliOptions& options);
 
 // `qv7ctl firmware check [--json]` for a device with these identity strings (GBK bytes as the driver
-// holds them). Returns 0 when the service answered, offer or not; 1 when it could not be asked,
-// its reply was unusable or the offered image did not verify.
+// holds them). Returns cli::kOk when the service answered, offer or not; cli::kFailed when it could
+// not be asked, its reply was unusable or the offered image did not verify.
 int runFirmwareCheck(std::string_view hardwareVersion, std::string_view softwareVersion,
                      const FirmwareCliOptions& options, std::ostream& out, std::ostream& err);
 
 // `qv7ctl firmware update [--yes] [--json]` on a runner whose device has been identified (the
 // driver holds HardwareVersion and FirmwareVersion). Checks, downloads and verifies, asks on
-// `in` unless `yes`, writes with a progress bar on `out`, and returns 0 when the device reported
-// the update done or nothing was offered, 3 when the user declined, 4 when the write made no progress
-// for `stallTimeoutMs` or the device went away, 1 on any other failure.
+// `in` unless `yes`, writes with a progress bar on `out`, and returns cli::kOk when the device reported
+// the update done or nothing was offered, cli::kNoDevice when the write made no progress for
+// `stallTimeoutMs` or the device went away, and cli::kFailed otherwise, a declined update included
+// (with --json, "update" tells them apart).
 int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std::istream& in, std::ostream& out,
                       std::ostream& err);
 

@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         else if (a == "--help" || a == "-h") help = true;
         else if (a == "--version") {
             std::printf("qv7ctl %s\n", QV7_VERSION);
-            return 0;
+            return qv7::cli::kOk;
         }
         else if (a == "--device" || a == "--timeout") {
             if (i + 1 >= argc) {
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     }
     if (words.empty()) {
         usage(help ? stdout : stderr);
-        return help ? 0 : qv7::cli::kUsage;
+        return help ? qv7::cli::kOk : qv7::cli::kUsage;
     }
     // Two-word commands ("firmware write") take precedence over one-word ones.
     const Command* found = nullptr;
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     }
     if (help) {
         std::printf("usage: qv7ctl [options] %s\n\n%s\n", found->synopsis, found->help);
-        return 0;
+        return qv7::cli::kOk;
     }
     return found->run(o, Args(words.begin() + static_cast<std::ptrdiff_t>(used), words.end()));
 }

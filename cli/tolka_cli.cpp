@@ -7,29 +7,12 @@
 #include <chrono>
 #include <cstring>
 
+#include "cli/json_out.h"
 #include "hid/hid_device.h"
 #include "hid/hotplug.h"
 
 namespace qv7::hid {
 namespace {
-
-std::string jsonQuote(const std::string& s) {
-    std::string q = "\"";
-    for (const char c : s) {
-        if (c == '"' || c == '\\') {
-            q += '\\';
-            q += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            static const char hex[] = "0123456789abcdef";
-            q += "\\u00";
-            q += hex[(c >> 4) & 0xF];
-            q += hex[c & 0xF];
-        } else {
-            q += c;
-        }
-    }
-    return q + "\"";
-}
 
 std::string permissionAdvice(const std::string& path) {
     return "a Tolka is at " + path +
@@ -75,25 +58,28 @@ std::unique_ptr<HidTransport> openTolka(const std::string& path, std::string& er
 
 int cliList(std::ostream& out, bool json) {
     const auto tolkas = enumerateTolkas();
-    if (tolkas.empty()) return kExitNoDevice;
+    if (tolkas.empty()) return cli::kNoDevice;
     if (json) {
-        out << "[";
-        for (std::size_t i = 0; i < tolkas.size(); ++i)
-            out << (i ? "," : "") << "{\"path\":" << jsonQuote(tolkas[i].path)
-                << ",\"serial\":" << jsonQuote(tolkas[i].serial) << "}";
-        out << "]\n";
+        Json::Value list(Json::arrayValue);
+        for (const auto& t : tolkas) {
+            Json::Value entry(Json::objectValue);
+            entry["path"] = t.path;
+            entry["serial"] = t.serial;
+            list.append(entry);
+        }
+        out << cli::jsonText(list) << '\n';
     } else {
         for (const auto& t : tolkas) out << t.path << ' ' << t.serial << '\n';
     }
     out.flush();
-    return kExitOk;
+    return cli::kOk;
 }
 
 int cliWatch(std::ostream& out, std::ostream& status, const WatchOptions& options, int stopFd) {
     HidHotplug hotplug;
     if (!hotplug.hidRegisterNotification()) {
         status << "qv7ctl: cannot watch for devices: " << hotplug.error() << '\n';
-        return kExitNoDevice;
+        return cli::kNoDevice;
     }
     status << "qv7ctl: watching hidraw (" << hotplug.source() << " events)\n";
     status.flush();
@@ -105,14 +91,14 @@ int cliWatch(std::ostream& out, std::ostream& status, const WatchOptions& option
         int wait = -1;
         if (options.timeoutMs >= 0) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            if (left <= 0) return options.count < 0 ? kExitOk : kExitNoDevice;
+            if (left <= 0) return options.count < 0 ? cli::kOk : cli::kNoDevice;
             wait = static_cast<int>(left);
         }
         pollfd p[2] = {{hotplug.fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
         const int n = ::poll(p, stopFd >= 0 ? 2 : 1, wait);
         if (n < 0 && errno != EINTR) {
             status << "qv7ctl: poll: " << std::strerror(errno) << '\n';
-            return kExitNoDevice;
+            return cli::kNoDevice;
         }
         if (n > 0 && stopFd >= 0 && (p[1].revents & POLLIN)) break;
         hotplug.dispatch([&](const HotplugEvent& e) {
@@ -120,9 +106,12 @@ int cliWatch(std::ostream& out, std::ostream& status, const WatchOptions& option
             if (options.count >= 0 && seen >= options.count) return;
             const bool arrival = e.kind == HotplugEvent::Kind::Arrival;
             if (options.json) {
-                out << "{\"event\":\"" << (arrival ? "arrival" : "removal") << "\",\"path\":" << jsonQuote(e.devnode);
-                if (arrival) out << ",\"serial\":" << jsonQuote(e.serial);
-                out << ",\"tolka\":" << (e.tolka ? "true" : "false") << "}\n";
+                Json::Value event(Json::objectValue);
+                event["event"] = arrival ? "arrival" : "removal";
+                event["path"] = e.devnode;
+                if (arrival) event["serial"] = e.serial;
+                event["tolka"] = e.tolka;
+                out << cli::jsonText(event) << '\n';
             } else {
                 out << (arrival ? "arrival " : "removal ") << e.devnode;
                 if (arrival) out << ' ' << e.serial;
@@ -133,7 +122,7 @@ int cliWatch(std::ostream& out, std::ostream& status, const WatchOptions& option
             ++seen;
         });
     }
-    return kExitOk;
+    return cli::kOk;
 }
 
 }  // namespace qv7::hid

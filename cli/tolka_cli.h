@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/exit_codes.h"
 #include "device/hid_transport.h"
 
 namespace qv7::hid {
@@ -12,16 +13,12 @@ namespace qv7::hid {
 // The lines of udev/70-qv7.rules that grant access; printed when a Tolka cannot be opened for lack of permission.
 extern const char* const kUdevRule;
 
-// Exit codes, the same as qv7ctl's.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitNoDevice = 3;  // also: the watch ran out of time before `count` events
-
 // The first Tolka found, or the hidraw node `path` when it is not empty. On failure null, with `error` saying
 // why (no Tolka, or a Tolka whose node the user may not open, with the udev rule that fixes it).
 std::unique_ptr<HidTransport> openTolka(const std::string& path, std::string& error);
 inline std::unique_ptr<HidTransport> openDefaultTolka(std::string& error) { return openTolka({}, error); }
 
-// One line per Tolka: "PATH SERIAL" (or a JSON array). Nothing at all and kExitNoDevice when there is none.
+// One line per Tolka: "PATH SERIAL" (or a JSON array). Nothing at all and cli::kNoDevice when there is none.
 int cliList(std::ostream& out, bool json = false);
 
 struct WatchOptions {
@@ -32,7 +29,7 @@ struct WatchOptions {
 };
 
 // Prints "arrival PATH SERIAL" and "removal PATH" as they happen; says on `status` which source it listens to once
-// it does. kExitOk when stopped by count, time or stopFd; kExitNoDevice when no monitor can be had or time ran out
+// it does. cli::kOk when stopped by count, time or stopFd; cli::kNoDevice when no monitor can be had or time ran out
 // before `count` events. `stopFd`, when readable, ends the watch (a signal's self-pipe).
 int cliWatch(std::ostream& out, std::ostream& status, const WatchOptions& options, int stopFd = -1);
 

@@ -24,6 +24,7 @@
 #include <optional>
 #include <utility>
 
+#include "common/wide_text.h"
 #include "hid/report_descriptor.h"
 
 namespace qv7 {
@@ -35,30 +36,6 @@ constexpr auto kWriteTimeout = std::chrono::milliseconds(100);
 bool hidapiReady() {
     static const bool ok = hid_init() == 0;
     return ok;
-}
-
-std::string toUtf8(const wchar_t* w) {
-    std::string s;
-    if (!w) return s;
-    for (; *w; ++w) {
-        const auto c = static_cast<uint32_t>(*w);
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else if (c < 0x800) {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            s += static_cast<char>(0xE0 | (c >> 12));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            s += static_cast<char>(0xF0 | (c >> 18));
-            s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return s;
 }
 
 // hidraw10 after hidraw9, not after hidraw1; anything unnumbered after every node, by name.
@@ -98,7 +75,7 @@ bool enumerateHidInterfaces(std::vector<HidInterface>& out) {
         if (!d->path) continue;
         const std::string path = d->path;
         if (std::any_of(out.begin(), out.end(), [&](const HidInterface& i) { return i.path == path; })) continue;
-        out.push_back({path, d->vendor_id, d->product_id, toUtf8(d->serial_number), toUtf8(d->product_string)});
+        out.push_back({path, d->vendor_id, d->product_id, wideToUtf8(d->serial_number), wideToUtf8(d->product_string)});
     }
     hid_free_enumeration(list);
     std::stable_sort(out.begin(), out.end(), [](const HidInterface& a, const HidInterface& b) {

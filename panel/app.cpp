@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "device/device_name.h"
 #include "panel/control_table.h"
 #include "panel/device_host.h"
 #include "panel/hid_provider.h"
@@ -42,9 +43,10 @@ std::unique_ptr<DeviceProvider> simulated(const std::string& firmware) {
 
 // `device` as parsePanelOptions leaves it.
 std::unique_ptr<DeviceProvider> providerFor(const std::string& device) {
-    if (device == "sim") return simulated("");
-    if (device.rfind("sim:", 0) == 0) return simulated(device.substr(4));
-    if (device.rfind("unix:", 0) == 0) return std::make_unique<SocketProvider>(device.substr(5));
+    std::string unused;
+    const auto name = parseDeviceName(device, unused);
+    if (name && name->kind == DeviceName::Kind::Simulated) return simulated(name->argument);
+    if (name && name->kind == DeviceName::Kind::Socket) return std::make_unique<SocketProvider>(name->argument);
     return std::make_unique<HidProvider>();
 }
 

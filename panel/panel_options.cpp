@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "device/device_name.h"
+
 namespace qv7::panel {
 
 namespace {
@@ -28,8 +30,11 @@ int qtOption(std::string_view arg) {
     return 0;
 }
 
+// The window follows the Tolka on USB as it comes and goes, so it has no use for one hidraw node.
 bool validDevice(const std::string& d) {
-    return d == "hid" || d == "sim" || startsWith(d, "sim:") || (startsWith(d, "unix:") && d.size() > 5);
+    std::string unused;
+    const auto name = parseDeviceName(d, unused);
+    return name && name->kind != DeviceName::Kind::Hidraw;
 }
 
 }  // namespace

@@ -45,25 +45,27 @@ int DownloadAndVerify(const std::string& url, std::string_view checksum, uint32_
     return ChecksumMatches(checksum, sum) ? 0 : -1;
 }
 
-std::optional<FirmwareOffer> OnFirmwareVersionReply(std::string_view reply, const HttpOptions& options) {
-    std::optional<VersionCheckReply> r = ParseVersionCheckReply(reply);
-    if (!r || !r->offered()) return std::nullopt;
-    if (r->filesize > kMaxFirmwareImage || r->urlPath.empty()) return std::nullopt;
-
+std::optional<FirmwareOffer> DownloadOffer(const VersionCheckReply& reply, const HttpOptions& options) {
     FirmwareOffer offer;
     try {
-        offer.image.resize(r->filesize);
+        offer.image.resize(reply.filesize);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
-    if (DownloadAndVerify(r->urlPath, r->checksum, r->filesize, offer.image.data(), options) != 0 &&
-        DownloadAndVerify(r->urlPath, r->checksum, r->filesize, offer.image.data(), options) != 0) {
+    if (DownloadAndVerify(reply.urlPath, reply.checksum, reply.filesize, offer.image.data(), options) != 0 &&
+        DownloadAndVerify(reply.urlPath, reply.checksum, reply.filesize, offer.image.data(), options) != 0) {
         return std::nullopt;
     }
-    offer.description = std::move(r->description);
-    offer.softwareVersion = std::move(r->softwareVersion);
-    offer.hardwareVersion = std::move(r->hardwareVersion);
+    offer.description = reply.description;
+    offer.softwareVersion = reply.softwareVersion;
+    offer.hardwareVersion = reply.hardwareVersion;
     return offer;
+}
+
+std::optional<FirmwareOffer> OnFirmwareVersionReply(std::string_view reply, const HttpOptions& options) {
+    const OfferVerdict verdict = JudgeFirmwareReply(reply);
+    if (verdict.kind != OfferVerdict::Kind::Offered) return std::nullopt;
+    return DownloadOffer(*verdict.reply, options);
 }
 
 std::optional<FirmwareOffer> RequestFirmwareVersion(std::string_view hardwareVersion, std::string_view softwareVersion,

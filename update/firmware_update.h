@@ -13,13 +13,11 @@
 
 #include "device/transfer_progress.h"
 #include "update/http_client.h"
+#include "update/offer_judge.h"
 
 namespace qv7 {
 
 class mfi;
-
-// Largest image the service may offer; both the download and the button accept exactly this size too.
-inline constexpr uint32_t kMaxFirmwareImage = 98'304;
 
 inline constexpr const char* kUpdateCaptionNoOffer = "无新版本";
 inline constexpr const char* kUpdateCaptionReady = "有新版本,点击更新";
@@ -51,7 +49,11 @@ struct FirmwareOffer {
     std::string hardwareVersion;
 };
 
-// Judges the reply, then downloads and verifies the image, trying a second time after a failure.
+// Downloads and verifies the image a reply offers (JudgeFirmwareReply said Offered), trying a second
+// time after a failure. Nothing when neither attempt gave the stated bytes with the stated checksum.
+std::optional<FirmwareOffer> DownloadOffer(const VersionCheckReply& reply, const HttpOptions& options = {});
+
+// Judges the reply, then downloads and verifies the image.
 // Nothing on any failure, as every firmware-check failure is silent.
 std::optional<FirmwareOffer> OnFirmwareVersionReply(std::string_view reply, const HttpOptions& options = {});
 
