@@ -17,7 +17,7 @@ struct DialogRect {
 struct ControlSpec {
     int id;  // 0 for captions and group boxes, which nothing refers to
     Kind kind;
-    std::string_view caption;  // UTF-8; empty where the text is set at run time
+    std::string_view caption = {};  // UTF-8; empty where the text is set at run time
     DialogRect rect;
     bool horizontal = false;  // sliders
     Align align = Align::Left;
