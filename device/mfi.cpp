@@ -11,6 +11,7 @@ namespace qv7 {
 
 namespace {
 
+// clang-format off
 constexpr const char* kStepNames[] = {
     "mfiDecete",   "iPodAckSync", "StartIdentification", "IdentificationAccepted", "StartEAProtocolSession",
     "getCpSerail", "updateUnlock", "updateUnlockCode",   "updateSelect",           "updateStart",
@@ -18,6 +19,7 @@ constexpr const char* kStepNames[] = {
     "setpara",     "setmix",       "setcharge",          "setmode",                "sGetParaName",
     nullptr,       "SetRepPara",   "SetAdvanced",
 };
+// clang-format on
 
 bool isUpdateRequest(int step) {
     switch (step) {
