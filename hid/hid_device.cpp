@@ -40,6 +40,7 @@ std::string toUtf8(const wchar_t* w) {
     std::string s;
     if (!w) return s;
     for (; *w; ++w) {
+        // NOLINTNEXTLINE(bugprone-signed-char-misuse): wchar_t, which clang-tidy 14 takes for a char
         const auto c = static_cast<uint32_t>(*w);
         if (c < 0x80) {
             s += static_cast<char>(c);
