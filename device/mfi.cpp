@@ -13,6 +13,7 @@ namespace qv7 {
 namespace {
 
 // Verbatim on purpose, misspellings included: tests and users' log readers match these names.
+// clang-format off
 constexpr const char* kStepNames[] = {
     "mfiDecete",   "iPodAckSync", "StartIdentification", "IdentificationAccepted", "StartEAProtocolSession",
     "getCpSerail", "updateUnlock", "updateUnlockCode",   "updateSelect",           "updateStart",
@@ -20,6 +21,7 @@ constexpr const char* kStepNames[] = {
     "setpara",     "setmix",       "setcharge",          "setmode",                "sGetParaName",
     nullptr,       "SetRepPara",   "SetAdvanced",
 };
+// clang-format on
 
 bool isUpdateRequest(int step) {
     switch (step) {

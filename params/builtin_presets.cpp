@@ -16,6 +16,7 @@ struct BuiltinRow {
 // Bytes by field: 0-3 volumes, 4 effectState, 5 accompany, 6 dodgeSwitch, 7-10 reverb, 11-14 voice
 // effect, 15 auto_poweroff, 16 auto_poweroff_time, 17 eqSwitch, 18-24 equaliser, 25-27 ducking,
 // 28 hpfCutoff, 29 lpfCutoff.
+// clang-format off
 constexpr BuiltinRow kRows[] = {
     {"原声默认", "\xD4\xAD\xC9\xF9\xC4\xAC\xC8\xCF",
      {14, 14, 14, 14,  0,  0,  0,  0, 10,  3, 12,  0,  2,  0,  9,  0, 10,  0, 24, 24, 24, 24, 24, 24, 24,  4,  4,  7,  1, 20}},
@@ -142,6 +143,7 @@ constexpr BuiltinRow kRows[] = {
     {"变声12", "\xB1\xE4\xC9\xF9\x31\x32",
      {13, 13, 13, 13,  0,  0,  0, 13, 13,  0,  1,  2,  1,  2,  0,  0, 13,  1, 24, 24, 24, 24, 24, 24, 24,  2,  2,  2, 10, 10}},
 };
+// clang-format on
 static_assert(std::size(kRows) == kBuiltinPresetCount);
 
 std::array<PresetEntry, kBuiltinPresetCount> makeTable() {

@@ -242,7 +242,7 @@ bool PresetLibrary::removeUserPreset(int i) {
             }
         }
     } else {
-        for (int k = i; k < n - 1; ++k) slots_[static_cast<std::size_t>(k)] = slots_[static_cast<std::size_t>(k + 1)];
+        for (int k = i; k < n - 1; ++k) slots_[static_cast<std::size_t>(k)] = slots_[static_cast<std::size_t>(k) + 1];
         select(i);
     }
     slots_[static_cast<std::size_t>(n - 1)] = PresetEntry{};

@@ -22,6 +22,7 @@ namespace qv7::sim {
 namespace {
 
 // Vendor page 0xFF00; one 64-byte input and one 64-byte output report, neither numbered.
+// clang-format off
 constexpr uint8_t kReportDescriptor[] = {
     0x06, 0x00, 0xFF,        // Usage Page (Vendor Defined 0xFF00)
     0x09, 0x01,              // Usage (0x01)
@@ -40,6 +41,7 @@ constexpr uint8_t kReportDescriptor[] = {
     0x91, 0x02,              //   Output (Data, Variable, Absolute)
     0xC0,                    // End Collection
 };
+// clang-format on
 
 bool sendEvent(int fd, const uhid_event& ev) {
     ssize_t n;

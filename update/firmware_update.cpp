@@ -104,6 +104,8 @@ void FirmwareCheckWorker::wait() {
     if (thread_.joinable()) thread_.join();
 }
 
+// The thread owns its copies: the caller's strings may be gone before the check ends.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void FirmwareCheckWorker::FirmwareCheckThreadProc(std::string hardwareVersion, std::string softwareVersion) {
     std::optional<FirmwareOffer> offer = RequestFirmwareVersion(hardwareVersion, softwareVersion, checkUrl_, options_);
     if (offer && !cancel_.load() && onOffer_) onOffer_(std::move(*offer));

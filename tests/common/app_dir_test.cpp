@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "test_support.h"
+#include "temp_dir.h"
 
 namespace qv7 {
 namespace {
@@ -21,14 +21,54 @@ TEST(AppDir, ChoosesByTheRules) {
         std::string expected;
     };
     const Case cases[] = {
-        {"override wins", "/tmp/o", true, "/x", "/h", "/tmp/o"},
-        {"empty override ignored", "", true, "/x", "/h", "/opt/tolka"},
-        {"writable executable directory", std::nullopt, true, "/x", "/h", "/opt/tolka"},
-        {"XDG when not writable", std::nullopt, false, "/x", "/h", "/x/qv7-panel"},
-        {"relative XDG ignored", std::nullopt, false, "rel", "/h", "/h/.config/qv7-panel"},
-        {"empty XDG ignored", std::nullopt, false, "", "/h", "/h/.config/qv7-panel"},
-        {"no XDG", std::nullopt, false, std::nullopt, "/h", "/h/.config/qv7-panel"},
-        {"nothing at all", std::nullopt, false, std::nullopt, std::nullopt, ""},
+        {.what = "override wins",
+         .override_ = "/tmp/o",
+         .exeWritable = true,
+         .xdg = "/x",
+         .home = "/h",
+         .expected = "/tmp/o"},
+        {.what = "empty override ignored",
+         .override_ = "",
+         .exeWritable = true,
+         .xdg = "/x",
+         .home = "/h",
+         .expected = "/opt/tolka"},
+        {.what = "writable executable directory",
+         .override_ = std::nullopt,
+         .exeWritable = true,
+         .xdg = "/x",
+         .home = "/h",
+         .expected = "/opt/tolka"},
+        {.what = "XDG when not writable",
+         .override_ = std::nullopt,
+         .exeWritable = false,
+         .xdg = "/x",
+         .home = "/h",
+         .expected = "/x/qv7-panel"},
+        {.what = "relative XDG ignored",
+         .override_ = std::nullopt,
+         .exeWritable = false,
+         .xdg = "rel",
+         .home = "/h",
+         .expected = "/h/.config/qv7-panel"},
+        {.what = "empty XDG ignored",
+         .override_ = std::nullopt,
+         .exeWritable = false,
+         .xdg = "",
+         .home = "/h",
+         .expected = "/h/.config/qv7-panel"},
+        {.what = "no XDG",
+         .override_ = std::nullopt,
+         .exeWritable = false,
+         .xdg = std::nullopt,
+         .home = "/h",
+         .expected = "/h/.config/qv7-panel"},
+        {.what = "nothing at all",
+         .override_ = std::nullopt,
+         .exeWritable = false,
+         .xdg = std::nullopt,
+         .home = std::nullopt,
+         .expected = ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "hex.h"
 
 namespace qv7 {
 namespace {

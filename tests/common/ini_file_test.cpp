@@ -15,6 +15,8 @@
 #include <functional>
 #include <string>
 
+#include "temp_dir.h"
+
 namespace qv7 {
 namespace {
 
@@ -35,13 +37,9 @@ constexpr bool kSanitizer = false;
 
 class IniFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qv7-ini-XXXXXX";
-        dir_ = ::mkdtemp(pattern);
-        ini_ = dir_ + "/TolkaPanel.ini";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string dir_, ini_;
+    void SetUp() override { ini_ = (dir_ / "TolkaPanel.ini").string(); }
+    qv7::test::TempDir dir_;
+    std::string ini_;
 };
 
 // Runs `body` in a child with an alarm and an address-space cap, so a read that blocks or loads a

@@ -1,7 +1,9 @@
 // Commands the setters send and replies the driver accepts, by firmware variant.
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "driver_support.h"
+#include "hex.h"
+#include "recorder.h"
 
 namespace qv7 {
 namespace {

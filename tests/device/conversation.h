@@ -6,7 +6,9 @@
 #include "device/firmware_image.h"
 #include "device/link_runner.h"
 #include "sim/sim_transport.h"
-#include "test_support.h"
+#include "driver_support.h"
+#include "hex.h"
+#include "recorder.h"
 
 namespace qv7::test {
 

@@ -4,7 +4,9 @@
 #include <numeric>
 
 #include "device/firmware_image.h"
-#include "test_support.h"
+#include "driver_support.h"
+#include "hex.h"
+#include "recorder.h"
 
 namespace qv7 {
 namespace {

@@ -1,7 +1,8 @@
 // Link packet layout: checksums and every packet the driver builds, against hand-computed bytes.
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "device/link_packet.h"
+#include "hex.h"
 
 namespace qv7 {
 namespace {

@@ -1,7 +1,9 @@
 // The receive path: repetition filter, reassembly across reports, link numbers, identification.
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "driver_support.h"
+#include "hex.h"
+#include "recorder.h"
 
 namespace qv7 {
 namespace {

@@ -1,7 +1,8 @@
 // Firmware transfer bounds that must hold whatever the device's block replies say (found by fuzz_driver).
 #include <gtest/gtest.h>
 
-#include "test_support.h"
+#include "driver_support.h"
+#include "recorder.h"
 
 namespace qv7 {
 namespace {

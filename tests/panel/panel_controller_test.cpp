@@ -157,12 +157,18 @@ TEST_P(SendOnChange, NewPositionSendsOnceAndDeviceHoldsIt) {
     EXPECT_EQ(held, s.field);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, SendOnChange,
-                         ::testing::Values(Sent{1000, 16, 0, 0, false}, Sent{1001, 0, 2, 16, false},
-                                           Sent{1003, 0, 3, 24, false}, Sent{1009, 10, 23, 38, false},
-                                           Sent{1022, 20, 16, 1, false}, Sent{1013, 0, 9, 6, false},
-                                           Sent{1025, 11, 12, 11, false}, Sent{1029, 0, 14, 24, false},
-                                           Sent{1057, 1, 27, 8, false}, Sent{1082, 3, 6, 3, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Fields, SendOnChange,
+    ::testing::Values(Sent{.slider = 1000, .position = 16, .byte = 0, .field = 0, .advanced = false},
+                      Sent{.slider = 1001, .position = 0, .byte = 2, .field = 16, .advanced = false},
+                      Sent{.slider = 1003, .position = 0, .byte = 3, .field = 24, .advanced = false},
+                      Sent{.slider = 1009, .position = 10, .byte = 23, .field = 38, .advanced = false},
+                      Sent{.slider = 1022, .position = 20, .byte = 16, .field = 1, .advanced = false},
+                      Sent{.slider = 1013, .position = 0, .byte = 9, .field = 6, .advanced = false},
+                      Sent{.slider = 1025, .position = 11, .byte = 12, .field = 11, .advanced = false},
+                      Sent{.slider = 1029, .position = 0, .byte = 14, .field = 24, .advanced = false},
+                      Sent{.slider = 1057, .position = 1, .byte = 27, .field = 8, .advanced = false},
+                      Sent{.slider = 1082, .position = 3, .byte = 6, .field = 3, .advanced = true}));
 
 TEST(PanelBindings, LiveVolumeTopSendsTheFirmwaresMaximum) {
     for (auto [firmware, top] : {std::pair{"1.0.7", 24}, std::pair{"1.0.2", 16}}) {
@@ -219,13 +225,19 @@ TEST_P(SwitchRules, ClickSetsByteAndEnabling) {
     for (int id : r.off) EXPECT_FALSE(rig.controller.enabled(id)) << id;
 }
 
-INSTANTIATE_TEST_SUITE_P(Rules, SwitchRules,
-                         ::testing::Values(Rule{1027, false, 17, 0, {}, {1004, 1005, 1006, 1007, 1008, 1009, 1010}},
-                                           Rule{1061, true, 11, 0, {}, {1025, 1026, 1029}},
-                                           Rule{1063, true, 11, 2, {1029}, {1025, 1026}},
-                                           Rule{1019, false, 6, 0, {}, {1053, 1055, 1057}},
-                                           Rule{1021, false, 15, 0, {}, {1022}},
-                                           Rule{1060, true, 5, 1, {}, {}}));
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SwitchRules,
+    ::testing::Values(Rule{.click = 1027,
+                           .checked = false,
+                           .byte = 17,
+                           .field = 0,
+                           .on = {},
+                           .off = {1004, 1005, 1006, 1007, 1008, 1009, 1010}},
+                      Rule{.click = 1061, .checked = true, .byte = 11, .field = 0, .on = {}, .off = {1025, 1026, 1029}},
+                      Rule{.click = 1063, .checked = true, .byte = 11, .field = 2, .on = {1029}, .off = {1025, 1026}},
+                      Rule{.click = 1019, .checked = false, .byte = 6, .field = 0, .on = {}, .off = {1053, 1055, 1057}},
+                      Rule{.click = 1021, .checked = false, .byte = 15, .field = 0, .on = {}, .off = {1022}},
+                      Rule{.click = 1060, .checked = true, .byte = 5, .field = 1, .on = {}, .off = {}}));
 
 TEST(PanelBindings, EqualiserOffKeepsShowingGains) {
     auto config = sim::defaultConfig();

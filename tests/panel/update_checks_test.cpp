@@ -154,10 +154,30 @@ struct AnswerCase {
 
 TEST(PanelUpdateGroup, AnAnswerCountsOnlyForTheOfferItWasAskedAbout) {
     const AnswerCase cases[] = {
-        {"OK writes", Meanwhile::Nothing, true, true, "有新版本,点击更新", false},
-        {"Cancel changes nothing", Meanwhile::Nothing, false, false, "有新版本,点击更新", true},
-        {"device removed before OK", Meanwhile::Removal, true, false, "无新版本", false},
-        {"newer offer before OK", Meanwhile::NewerOffer, true, false, "有新版本,点击更新", true},
+        {.name = "OK writes",
+         .meanwhile = Meanwhile::Nothing,
+         .ok = true,
+         .writing = true,
+         .caption = "有新版本,点击更新",
+         .buttonEnabled = false},
+        {.name = "Cancel changes nothing",
+         .meanwhile = Meanwhile::Nothing,
+         .ok = false,
+         .writing = false,
+         .caption = "有新版本,点击更新",
+         .buttonEnabled = true},
+        {.name = "device removed before OK",
+         .meanwhile = Meanwhile::Removal,
+         .ok = true,
+         .writing = false,
+         .caption = "无新版本",
+         .buttonEnabled = false},
+        {.name = "newer offer before OK",
+         .meanwhile = Meanwhile::NewerOffer,
+         .ok = true,
+         .writing = false,
+         .caption = "有新版本,点击更新",
+         .buttonEnabled = true},
     };
     for (const AnswerCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "test_support.h"
+#include "hex.h"
 
 namespace qv7 {
 namespace {

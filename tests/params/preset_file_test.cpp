@@ -11,7 +11,10 @@
 
 #include <random>
 
-#include "test_support.h"
+#include "files.h"
+#include "hex.h"
+#include "preset_records.h"
+#include "temp_dir.h"
 
 namespace qv7 {
 namespace {

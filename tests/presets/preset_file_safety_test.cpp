@@ -16,7 +16,10 @@
 #include "common/atomic_file.h"
 #include "params/preset_file.h"
 #include "presets/preset_library.h"
-#include "test_support.h"
+#include "files.h"
+#include "hex.h"
+#include "preset_records.h"
+#include "temp_dir.h"
 
 namespace qv7 {
 namespace {

@@ -6,7 +6,10 @@
 #include "driver_support.h"
 #include "params/builtin_presets.h"
 #include "params/preset_file.h"
-#include "test_support.h"
+#include "files.h"
+#include "hex.h"
+#include "preset_records.h"
+#include "temp_dir.h"
 
 namespace qv7 {
 namespace {

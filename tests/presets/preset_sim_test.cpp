@@ -5,7 +5,7 @@
 #include "params/builtin_presets.h"
 #include "presets/preset_library.h"
 #include "sim/sim_transport.h"
-#include "test_support.h"
+#include "temp_dir.h"
 
 namespace qv7 {
 namespace {

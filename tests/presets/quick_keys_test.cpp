@@ -6,7 +6,8 @@
 #include "driver_support.h"
 #include "params/builtin_presets.h"
 #include "presets/preset_library.h"
-#include "test_support.h"
+#include "hex.h"
+#include "temp_dir.h"
 
 namespace qv7 {
 namespace {

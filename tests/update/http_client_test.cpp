@@ -227,11 +227,19 @@ struct BufferCase {
 
 TEST(HttpClient, BufferRequestsAndDownloads) {
     const std::vector<BufferCase> cases = {
-        {"exact", pattern(1000), 1000, 1000, 0},
-        {"short file", pattern(999), 1000, 999, -1},
-        {"long file fills the buffer", pattern(1001), 1000, 1000, -1},
-        {"empty file", "", 16, 0, -1},
-        {"gzip file is decoded", test::gzipBytes(std::string(4096, '\x5a')), 4096, 4096, 0},
+        {.name = "exact", .file = pattern(1000), .bufferSize = 1000, .received = 1000, .download = 0},
+        {.name = "short file", .file = pattern(999), .bufferSize = 1000, .received = 999, .download = -1},
+        {.name = "long file fills the buffer",
+         .file = pattern(1001),
+         .bufferSize = 1000,
+         .received = 1000,
+         .download = -1},
+        {.name = "empty file", .file = "", .bufferSize = 16, .received = 0, .download = -1},
+        {.name = "gzip file is decoded",
+         .file = test::gzipBytes(std::string(4096, '\x5a')),
+         .bufferSize = 4096,
+         .received = 4096,
+         .download = 0},
     };
     for (const BufferCase& c : cases) {
         SCOPED_TRACE(c.name);

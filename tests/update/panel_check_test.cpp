@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "local_http_server.h"
+#include "temp_dir.h"
 #include "common/app_dir.h"
 #include "common/gbk_text.h"
 #include "common/ini_file.h"
@@ -39,11 +40,8 @@ protected:
     void SetUp() override {
         setenv("TZ", "UTC", 1);
         tzset();
-        char pattern[] = "/tmp/qv7-panel-check-XXXXXX";
-        dir_ = mkdtemp(pattern);
-        ini_ = dir_ + "/TolkaPanel.ini";
+        ini_ = (dir_ / "TolkaPanel.ini").string();
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     void writeFile(const std::string& text) { std::ofstream(ini_, std::ios::binary) << text; }
     std::string readFile() {
@@ -64,7 +62,8 @@ protected:
         return c;
     }
 
-    std::string dir_, ini_;
+    qv7::test::TempDir dir_;
+    std::string ini_;
 };
 
 TEST_F(PanelCheck, FormatTodayHasNoLeadingZeros) {
@@ -114,12 +113,12 @@ TEST_F(PanelCheck, StampKeepsTheRestOfTheFile) {
     ASSERT_TRUE(WriteIniString(ini_, "Setting", "last_date", "2025-3-7"));
     EXPECT_EQ(readFile(), "[Setting]\nlast_date=2025-3-7\n");
     // Written by rename: no temporary file is left beside it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
-    EXPECT_FALSE(WriteIniString(dir_ + "/missing/TolkaPanel.ini", "Setting", "last_date", "x"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 1);
+    EXPECT_FALSE(WriteIniString((dir_ / "missing/TolkaPanel.ini").string(), "Setting", "last_date", "x"));
 }
 
 TEST_F(PanelCheck, ConfigDirOverride) {
-    setenv("QV7_CONFIG_DIR", dir_.c_str(), 1);
+    setenv("QV7_CONFIG_DIR", dir_.path().c_str(), 1);
     EXPECT_EQ(GetAppDirFile("TolkaPanel.ini"), ini_);
     unsetenv("QV7_CONFIG_DIR");
     EXPECT_NE(GetAppDirFile("TolkaPanel.ini"), ini_);
