@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "common/byte_io.h"
-#include "test_support.h"
+#include "hex.h"
 
 namespace qv7 {
 namespace {
