@@ -65,7 +65,8 @@ sim::Report FloodReports::next(FloodKind kind) {
     return {};
 }
 
-FloodServer::FloodServer(std::string path, sim::SimConfig config) : path_(std::move(path)), device_(std::move(config)) {}
+FloodServer::FloodServer(std::string path, sim::SimConfig config)
+    : path_(std::move(path)), device_(std::move(config)) {}
 
 FloodServer::~FloodServer() { stop(); }
 

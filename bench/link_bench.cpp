@@ -9,7 +9,9 @@ namespace {
 
 using namespace qv7;
 
-void quiet(mfi& d) { d.setDiagnostics([](std::string_view) {}); }
+void quiet(mfi& d) {
+    d.setDiagnostics([](std::string_view) {});
+}
 
 // One 64-byte report carrying a battery reply: repetition filter, validation, reply, acknowledgement.
 void BM_ReceiveReport(benchmark::State& state) {

@@ -14,13 +14,14 @@ std::atomic<bool> stopRequested{false};
 void onSignal(int) { stopRequested = true; }
 
 void usage() {
-    std::fputs("usage: report_flood --listen PATH [--kind junk|battery|bad-params] [--rate N] [--delay-ms MS] [--seconds S]\n"
-               "                    [--deaf]\n"
-               "  serves the simulated Tolka on PATH; MS after a client connects (default 3000, after the start-up\n"
-               "  conversation) it sends N reports a second (default 10000) of the kind until S seconds (default: until\n"
-               "  a signal) have passed, then prints what was sent and what the socket refused; --deaf: from then on\n"
-               "  it no longer reads what the host writes\n",
-               stderr);
+    std::fputs(
+        "usage: report_flood --listen PATH [--kind junk|battery|bad-params] [--rate N] [--delay-ms MS] [--seconds S]\n"
+        "                    [--deaf]\n"
+        "  serves the simulated Tolka on PATH; MS after a client connects (default 3000, after the start-up\n"
+        "  conversation) it sends N reports a second (default 10000) of the kind until S seconds (default: until\n"
+        "  a signal) have passed, then prints what was sent and what the socket refused; --deaf: from then on\n"
+        "  it no longer reads what the host writes\n",
+        stderr);
 }
 
 }  // namespace

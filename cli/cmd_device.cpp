@@ -1,11 +1,12 @@
 // qv7ctl info, get, set and firmware write.
+#include <unistd.h>
+
 #include <cerrno>
-#include <functional>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <unistd.h>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <utility>
@@ -78,7 +79,8 @@ int cmdInfo(const Options& o, const Args& args) {
     }
     std::string keys;
     for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + displayText(c.driver().quickKeyName(k));
-    for (const auto& [name, value] : fields) std::printf("%-18s %s\n", (std::string(name) + ":").c_str(), value.c_str());
+    for (const auto& [name, value] : fields)
+        std::printf("%-18s %s\n", (std::string(name) + ":").c_str(), value.c_str());
     std::printf("%-18s %s\n", "quickKeys:", keys.c_str());
     return kOk;
 }
@@ -244,7 +246,8 @@ int cmdFirmwareWrite(const Options& o, const Args& args) {
         std::fprintf(stderr, "\rwriting firmware [%.*s%.*s] %3d%%", bars, "##############################", 30 - bars,
                      "..............................", percent);
     };
-    std::fprintf(stderr, "writing %zu bytes (checksum 0x%08x) to %s\n", image.size(), sum, c.transport().describe().c_str());
+    std::fprintf(stderr, "writing %zu bytes (checksum 0x%08x) to %s\n", image.size(), sum,
+                 c.transport().describe().c_str());
     c.driver().mfiBeginUpdate(image, sum, 0);
     const int rc = c.runTransfer([&] { return c.updateDone || c.driver().step() == kStepIdle; });
     if (tty) std::fprintf(stderr, "\n");
@@ -254,7 +257,8 @@ int cmdFirmwareWrite(const Options& o, const Args& args) {
     }
     if (rc != kOk) return rc;
     if (!c.updateDone) {
-        std::fprintf(stderr, "qv7ctl: the device did not accept the image (it reported a failure at the end of the transfer)\n");
+        std::fprintf(
+            stderr, "qv7ctl: the device did not accept the image (it reported a failure at the end of the transfer)\n");
         return kFailed;
     }
     std::printf("firmware written: %zu bytes, checksum 0x%08x\n", image.size(), sum);

@@ -20,7 +20,9 @@ FirmwareCliOptions onlineOptions(const Options& o) {
     f.http.stallTimeoutMs = ms;
     f.stallTimeoutMs = ms;
     // Standard output belongs to the command's result (one JSON document with --json).
-    f.http.diagnostics = [](std::string_view line) { std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data()); };
+    f.http.diagnostics = [](std::string_view line) {
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+    };
     return f;
 }
 

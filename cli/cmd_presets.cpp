@@ -30,7 +30,8 @@ struct Library {
     }
     std::optional<int> find(const std::string& arg) {
         auto i = findPreset(lib, arg);
-        if (!i) std::fprintf(stderr, "qv7ctl: no preset named or numbered '%s' (see qv7ctl preset list)\n", arg.c_str());
+        if (!i)
+            std::fprintf(stderr, "qv7ctl: no preset named or numbered '%s' (see qv7ctl preset list)\n", arg.c_str());
         return i;
     }
 };
@@ -90,7 +91,8 @@ int cmdPresetShow(const Options& o, const Args& args) {
         std::printf("%s\n", jsonText(v).c_str());
         return kOk;
     }
-    std::printf("# %d %s (%s)\n", *i, shownName(e).c_str(), *i < static_cast<int>(FIRST_USER_INDEX) ? "built-in" : "user");
+    std::printf("# %d %s (%s)\n", *i, shownName(e).c_str(),
+                *i < static_cast<int>(FIRST_USER_INDEX) ? "built-in" : "user");
     for (const auto& f : parameterFields()) std::printf("%s=%d\n", f.name, b[f.byte]);
     return kOk;
 }

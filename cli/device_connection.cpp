@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/tolka_cli.h"
+#include "common/gbk_text.h"
 #include "device/device_name.h"
 #include "device/socket_transport.h"
 #include "device/transfer_progress.h"
-#include "cli/tolka_cli.h"
-#include "common/gbk_text.h"
 #include "sim/sim_transport.h"
 
 namespace qv7::cli {

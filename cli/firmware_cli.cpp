@@ -6,11 +6,11 @@
 #include <ostream>
 
 #include "cli/json_out.h"
+#include "common/gbk_text.h"
 #include "device/firmware_image.h"
 #include "device/link_runner.h"
 #include "device/mfi.h"
 #include "device/transfer_progress.h"
-#include "common/gbk_text.h"
 #include "update/hosts.h"
 
 namespace qv7 {
@@ -18,12 +18,18 @@ namespace {
 
 const char* outcomeName(FirmwareCheckResult::Outcome o) {
     switch (o) {
-    case FirmwareCheckResult::Outcome::Offered: return "offered";
-    case FirmwareCheckResult::Outcome::NothingOffered: return "none";
-    case FirmwareCheckResult::Outcome::RequestFailed: return "request-failed";
-    case FirmwareCheckResult::Outcome::BadReply: return "bad-reply";
-    case FirmwareCheckResult::Outcome::Refused: return "refused";
-    case FirmwareCheckResult::Outcome::DownloadFailed: return "download-failed";
+    case FirmwareCheckResult::Outcome::Offered:
+        return "offered";
+    case FirmwareCheckResult::Outcome::NothingOffered:
+        return "none";
+    case FirmwareCheckResult::Outcome::RequestFailed:
+        return "request-failed";
+    case FirmwareCheckResult::Outcome::BadReply:
+        return "bad-reply";
+    case FirmwareCheckResult::Outcome::Refused:
+        return "refused";
+    case FirmwareCheckResult::Outcome::DownloadFailed:
+        return "download-failed";
     }
     return "unknown";
 }
@@ -61,7 +67,8 @@ void printCheck(const FirmwareCheckResult& r, std::ostream& out) {
 }
 
 bool failed(const FirmwareCheckResult& r) {
-    return r.outcome != FirmwareCheckResult::Outcome::Offered && r.outcome != FirmwareCheckResult::Outcome::NothingOffered;
+    return r.outcome != FirmwareCheckResult::Outcome::Offered &&
+           r.outcome != FirmwareCheckResult::Outcome::NothingOffered;
 }
 
 // Forwards the driver's events to the session and watches the transfer's end.
@@ -110,10 +117,9 @@ FirmwareCheckResult CheckFirmware(std::string_view hardwareVersion, std::string_
         rc = client.Post(url, FirmwareVersionCheckRequest(hardwareVersion, softwareVersion).c_str(), text);
         if (rc != kHttpOk) {
             const int status = client.httpStatus();
-            r.detail = "POST " + url + " failed: result " + std::to_string(rc) +
-                       (rc == kHttpTimedOut ? " (time-out)" : "") +
-                       (status != 0 ? ", HTTP status " + std::to_string(status) : "") +
-                       (diag.empty() ? "" : ", " + diag);
+            r.detail =
+                "POST " + url + " failed: result " + std::to_string(rc) + (rc == kHttpTimedOut ? " (time-out)" : "") +
+                (status != 0 ? ", HTTP status " + std::to_string(status) : "") + (diag.empty() ? "" : ", " + diag);
             return r;
         }
     }
@@ -202,9 +208,9 @@ int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std
     // (which it has already shown through its message sink).
     TransferProgress progress;
     progress.start(driver, runner.clock().nowMs());
-    LinkRunner::Outcome o = runner.runWhileProgressing(
-        [&] { return watch.done || driver.step() == kStepIdle; },
-        [&] { return progress.observe(driver, runner.clock().nowMs()); }, options.stallTimeoutMs);
+    LinkRunner::Outcome o = runner.runWhileProgressing([&] { return watch.done || driver.step() == kStepIdle; },
+                                                       [&] { return progress.observe(driver, runner.clock().nowMs()); },
+                                                       options.stallTimeoutMs);
     driver.setEventSink(&runner.session());
     if (!options.json) out << "\n";
     if (watch.done) return finish(cli::kOk, "done");

@@ -16,8 +16,8 @@ namespace qv7 {
 class LinkRunner;
 
 struct FirmwareCliOptions {
-    bool json = false;  // one JSON object on `out` instead of text
-    bool yes = false;   // write without asking
+    bool json = false;     // one JSON object on `out` instead of text
+    bool yes = false;      // write without asking
     std::string checkUrl;  // empty: VersionCheckUrl()
     HttpOptions http;
     // The transfer to the device ends after this long without progress; one that keeps moving never does.

@@ -3,9 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
-#include <vector>
-
 #include <iostream>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/tolka_cli.h"
@@ -44,7 +43,8 @@ const std::vector<Command>& commands() {
          "refused before anything is sent (exit 2), naming the field and its valid range."},
         {"mix", qv7::cli::cmdMix, "mix on|off", "Switches the stereo mix."},
         {"charge", qv7::cli::cmdCharge, "charge on|off", "Switches charging."},
-        {"key", qv7::cli::cmdKey, "key N", "Selects quick key N (0, 1 or 2): the device loads the preset stored in it."},
+        {"key", qv7::cli::cmdKey, "key N",
+         "Selects quick key N (0, 1 or 2): the device loads the preset stored in it."},
         {"preset list", qv7::cli::cmdPresetList, "preset list",
          "Every preset of the library the panel keeps (para.bin): index, name, built-in or user."},
         {"preset show", qv7::cli::cmdPresetShow, "preset show NAME|INDEX", "A preset's 30 settings."},
@@ -75,7 +75,8 @@ void usage(FILE* to) {
                to);
     std::fputs("devices: the first Tolka found (default), a hidraw path (/dev/hidrawN), sim (the simulated Tolka),\n"
                "         sim:VERSION (with that firmware), unix:PATH (a device on a local socket);\n"
-               "         QV7_DEVICE sets the default\n\ncommands:\n", to);
+               "         QV7_DEVICE sets the default\n\ncommands:\n",
+               to);
     for (const auto& c : commands()) std::fprintf(to, "  %s\n", c.synopsis);
     std::fputs("\nqv7ctl COMMAND --help tells more. --timeout (default 5 s) bounds each wait for the device\n"
                "and the version-check service; a firmware write is bounded by time without progress.\n"
@@ -100,8 +101,7 @@ int main(int argc, char** argv) {
         else if (a == "--version") {
             std::printf("qv7ctl %s\n", QV7_VERSION);
             return qv7::cli::kOk;
-        }
-        else if (a == "--device" || a == "--timeout") {
+        } else if (a == "--device" || a == "--timeout") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "qv7ctl: %s needs a value\n", a.c_str());
                 return qv7::cli::kUsage;

@@ -101,8 +101,8 @@ std::string fitToBytes(std::string_view utf8, std::size_t maxBytes) {
     std::size_t used = 0;
     std::size_t taken = 0;
     while (taken < utf8.size()) {
-        const std::size_t len = std::min(utf8SequenceLength(static_cast<unsigned char>(utf8[taken])),
-                                         utf8.size() - taken);
+        const std::size_t len =
+            std::min(utf8SequenceLength(static_cast<unsigned char>(utf8[taken])), utf8.size() - taken);
         const auto g = fromUtf8(utf8.substr(taken, len));
         if (!g || used + g->size() > maxBytes) break;
         used += g->size();

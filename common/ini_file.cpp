@@ -65,7 +65,6 @@ std::optional<std::vector<std::string>> readLines(const std::string& path) {
     return lines;
 }
 
-
 }  // namespace
 
 std::string ReadIniString(const std::string& path, std::string_view section, std::string_view key,
@@ -85,8 +84,7 @@ std::string ReadIniString(const std::string& path, std::string_view section, std
     return result;
 }
 
-bool WriteIniString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value) {
+bool WriteIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value) {
     // What could not be read is left alone rather than replaced by a file holding one line.
     auto read = readLines(path);
     if (!read) return false;
@@ -125,7 +123,8 @@ bool WriteIniString(const std::string& path, std::string_view section, std::stri
 
     // A stamp killed half-way left its temporary file; the next stamp is the time to clear it.
     removeStaleTemporaryFiles(path);
-    return static_cast<bool>(writeFileAtomically(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
+    return static_cast<bool>(
+        writeFileAtomically(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())));
 }
 
 }  // namespace qv7

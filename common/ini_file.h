@@ -17,7 +17,6 @@ std::string ReadIniString(const std::string& path, std::string_view section, std
 // Sets `key` in `[section]`, keeping every other line. The new file is written beside the old one
 // and renamed over it, so a crash leaves either the old or the new file, never a torn one. False,
 // leaving it as it is, when an existing file could not be read by the rule above.
-bool WriteIniString(const std::string& path, std::string_view section, std::string_view key,
-                    std::string_view value);
+bool WriteIniString(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
 
 }  // namespace qv7

@@ -19,8 +19,8 @@ struct SmallFile {
         Changed,     // its length changed while it was read (shorter or longer than its size said)
     };
     Status status = Status::Missing;
-    int error = 0;        // errno, for Unreadable
-    std::uint64_t size = 0;  // as the file reported it, also when too large
+    int error = 0;               // errno, for Unreadable
+    std::uint64_t size = 0;      // as the file reported it, also when too large
     std::vector<uint8_t> bytes;  // the whole file, for Ok only
 };
 

@@ -6,7 +6,8 @@
 
 namespace qv7 {
 
-// "WHAT: REASON", e.g. systemError("cannot open /dev/hidraw3", EACCES) -> "cannot open /dev/hidraw3: Permission denied".
+// "WHAT: REASON", e.g. systemError("cannot open /dev/hidraw3", EACCES) -> "cannot open /dev/hidraw3: Permission
+// denied".
 std::string systemError(std::string_view what, int err);
 
 }  // namespace qv7

@@ -37,9 +37,7 @@ FirmwareCaps FirmwareCaps::fromVersion(std::string_view version) {
     return caps;
 }
 
-std::size_t FirmwareCaps::parameterCount() const {
-    return original ? ParameterSet::kEarlySize : ParameterSet::kSize;
-}
+std::size_t FirmwareCaps::parameterCount() const { return original ? ParameterSet::kEarlySize : ParameterSet::kSize; }
 
 std::size_t FirmwareCaps::advancedCount() const {
     return sevenAdvanced ? AdvancedSettings::kSize : AdvancedSettings::kEarlySize;

@@ -28,8 +28,12 @@ Packet build(uint8_t control, uint8_t seq, uint8_t ack, uint8_t session, std::sp
 Packet buildControlMessage(uint8_t seq, uint8_t ack, uint16_t messageId, std::span<const uint8_t> parameters) {
     const std::size_t length = kControlMessageHeader + parameters.size();
     std::vector<uint8_t> msg;
-    ByteWriter(msg).u8(kControlMarker).u8(kControlMarker).u16be(static_cast<uint16_t>(length)).u16be(messageId).bytes(
-        parameters);
+    ByteWriter(msg)
+        .u8(kControlMarker)
+        .u8(kControlMarker)
+        .u16be(static_cast<uint16_t>(length))
+        .u16be(messageId)
+        .bytes(parameters);
     return build(kControlAck, seq, ack, kSessionControl, msg);
 }
 
@@ -86,7 +90,8 @@ std::optional<DataPayload> dataPayload(std::span<const uint8_t> packet) {
 }
 
 bool startsWithDetect(std::span<const uint8_t> report) {
-    return report.size() >= kDetectPrefix && std::equal(kDetect.begin(), kDetect.begin() + kDetectPrefix, report.begin());
+    return report.size() >= kDetectPrefix &&
+           std::equal(kDetect.begin(), kDetect.begin() + kDetectPrefix, report.begin());
 }
 
 }  // namespace qv7::link

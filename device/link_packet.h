@@ -14,9 +14,9 @@ namespace qv7::link {
 
 constexpr uint8_t kStartHigh = 0xFF;
 constexpr uint8_t kStartLow = 0x5A;
-constexpr std::size_t kHeaderSize = 9;        // start(2) length(2) control seq ack session checksum
-constexpr std::size_t kMaxDataPayload = 52;   // application bytes in one data packet
-constexpr std::size_t kDataOverhead = 12;     // header, session identifier 00 01, payload checksum
+constexpr std::size_t kHeaderSize = 9;       // start(2) length(2) control seq ack session checksum
+constexpr std::size_t kMaxDataPayload = 52;  // application bytes in one data packet
+constexpr std::size_t kDataOverhead = 12;    // header, session identifier 00 01, payload checksum
 constexpr std::size_t kReassemblySize = 4096;
 constexpr std::size_t kMaxReport = 128;
 constexpr std::size_t kMaxApplication = 255;  // a longer application part is dropped unread

@@ -46,7 +46,7 @@ LinkRunner::Outcome LinkRunner::runUntil(const std::function<bool()>& done, int6
 }
 
 LinkRunner::Outcome LinkRunner::runWhileProgressing(const std::function<bool()>& done,
-                                                   const std::function<bool()>& progressed, int64_t idleMs) {
+                                                    const std::function<bool()>& progressed, int64_t idleMs) {
     for (;;) {
         bool moved = false;
         const Outcome o = runUntil(

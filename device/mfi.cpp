@@ -218,9 +218,8 @@ void mfi::mfiStep() {
     }
     if (current == kStepAckSync) detectCount_ = 0;
     if (current == kStepUpdateData) {
-        progressPercent_ = imageLength_ > 0 ? static_cast<int>(static_cast<int64_t>(bytesAcknowledged_) * 100 /
-                                                               imageLength_)
-                                            : 0;
+        progressPercent_ =
+            imageLength_ > 0 ? static_cast<int>(static_cast<int64_t>(bytesAcknowledged_) * 100 / imageLength_) : 0;
         raise(ev::kProgress);
         return;
     }

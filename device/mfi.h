@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/line_writer.h"
 #include "device/commands.h"
 #include "device/firmware_caps.h"
 #include "device/link_packet.h"
-#include "common/line_writer.h"
 #include "params/parameter_set.h"
 
 namespace qv7 {

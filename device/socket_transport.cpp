@@ -74,8 +74,6 @@ ReadStatus SocketTransport::read(std::vector<uint8_t>& report, int timeoutMs) {
     return ReadStatus::Timeout;
 }
 
-void SocketTransport::interrupt() {
-    signalWake(wakeFd_);
-}
+void SocketTransport::interrupt() { signalWake(wakeFd_); }
 
 }  // namespace qv7

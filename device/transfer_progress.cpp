@@ -11,15 +11,24 @@ constexpr int kRankData = 6;
 
 int TransferProgress::rankOf(int step) {
     switch (step) {
-    case kStepClean: return 0;
-    case kStepUpdateUnlock: return 1;
-    case kStepUpdateUnlockCode: return 2;
-    case kStepUpdateSelect: return 3;
-    case kStepUpdateStart: return 4;
-    case kStepUpdateErase: return 5;
-    case kStepUpdateData: return kRankData;
-    case kStepUpdateOver: return 7;
-    default: return kEnded;  // idle after the end or a failure, or a conversation that has started over
+    case kStepClean:
+        return 0;
+    case kStepUpdateUnlock:
+        return 1;
+    case kStepUpdateUnlockCode:
+        return 2;
+    case kStepUpdateSelect:
+        return 3;
+    case kStepUpdateStart:
+        return 4;
+    case kStepUpdateErase:
+        return 5;
+    case kStepUpdateData:
+        return kRankData;
+    case kStepUpdateOver:
+        return 7;
+    default:
+        return kEnded;  // idle after the end or a failure, or a conversation that has started over
     }
 }
 
@@ -45,16 +54,24 @@ bool TransferProgress::observe(const mfi& driver, int64_t nowMs) {
 
 std::string TransferProgress::stalledText() const {
     switch (rank_) {
-    case 0: return "the device did not answer the request to prepare the update";
-    case 1: return "the device did not answer the unlock request";
-    case 2: return "the device did not answer the unlock code";
-    case 3: return "the device did not answer the region select";
-    case 4: return "the device did not answer the update start";
-    case 5: return "the device did not answer the erase";
+    case 0:
+        return "the device did not answer the request to prepare the update";
+    case 1:
+        return "the device did not answer the unlock request";
+    case 2:
+        return "the device did not answer the unlock code";
+    case 3:
+        return "the device did not answer the region select";
+    case 4:
+        return "the device did not answer the update start";
+    case 5:
+        return "the device did not answer the erase";
     case kRankData:
         return "the transfer stalled at " + std::to_string(bytes_) + " of " + std::to_string(total_) + " bytes";
-    case 7: return "the device did not answer the end of the transfer (all " + std::to_string(total_) + " bytes sent)";
-    default: return {};
+    case 7:
+        return "the device did not answer the end of the transfer (all " + std::to_string(total_) + " bytes sent)";
+    default:
+        return {};
     }
 }
 

@@ -58,7 +58,8 @@ struct Harness : qv7::LinkEventSink, qv7::MessageSink {
         if (toDevice.empty()) return;
         Bytes packet = std::move(toDevice.front());
         toDevice.pop_front();
-        packet.resize(qv7::sim::TolkaSim::kReportLength > packet.size() ? qv7::sim::TolkaSim::kReportLength : packet.size());
+        packet.resize(qv7::sim::TolkaSim::kReportLength > packet.size() ? qv7::sim::TolkaSim::kReportLength
+                                                                        : packet.size());
         for (auto& r : device.receive(packet))
             if (toHost.size() < 256) toHost.push_back(std::move(r));
     }

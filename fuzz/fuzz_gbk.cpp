@@ -7,8 +7,8 @@
 #include <span>
 #include <string>
 
-#include "fuzz_support.h"
 #include "common/gbk_text.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace qv7;

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::size_t maxText = in.ConsumeIntegralInRange<std::size_t>(0, 8192);
     const std::size_t bufferSize = in.ConsumeIntegralInRange<std::size_t>(0, 4096);
     std::vector<std::size_t> cuts;
-    for (int n = in.ConsumeIntegralInRange<int>(0, 16); n > 0; --n) cuts.push_back(in.ConsumeIntegralInRange<std::size_t>(0, 2048));
+    for (int n = in.ConsumeIntegralInRange<int>(0, 16); n > 0; --n)
+        cuts.push_back(in.ConsumeIntegralInRange<std::size_t>(0, 2048));
     const std::string body = in.ConsumeRemainingBytesAsString();
 
     // The body in the pieces the cuts give; the last piece takes the rest.

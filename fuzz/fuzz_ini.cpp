@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "fuzz_support.h"
 #include "common/ini_file.h"
+#include "fuzz_support.h"
 
 namespace {
 
@@ -30,7 +30,9 @@ bool sameName(std::string_view a, std::string_view b) {
 // Names and values the program itself writes: one line, no surrounding blanks, keys that cannot be read
 // as a comment or a section header, sections without a closing bracket inside.
 bool writable(std::string_view section, std::string_view key, std::string_view value) {
-    auto oneLine = [](std::string_view s) { return s.find_first_of("\n\r") == std::string_view::npos && trimmed(s) == s; };
+    auto oneLine = [](std::string_view s) {
+        return s.find_first_of("\n\r") == std::string_view::npos && trimmed(s) == s;
+    };
     return oneLine(section) && oneLine(key) && oneLine(value) && section.find(']') == std::string_view::npos &&
            !key.empty() && key.find('=') == std::string_view::npos && key.front() != ';' && key.front() != '#' &&
            key.front() != '[';

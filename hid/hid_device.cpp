@@ -1,15 +1,13 @@
 // hidraw backend of the transport: hidapi finds the interfaces, the node itself carries the reports.
 #include "hid/hid_device.h"
 
-#include "device/read_loop.h"
-#include "device/wake_poll.h"
-
 #include <fcntl.h>
-#include <hidapi/hidapi.h>
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <hidapi/hidapi.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +23,8 @@
 #include <utility>
 
 #include "common/wide_text.h"
+#include "device/read_loop.h"
+#include "device/wake_poll.h"
 #include "hid/report_descriptor.h"
 
 namespace qv7 {
@@ -52,8 +52,7 @@ std::optional<std::vector<uint8_t>> readDescriptor(int fd, const std::string& pa
     if (::ioctl(fd, HIDIOCGRDESCSIZE, &size) == 0 && size > 0 && size <= HID_MAX_DESCRIPTOR_SIZE) {
         hidraw_report_descriptor rd{};
         rd.size = static_cast<uint32_t>(size);
-        if (::ioctl(fd, HIDIOCGRDESC, &rd) == 0)
-            return std::vector<uint8_t>(rd.value, rd.value + rd.size);
+        if (::ioctl(fd, HIDIOCGRDESC, &rd) == 0) return std::vector<uint8_t>(rd.value, rd.value + rd.size);
     }
     // Same bytes through sysfs, for nodes whose driver refuses the ioctl.
     const auto slash = path.find_last_of('/');
@@ -188,8 +187,8 @@ public:
                 // believing the hang-up: nothing the device sent is lost.
                 const ssize_t got = ::read(fd_, readBuffer_.data(), readBuffer_.size());
                 if (got >= 0) {
-                    report = inputReportData({readBuffer_.data(), static_cast<std::size_t>(got)}, lengths_.input,
-                                             numbered_);
+                    report =
+                        inputReportData({readBuffer_.data(), static_cast<std::size_t>(got)}, lengths_.input, numbered_);
                     return ReadStatus::Report;
                 }
                 if (isGoneError(errno) || (revents & (POLLHUP | POLLERR))) return ReadStatus::Gone;
@@ -344,8 +343,9 @@ void CHidDevice::hidReadLoop(const ReportCallback& onReport) {
 
 void CHidDevice::readLoop(hid::HidHandle& handle, const ReportCallback& onReport) {
     // A handle retired by a later open ends its reader as a dropped running flag does.
-    readReports(handle, [&] { return running_.load() && !handle.retired(); }, onReport,
-                [this](std::string_view line) { diag("%.*s", static_cast<int>(line.size()), line.data()); });
+    readReports(
+        handle, [&] { return running_.load() && !handle.retired(); }, onReport,
+        [this](std::string_view line) { diag("%.*s", static_cast<int>(line.size()), line.data()); });
 }
 
 bool CHidDevice::hidStartReader(ReportCallback onReport, std::function<void()> onEnd) {

@@ -59,8 +59,12 @@ std::optional<ReportDescriptorInfo> parseReportDescriptor(std::span<const uint8_
 
         if (type == kGlobal) {
             switch (tag) {
-            case kReportSize: g.reportSize = value; break;
-            case kReportCount: g.reportCount = value; break;
+            case kReportSize:
+                g.reportSize = value;
+                break;
+            case kReportCount:
+                g.reportCount = value;
+                break;
             case kReportId:
                 if (value == 0 || value > 0xFF) return std::nullopt;
                 g.reportId = static_cast<int>(value);
@@ -74,7 +78,8 @@ std::optional<ReportDescriptorInfo> parseReportDescriptor(std::span<const uint8_
                 g = stack.back();
                 stack.pop_back();
                 break;
-            default: break;
+            default:
+                break;
             }
         } else if (type == kMain && (tag == kInput || tag == kOutput || tag == kFeature)) {
             BitCounts& counts = g.reportId < 0 ? unnumbered : numbered[static_cast<uint8_t>(g.reportId)];

@@ -19,7 +19,7 @@ struct ReportLengths {
 };
 
 struct ReportDescriptorInfo {
-    ReportLengths unnumbered;                 // the report without an identifier (items before any Report ID)
+    ReportLengths unnumbered;                   // the report without an identifier (items before any Report ID)
     std::map<uint8_t, ReportLengths> numbered;  // by report identifier
     bool usesReportIds() const { return !numbered.empty(); }
 };

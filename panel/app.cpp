@@ -86,13 +86,18 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
 int start(int argc, char** argv) {
     const PanelOptions options = parsePanelOptions({argv + 1, argv + argc});
     switch (options.action) {
-    case PanelOptions::Action::Help: std::fputs(panelUsage(), stdout); return 0;
-    case PanelOptions::Action::Version: std::printf("qv7-panel %s\n", QV7_VERSION); return 0;
+    case PanelOptions::Action::Help:
+        std::fputs(panelUsage(), stdout);
+        return 0;
+    case PanelOptions::Action::Version:
+        std::printf("qv7-panel %s\n", QV7_VERSION);
+        return 0;
     case PanelOptions::Action::Refuse:
         std::fprintf(stderr, "qv7-panel: %s\n", options.error.c_str());
         std::fputs(panelUsage(), stderr);
         return 2;
-    case PanelOptions::Action::Run: break;
+    case PanelOptions::Action::Run:
+        break;
     }
     // The executable's name names the single-instance socket and the tray tip.
     const std::string name = std::filesystem::path(argv[0]).stem().string();
@@ -101,14 +106,17 @@ int start(int argc, char** argv) {
     if (options.screenshot.empty()) {
         claim = InstanceClaim::take(name);
         switch (claim.outcome()) {
-        case InstanceClaim::Outcome::Forwarded: return 0;
+        case InstanceClaim::Outcome::Forwarded:
+            return 0;
         case InstanceClaim::Outcome::NoAnswer:
-            std::fprintf(stderr, "qv7-panel: the copy already running (%s) does not answer\n", claim.socketPath().c_str());
+            std::fprintf(stderr, "qv7-panel: the copy already running (%s) does not answer\n",
+                         claim.socketPath().c_str());
             return 1;
         case InstanceClaim::Outcome::NoPlace:
             std::fprintf(stderr, "qv7-panel: %s; a second start will not find this one\n", claim.detail().c_str());
             break;
-        case InstanceClaim::Outcome::Claimed: break;
+        case InstanceClaim::Outcome::Claimed:
+            break;
         }
     }
     CBrontalApp app(argc, argv, name);

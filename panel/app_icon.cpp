@@ -1,4 +1,5 @@
-// The icon comes from the resource file; without Qt's SVG plugin a painted fallback keeps windows and tray from going blank.
+// The icon comes from the resource file; without Qt's SVG plugin a painted fallback keeps windows and tray from going
+// blank.
 #include "panel/app_icon.h"
 
 #include <QPainter>

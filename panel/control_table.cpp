@@ -1,4 +1,5 @@
-// The window layout in dialog units; only group boxes and the bottom line have given rectangles, the rest is laid out to fit them.
+// The window layout in dialog units; only group boxes and the bottom line have given rectangles, the rest is laid out
+// to fit them.
 #include "panel/control_table.h"
 
 #include <algorithm>
@@ -8,6 +9,8 @@ namespace qv7::panel {
 
 namespace {
 
+// One control per row, in creation order.
+// clang-format off
 // Column of a vertical slider: value label above, track, caption below, within a group whose top is `top`.
 void sliderColumn(std::vector<ControlSpec>& t, int top, int x, int w, int slider, int label, std::string_view caption) {
     t.push_back({.id = label, .kind = Kind::ValueLabel, .rect = {x, top + 22, w, 8}, .align = Align::Centre,
@@ -116,6 +119,7 @@ std::vector<ControlSpec> build() {
     t.push_back({.id = kBatteryLabelId, .kind = Kind::ValueLabel, .rect = {334, 396, 34, 8}, .align = Align::Right});
     return t;
 }
+// clang-format on
 
 }  // namespace
 

@@ -1,4 +1,5 @@
-// The main window's controls: identifiers, kinds, captions and dialog-unit rectangles, shared by the controller and the widgets.
+// The main window's controls: identifiers, kinds, captions and dialog-unit rectangles, shared by the controller and the
+// widgets.
 #pragma once
 
 #include <array>
@@ -119,17 +120,15 @@ const ControlSpec* findControl(int id);
 
 // The 45 controls that stay disabled while no device has reported its settings.
 constexpr std::array<int, 45> kInteractiveSet = {
-    kMonitorVolSliderId, kMicVolSliderId, kMusicVolSliderId, kLiveVolSliderId,
-    kEqBandSliderIds[0], kEqBandSliderIds[1], kEqBandSliderIds[2], kEqBandSliderIds[3],
-    kEqBandSliderIds[4], kEqBandSliderIds[5], kEqBandSliderIds[6],
-    kReverbVolSliderId, kReverbWetSliderId, kReverbTypeSliderId, kReverbDelaySliderId,
-    kDuckingCheckId, kStereoMixCheckId, kAutoPowerOffCheckId, kAutoPowerOffSliderId,
-    kKeySliderId, kTuneDepthSliderId, kEqSwitchCheckId, kVoiceEffectSliderId, kSavePresetButtonId,
-    kChargeCheckId, kDuckThresholdSliderId, kDuckSpeedSliderId, kDuckLevelSliderId,
-    kNationalPlugRadioId, kHongKongPlugRadioId, kEffectOffRadioId, kAutoTuneRadioId, kVoiceChangeRadioId,
-    kPresetComboId, kDeletePresetButtonId, kApplyPresetButtonId, kQuickKey1ButtonId, kHighCutSliderId,
-    kQuickKey2ButtonId, kQuickKey3ButtonId, kLowCutSliderId, kEarMonitorCheckId,
-    kDenoiseCheckId, kDenoiseRangeSliderId, kNoiseFloorSliderId};
+    kMonitorVolSliderId,    kMicVolSliderId,     kMusicVolSliderId,    kLiveVolSliderId,      kEqBandSliderIds[0],
+    kEqBandSliderIds[1],    kEqBandSliderIds[2], kEqBandSliderIds[3],  kEqBandSliderIds[4],   kEqBandSliderIds[5],
+    kEqBandSliderIds[6],    kReverbVolSliderId,  kReverbWetSliderId,   kReverbTypeSliderId,   kReverbDelaySliderId,
+    kDuckingCheckId,        kStereoMixCheckId,   kAutoPowerOffCheckId, kAutoPowerOffSliderId, kKeySliderId,
+    kTuneDepthSliderId,     kEqSwitchCheckId,    kVoiceEffectSliderId, kSavePresetButtonId,   kChargeCheckId,
+    kDuckThresholdSliderId, kDuckSpeedSliderId,  kDuckLevelSliderId,   kNationalPlugRadioId,  kHongKongPlugRadioId,
+    kEffectOffRadioId,      kAutoTuneRadioId,    kVoiceChangeRadioId,  kPresetComboId,        kDeletePresetButtonId,
+    kApplyPresetButtonId,   kQuickKey1ButtonId,  kHighCutSliderId,     kQuickKey2ButtonId,    kQuickKey3ButtonId,
+    kLowCutSliderId,        kEarMonitorCheckId,  kDenoiseCheckId,      kDenoiseRangeSliderId, kNoiseFloorSliderId};
 
 constexpr std::array<int, 3> kQuickKeyButtons = {kQuickKey1ButtonId, kQuickKey2ButtonId, kQuickKey3ButtonId};
 

@@ -83,7 +83,8 @@ DeviceHost::DeviceHost(std::unique_ptr<DeviceProvider> provider)
 DeviceHost::~DeviceHost() {
     retire();
     if (const auto dropped = queue_.counts().dropped)
-        std::fprintf(stderr, "qv7-panel: %llu device reports were dropped: they came faster than the window could take them\n",
+        std::fprintf(stderr,
+                     "qv7-panel: %llu device reports were dropped: they came faster than the window could take them\n",
                      static_cast<unsigned long long>(dropped));
 }
 
@@ -115,7 +116,8 @@ void DeviceHost::startReader(HidTransport& transport) {
     worker_.start(
         transport,
         [this](std::vector<uint8_t> report) {
-            // One wake-up for a stretch of waiting reports: the window's event queue never grows with the device's rate.
+            // One wake-up for a stretch of waiting reports: the window's event queue never grows with the device's
+            // rate.
             if (queue_.push(std::move(report))) wake();
         },
         [this, generation] {

@@ -22,10 +22,11 @@ QPalette withGreyedDisabled(QPalette palette) {
         const QColor& behind;
     };
     // Highlight is a slider's filled groove, Text sits on Base.
-    for (const Role& r : {Role{QPalette::WindowText, window}, Role{QPalette::ButtonText, window}, Role{QPalette::Text, base},
-                          Role{QPalette::Highlight, window}}) {
+    for (const Role& r : {Role{QPalette::WindowText, window}, Role{QPalette::ButtonText, window},
+                          Role{QPalette::Text, base}, Role{QPalette::Highlight, window}}) {
         const QColor active = palette.color(QPalette::Active, r.role);
-        if (palette.color(QPalette::Disabled, r.role) == active) palette.setColor(QPalette::Disabled, r.role, between(active, r.behind));
+        if (palette.color(QPalette::Disabled, r.role) == active)
+            palette.setColor(QPalette::Disabled, r.role, between(active, r.behind));
     }
     return palette;
 }

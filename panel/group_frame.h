@@ -1,4 +1,5 @@
-// A group box drawn the way the dialog-unit layout means it: the rectangle is the frame, its caption sits on the top line.
+// A group box drawn the way the dialog-unit layout means it: the rectangle is the frame, its caption sits on the top
+// line.
 #pragma once
 
 #include <QString>

@@ -1,10 +1,10 @@
 #include "panel/instance_claim.h"
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -153,9 +153,12 @@ InstanceClaim InstanceClaim::take(const std::string& name, int answerMs) {
             // What sits on the path now was left by a copy that died, or is served by a program that does
             // not take the lock; the latter is asked, never removed.
             switch (askToShow(c.socketPath_, leftMs)) {
-            case Asked::Shown: return finish(Outcome::Forwarded);
-            case Asked::Silent: return finish(Outcome::NoAnswer);
-            case Asked::Nobody: break;
+            case Asked::Shown:
+                return finish(Outcome::Forwarded);
+            case Asked::Silent:
+                return finish(Outcome::NoAnswer);
+            case Asked::Nobody:
+                break;
             }
             struct stat st {};
             if (lstat(c.socketPath_.c_str(), &st) == 0) {
@@ -168,12 +171,16 @@ InstanceClaim InstanceClaim::take(const std::string& name, int answerMs) {
                 return finish(Outcome::NoPlace, c.socketPath_ + ": " + std::strerror(errno));
             return finish(Outcome::Claimed);
         }
-        if (errno != EWOULDBLOCK && errno != EINTR) return finish(Outcome::NoPlace, lockPath + ": " + std::strerror(errno));
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return finish(Outcome::NoPlace, lockPath + ": " + std::strerror(errno));
         // The holder may be between taking the lock and listening, or on its way out: ask until it answers.
         switch (askToShow(c.socketPath_, leftMs)) {
-        case Asked::Shown: return finish(Outcome::Forwarded);
-        case Asked::Silent: return finish(Outcome::NoAnswer);
-        case Asked::Nobody: break;
+        case Asked::Shown:
+            return finish(Outcome::Forwarded);
+        case Asked::Silent:
+            return finish(Outcome::NoAnswer);
+        case Asked::Nobody:
+            break;
         }
         if (Clock::now() >= deadline) return finish(Outcome::NoAnswer);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -7,13 +7,13 @@
 #include <QMouseEvent>
 #include <QTimer>
 
+#include "common/app_dir.h"
+#include "common/gbk_text.h"
 #include "panel/about_dialog.h"
 #include "panel/app_icon.h"
 #include "panel/qt_ui_post.h"
 #include "panel/screen_fit.h"
 #include "panel/tray.h"
-#include "common/app_dir.h"
-#include "common/gbk_text.h"
 
 namespace qv7::panel {
 
@@ -23,29 +23,28 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 
 CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter trace, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      driverMessages_(this),
-      notices_(this),
-      timer_([this] { controller_.onTimer(); }),
-      host_(std::move(provider)),
-      controller_(timer_, host_, *this, trace),
-      bindings_(*this, controller_),
+      driverMessages_(this), notices_(this), timer_([this] { controller_.onTimer(); }), host_(std::move(provider)),
+      controller_(timer_, host_, *this, trace), bindings_(*this, controller_),
       presets_(*this, controller_, notices_, GetAppDirFile("para.bin"), std::move(trace)),
       firmwareCheck_(queuedOn(this), [this](const FirmwareOffer& offer) { controller_.onFirmwareOffer(offer); }),
-      panelCheck_(queuedOn(this),
-                  [this](const std::string& text, const std::string& caption, std::function<void(bool)> answer) {
-                      askQuestion(text, caption, std::move(answer));
-                  },
-                  *this) {
+      panelCheck_(
+          queuedOn(this),
+          [this](const std::string& text, const std::string& caption, std::function<void(bool)> answer) {
+              askQuestion(text, caption, std::move(answer));
+          },
+          *this) {
     QString title = qs(kWindowTitle);
     // Nobody should take a simulated or socket device for the hardware.
-    if (host_.provider().simulated()) title += QStringLiteral(" (%1)").arg(QString::fromStdString(host_.provider().describe()));
+    if (host_.provider().simulated())
+        title += QStringLiteral(" (%1)").arg(QString::fromStdString(host_.provider().describe()));
     setWindowTitle(title);
     setWindowIcon(appIcon());
     const DialogUnits units(fontMetrics());
 
     contextMenu_.addAction(qs(kAboutMenuText), this, [this] { showAbout(); });
-    tray_ = new Tray(QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
-                     [] { QCoreApplication::quit(); }, this);
+    tray_ = new Tray(
+        QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
+        [] { QCoreApplication::quit(); }, this);
     // A window hidden in a tray that goes away would be out of reach: it comes back instead.
     tray_->followDesktop([this](bool usable) {
         if (!usable && isHidden()) bringForward();

@@ -4,9 +4,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "panel/message_box.h"
-
 #include "panel/main_window.h"
+#include "panel/message_box.h"
 
 namespace qv7::panel {
 
@@ -20,8 +19,8 @@ void CBrontalDlg::cancelFirmwareCheck() { firmwareCheck_.cancel(); }
 
 void CBrontalDlg::askQuestion(const std::string& text, const std::string& caption, std::function<void(bool)> answer) {
     // open(), not exec(): no nested event loop, so reports and removals are handled while the box waits.
-    auto* box = new PanelMessageBox(QMessageBox::NoIcon, QString::fromStdString(caption),
-                                    QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel, this);
+    auto* box = new PanelMessageBox(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
+                                    QMessageBox::Ok | QMessageBox::Cancel, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [box, answer = std::move(answer)] {
         // The clicked button, not the result code: Escape and the close box end the box as Cancel.

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "panel/widget_bindings.h"
 #include "common/gbk_text.h"
+#include "panel/widget_bindings.h"
 #include "params/preset_entry.h"
 #include "presets/preset_library.h"
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "panel/control_table.h"
 #include "common/gbk_text.h"
+#include "panel/control_table.h"
 
 namespace qv7::panel {
 
@@ -21,8 +21,9 @@ constexpr int kTransferStepPeriod = 3;
 enum class Group { Volume, Equaliser, Reverb, Voice, Ducking, PowerOff, NoiseThreshold, NoiseFloor };
 
 constexpr std::array<int, 11> kOriginalFirmwareDisabled = {
-    kDuckThresholdSliderId, kDuckSpeedSliderId, kDuckLevelSliderId, kLowCutSliderId, kHighCutSliderId, kStereoMixCheckId,
-    kChargeCheckId, kQuickKey1ButtonId, kQuickKey2ButtonId, kQuickKey3ButtonId, kEarMonitorCheckId};
+    kDuckThresholdSliderId, kDuckSpeedSliderId, kDuckLevelSliderId, kLowCutSliderId,
+    kHighCutSliderId,       kStereoMixCheckId,  kChargeCheckId,     kQuickKey1ButtonId,
+    kQuickKey2ButtonId,     kQuickKey3ButtonId, kEarMonitorCheckId};
 
 const std::array<std::string_view, 3> kFixedQuickKeyCaptions = {"原声", "唱歌", "喊麦"};
 
@@ -41,6 +42,8 @@ struct PanelController::SliderBinding {
 };
 
 std::span<const PanelController::SliderBinding> PanelController::bindings() {
+    // One binding per row, aligned by field.
+    // clang-format off
     static const SliderBinding table[] = {
         {.slider = kMonitorVolSliderId, .label = kMonitorVolLabelId, .group = Group::Volume,
          .byte = offsetof(ParameterSet, monitorVol), .reference = 16, .max = 16},
@@ -95,6 +98,7 @@ std::span<const PanelController::SliderBinding> PanelController::bindings() {
         {.slider = kNoiseFloorSliderId, .label = kNoiseFloorLabelId, .group = Group::NoiseFloor,
          .advanced = true, .byte = offsetof(AdvancedSettings, noise_ctr), .max = 16},
     };
+    // clang-format on
     return table;
 }
 
@@ -110,8 +114,8 @@ std::string KeyName(int index) {
 }
 
 PanelController::PanelController(StepTimer& timer, DeviceLink& link, PanelView& view, LineWriter trace, Clock* clock)
-    : clock_(clock != nullptr ? *clock : steadyClock_),
-      timer_(timer), session_(driver_, timer, this), link_(link), view_(view), trace_(orStdout(std::move(trace))) {
+    : clock_(clock != nullptr ? *clock : steadyClock_), timer_(timer), session_(driver_, timer, this), link_(link),
+      view_(view), trace_(orStdout(std::move(trace))) {
     driver_.setMessageSink(&view_);
     driver_.setDiagnostics(trace_);
     for (const auto& c : controlTable())
@@ -199,7 +203,7 @@ void PanelController::showField(const SliderBinding& b, int field) {
 }
 
 void PanelController::initialise(std::span<const std::string> presetNames) {
-    entry(depth_, [&] {
+    entry([&] {
         driver_.mfiInit();
         for (const auto& b : bindings()) setRange(b.slider, b.min, b.max);
         presetItems_.assign(presetNames.begin(), presetNames.end());
@@ -212,7 +216,7 @@ void PanelController::initialise(std::span<const std::string> presetNames) {
         resetUpdateGroup();
         disableInteractive();
         connectAttempt(1);
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::showLiveLabel() {
@@ -236,11 +240,11 @@ void PanelController::connectAttempt(int startMode) {
 }
 
 void PanelController::onArrival() {
-    entry(depth_, [&] { connectAttempt(2); }, [this] { flush(); });
+    entry([&] { connectAttempt(2); });
 }
 
 void PanelController::onRemoval() {
-    entry(depth_, [&] {
+    entry([&] {
         if (!link_.probe()) {
             disableInteractive();
             view_.cancelFirmwareCheck();
@@ -260,22 +264,22 @@ void PanelController::onRemoval() {
             touchAll();
         }
         trace("out\n");
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::onReport(std::span<const uint8_t> report) {
-    entry(depth_, [&] { session_.onReport(report); }, [this] { flush(); });
+    entry([&] { session_.onReport(report); });
 }
 
 void PanelController::onTimer() {
-    entry(depth_, [&] {
+    entry([&] {
         session_.onTimer();
         if (update_.watchTransfer(driver_, clock_.nowMs())) showUpdateGroup();
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::onLinkEvent(int wParam, int lParam) {
-    entry(depth_, [&] {
+    entry([&] {
         switch (wParam) {
         case ev::kIdentified[0]:
             if (original())
@@ -312,7 +316,7 @@ void PanelController::onLinkEvent(int wParam, int lParam) {
         default:
             break;
         }
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::refreshFromDevice() {
@@ -442,14 +446,14 @@ void PanelController::sliderGroup(int slider) {
 
 void PanelController::onSliderMoved(int id, int position) {
     if (!bindingOf(id)) return;
-    entry(depth_, [&] {
+    entry([&] {
         set(id, position);
         sliderGroup(id);
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::onClicked(int id, bool checked) {
-    entry(depth_, [&] {
+    entry([&] {
         const int state = checked ? 1 : 0;
         switch (id) {
         case kDuckingCheckId:
@@ -527,38 +531,38 @@ void PanelController::onClicked(int id, bool checked) {
         default:
             break;
         }
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::onPresetSelected(int index) {
-    entry(depth_, [&] {
+    entry([&] {
         set(kPresetComboId, index);
         view_.presetSelected(index);
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::setPresetItems(std::vector<std::string> items) {
-    entry(depth_, [&] {
+    entry([&] {
         presetItems_ = std::move(items);
         dirty_.insert(kPresetComboId);
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::selectPresetItem(int index) {
-    entry(depth_, [&] { set(kPresetComboId, index); }, [this] { flush(); });
+    entry([&] { set(kPresetComboId, index); });
 }
 
 void PanelController::enablePresetDelete(bool on) {
-    entry(depth_, [&] { enable(kDeletePresetButtonId, on); }, [this] { flush(); });
+    entry([&] { enable(kDeletePresetButtonId, on); });
 }
 
 void PanelController::ApplyPreset(PresetLibrary& library) {
-    entry(depth_, [&] { library.ApplyPreset(driver_, deviceSetting_, controlSetting_); }, [this] { flush(); });
+    entry([&] { library.ApplyPreset(driver_, deviceSetting_, controlSetting_); });
 }
 
 void PanelController::setQuickKeyCaption(int key, std::string caption) {
     if (key < 0 || key >= static_cast<int>(kQuickKeyButtons.size())) return;
-    entry(depth_, [&] { setText(kQuickKeyButtons[static_cast<std::size_t>(key)], std::move(caption)); }, [this] { flush(); });
+    entry([&] { setText(kQuickKeyButtons[static_cast<std::size_t>(key)], std::move(caption)); });
 }
 
 bool PanelController::onQuickKeyRightClick(int id) {

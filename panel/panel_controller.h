@@ -1,4 +1,5 @@
-// The main window's behaviour without a toolkit: bound values by control id, enable rules, send-on-change, device life cycle.
+// The main window's behaviour without a toolkit: bound values by control id, enable rules, send-on-change, device life
+// cycle.
 #pragma once
 
 #include <array>
@@ -156,10 +157,10 @@ private:
     void setRadio(int firstId, int count, int index);
     // Runs `f` as a public entry point: control changes are handed to the view once, at the outermost level.
     template <typename F>
-    static void entry(int& depth, F&& f, const std::function<void()>& flush) {
-        ++depth;
+    void entry(F&& f) {
+        ++depth_;
         f();
-        if (--depth == 0) flush();
+        if (--depth_ == 0) flush();
     }
     void resetUpdateGroup();
     void showUpdateGroup();

@@ -14,8 +14,9 @@ bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0
 
 // The generic options every Qt program accepts, with one dash or two; the first group takes a value.
 constexpr std::array<std::string_view, 12> kQtValueOptions = {
-    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "qwindowicon",
-    "qwindowtitle", "display", "style", "stylesheet", "session", "qmljsdebugger"};
+    "platform",        "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "display",
+    "style",           "stylesheet",         "session",       "qmljsdebugger"};
 constexpr std::array<std::string_view, 5> kQtFlagOptions = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
 // 0: not Qt's; 1: Qt's, standing alone; 2: Qt's, followed by its value.
@@ -85,7 +86,8 @@ PanelOptions parsePanelOptions(const std::vector<std::string>& args) {
             if (!validDevice(o.device))
                 return refuse("device '" + o.device + "' is not 'hid', 'sim', 'sim:FIRMWARE' or 'unix:PATH'");
         } else if (arg == "--screenshot" || startsWith(arg, "--screenshot=")) {
-            if (!value("--screenshot", o.screenshot) || o.screenshot.empty()) return refuse("--screenshot needs a file");
+            if (!value("--screenshot", o.screenshot) || o.screenshot.empty())
+                return refuse("--screenshot needs a file");
         } else if (const int qt = qtOption(arg)) {
             i += static_cast<std::size_t>(qt - 1);
         } else {

@@ -1,8 +1,7 @@
 // The controller's update group: button 1074, progress bar 1075 and label 1076 shown from the FirmwareUpdateGroup.
-#include "panel/panel_controller.h"
-
-#include "panel/control_table.h"
 #include "common/gbk_text.h"
+#include "panel/control_table.h"
+#include "panel/panel_controller.h"
 
 namespace qv7::panel {
 
@@ -20,13 +19,13 @@ void PanelController::resetUpdateGroup() {
 }
 
 void PanelController::onFirmwareOffer(const FirmwareOffer& offer) {
-    entry(depth_, [&] {
+    entry([&] {
         // A transfer in progress keeps its image; the offer waits for the next conversation's check.
         if (update_.state() == FirmwareUpdateGroup::ButtonState::Writing) return;
         update_.store(offer);
         ++updateOffers_;
         showUpdateGroup();
-    }, [this] { flush(); });
+    });
 }
 
 void PanelController::askFirmwareUpdate() {
@@ -34,7 +33,7 @@ void PanelController::askFirmwareUpdate() {
     const std::string prompt = update_.UpdatePrompt(gbk::toUtf8Display(driver_.identity().FirmwareVersion));
     // The box is not modal to the event loop: reports and removals go on while the user reads it.
     view_.askQuestion(prompt, kUpdatePromptCaption, [this, offer = updateOffers_](bool ok) {
-        entry(depth_, [&] {
+        entry([&] {
             // Removal or a newer offer since the prompt: the user agreed to something no longer there.
             if (offer != updateOffers_) return;
             // The user has answered already; the button's own checks run again on the group as it is now.
@@ -43,7 +42,7 @@ void PanelController::askFirmwareUpdate() {
             if (update_.OnUpdateButton(driver_, answered, [this] { disableInteractive(); }))
                 update_.watchTransfer(driver_, clock_.nowMs());
             showUpdateGroup();
-        }, [this] { flush(); });
+        });
     });
 }
 

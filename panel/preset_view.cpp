@@ -22,7 +22,8 @@ void limitPopup(QComboBox& combo) {
 
 PresetView::PresetView(QWidget& window, PanelController& controller, MessageSink& messages, std::filesystem::path file,
                        LineWriter trace)
-    : window_(window), controller_(controller), messages_(messages), library_(*this, std::move(file), std::move(trace)) {}
+    : window_(window), controller_(controller), messages_(messages),
+      library_(*this, std::move(file), std::move(trace)) {}
 
 std::vector<std::string> PresetView::initialise() {
     // The controls sit on a scrolling surface, not directly on the window; the replacement dialog's list
@@ -61,7 +62,9 @@ void PresetView::replaceQuickKey(int key) {
         controller_.setQuickKeyCaption(key, std::move(*caption));
 }
 
-void PresetView::showMessage(const std::string& text, const std::string& caption) { messages_.showMessage(text, caption); }
+void PresetView::showMessage(const std::string& text, const std::string& caption) {
+    messages_.showMessage(text, caption);
+}
 
 bool PresetView::ask(const std::string& text, const std::string& caption) {
     PanelMessageBox box(QMessageBox::Question, QString::fromStdString(caption), QString::fromStdString(text),
@@ -100,7 +103,8 @@ void PresetView::enableDelete(bool enabled) {
 std::string PresetView::itemText(int index) const {
     // What the combo box shows, as the user saw it when choosing.
     if (combo_) return index >= 0 && index < combo_->count() ? combo_->itemText(index).toStdString() : std::string();
-    return index >= 0 && index < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(index)] : std::string();
+    return index >= 0 && index < static_cast<int>(items_.size()) ? items_[static_cast<std::size_t>(index)]
+                                                                 : std::string();
 }
 
 void PresetView::refreshControls(const ParameterSet& setting) {

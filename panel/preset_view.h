@@ -1,4 +1,5 @@
-// The window's side of the preset library: combo 1064 and "删除效果" through the controller, dialogs, quick-key replacement.
+// The window's side of the preset library: combo 1064 and "删除效果" through the controller, dialogs, quick-key
+// replacement.
 #pragma once
 
 #include <QWidget>
@@ -58,7 +59,7 @@ private:
     ModalDialogRunner modal_;
     DialogRunner* dialogs_ = &modal_;
     std::vector<std::string> items_;  // combo 1064 as the model built it
-    QComboBox* combo_ = nullptr;     // the window's combo 1064 (the replacement dialog has one of that name too)
+    QComboBox* combo_ = nullptr;      // the window's combo 1064 (the replacement dialog has one of that name too)
     bool mirroring_ = false;          // the controller holds the list from its initialisation on
     PresetLibrary library_;
 };

@@ -1,9 +1,10 @@
 #include "panel/process_guards.h"
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 
 namespace qv7::panel {
 

@@ -14,7 +14,8 @@ void ReadWorker::start(HidTransport& transport, ReportHandler onReport, std::fun
     ended_.store(false);
     alive_.fetch_add(1);
     thread_ = std::thread([this, &transport, onReport = std::move(onReport), onGone = std::move(onGone)] {
-        const ReadLoopEnd end = readReports(transport, [this] { return !stopping_.load(); }, onReport, trace_);
+        const ReadLoopEnd end = readReports(
+            transport, [this] { return !stopping_.load(); }, onReport, trace_);
         // Ended before the notice goes out: whoever acts on it sees a reader that no longer runs.
         ended_.store(true);
         if (end == ReadLoopEnd::Gone && !stopping_.load() && onGone) onGone();

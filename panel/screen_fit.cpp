@@ -58,8 +58,10 @@ void ScreenFit::fit() {
     const QRect available = screen_->availableGeometry();
     // A window left reaching past the screen's room would hide the very part the scroll bars are for.
     const QRect outer = window_.frameGeometry();
-    const int x = std::clamp(outer.left(), available.left(), std::max(available.left(), available.right() + 1 - outer.width()));
-    const int y = std::clamp(outer.top(), available.top(), std::max(available.top(), available.bottom() + 1 - outer.height()));
+    const int x =
+        std::clamp(outer.left(), available.left(), std::max(available.left(), available.right() + 1 - outer.width()));
+    const int y =
+        std::clamp(outer.top(), available.top(), std::max(available.top(), available.bottom() + 1 - outer.height()));
     if (QPoint(x, y) != outer.topLeft()) window_.move(x, y);
 }
 

@@ -29,8 +29,7 @@ bool hostAnswer(const QDBusMessage& reply) {
 }  // namespace
 
 SniHostWatch::SniHostWatch(std::function<void()> changed, QObject* parent)
-    : QObject(parent),
-      bus_(QDBusConnection::sessionBus()),
+    : QObject(parent), bus_(QDBusConnection::sessionBus()),
       owner_(kWatcherService, bus_, QDBusServiceWatcher::WatchForOwnerChange) {
     if (!bus_.isConnected()) return;
     connect(&owner_, &QDBusServiceWatcher::serviceOwnerChanged, this,

@@ -10,9 +10,7 @@
 namespace qv7::panel {
 
 FirmwareCheckSlot::FirmwareCheckSlot(UiPost post, OfferHandler onOffer, std::string checkUrl, HttpOptions options)
-    : post_(std::move(post)),
-      checkUrl_(std::move(checkUrl)),
-      options_(std::move(options)),
+    : post_(std::move(post)), checkUrl_(std::move(checkUrl)), options_(std::move(options)),
       delivery_(std::make_shared<Delivery>(Delivery{0, std::move(onOffer)})) {}
 
 FirmwareCheckSlot::~FirmwareCheckSlot() {
@@ -58,12 +56,8 @@ void FirmwareCheckSlot::start(std::string hardwareVersion, std::string softwareV
 }
 
 PanelCheckSlot::PanelCheckSlot(UiPost post, AskQuestion ask, UrlOpener& opener, PanelCheckContext context)
-    : post_(std::move(post)),
-      ask_(std::move(ask)),
-      opener_(opener),
-      context_(std::move(context)),
-      lastDate_(kLastDateDefault),
-      alive_(std::make_shared<bool>(true)) {}
+    : post_(std::move(post)), ask_(std::move(ask)), opener_(opener), context_(std::move(context)),
+      lastDate_(kLastDateDefault), alive_(std::make_shared<bool>(true)) {}
 
 PanelCheckSlot::~PanelCheckSlot() {
     *alive_ = false;
@@ -81,12 +75,12 @@ bool PanelCheckSlot::startIfDue() {
     if (!IsPanelCheckDue(context.iniPath, now, &lastDate_)) return false;
 
     worker_.reset();
-    worker_ = std::make_unique<PanelCheckWorker>(
-        std::move(context), [post = post_, alive = alive_, this](const PanelOffer& offer) {
-            post([alive, this, offer] {
-                if (*alive) onOffer(offer);
-            });
-        });
+    worker_ = std::make_unique<PanelCheckWorker>(std::move(context),
+                                                 [post = post_, alive = alive_, this](const PanelOffer& offer) {
+                                                     post([alive, this, offer] {
+                                                         if (*alive) onOffer(offer);
+                                                     });
+                                                 });
     return worker_->StartPanelCheckThread();
 }
 

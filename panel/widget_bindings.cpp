@@ -1,10 +1,6 @@
 // Widget creation and mirroring; a widget's user signal goes to the controller, the controller's state comes back.
 #include "panel/widget_bindings.h"
 
-#include "panel/bar_label.h"
-#include "panel/disabled_look.h"
-#include "panel/group_frame.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -14,6 +10,10 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+
+#include "panel/bar_label.h"
+#include "panel/disabled_look.h"
+#include "panel/group_frame.h"
 
 namespace qv7::panel {
 
@@ -32,7 +32,8 @@ Qt::Alignment alignment(Align a) {
 }
 }  // namespace
 
-WidgetBindings::WidgetBindings(QWidget& window, PanelController& controller) : window_(window), controller_(controller) {}
+WidgetBindings::WidgetBindings(QWidget& window, PanelController& controller)
+    : window_(window), controller_(controller) {}
 
 QWidget* WidgetBindings::widget(int id) const {
     auto it = widgets_.find(id);
@@ -138,13 +139,16 @@ void WidgetBindings::wire(int id, QWidget* w, Kind kind) {
                          [c, id, sign = negated_.count(id) ? -1 : 1](int v) { c->onSliderMoved(id, sign * v); });
         break;
     case Kind::CheckBox:
-        QObject::connect(static_cast<QCheckBox*>(w), &QCheckBox::clicked, &window_, [c, id](bool on) { c->onClicked(id, on); });
+        QObject::connect(static_cast<QCheckBox*>(w), &QCheckBox::clicked, &window_,
+                         [c, id](bool on) { c->onClicked(id, on); });
         break;
     case Kind::Radio:
-        QObject::connect(static_cast<QRadioButton*>(w), &QRadioButton::clicked, &window_, [c, id] { c->onClicked(id, true); });
+        QObject::connect(static_cast<QRadioButton*>(w), &QRadioButton::clicked, &window_,
+                         [c, id] { c->onClicked(id, true); });
         break;
     case Kind::Button:
-        QObject::connect(static_cast<QPushButton*>(w), &QPushButton::clicked, &window_, [c, id] { c->onClicked(id, false); });
+        QObject::connect(static_cast<QPushButton*>(w), &QPushButton::clicked, &window_,
+                         [c, id] { c->onClicked(id, false); });
         break;
     case Kind::Combo:
         QObject::connect(static_cast<QComboBox*>(w), &QComboBox::currentIndexChanged, &window_,

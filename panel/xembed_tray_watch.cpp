@@ -2,9 +2,9 @@
 // DestroyNotify of the owner's window, on a connection that only wakes when one of those comes.
 #include "panel/xembed_tray_watch.h"
 
-#include <QSocketNotifier>
-
 #include <xcb/xcb.h>
+
+#include <QSocketNotifier>
 
 #include <cstdlib>
 #include <memory>

@@ -48,12 +48,9 @@ constexpr FieldInfo kParameterFields[ParameterSet::kSize] = {
 };
 
 constexpr FieldInfo kAdvancedFields[AdvancedSettings::kSize] = {
-    {A, "sample_rate", 0, 0, 1, 1, 0, true, -2, 2, false},
-    {A, "erfan", 1, 0, 1, 1, 0, true, -3, 3, false},
-    {A, "autoTouchApp", 2, 0, 1, 1, 0, true, -1, 1, false},
-    {A, "doubleLiveSwitch", 3, 0, 1, 1, 0, true, -4, 4, true},
-    {A, "denoise_switch", 4, 0, 1, 1, 0, true, -5, 5, true},
-    {A, "denoise_thr", 5, 0, 16, 16, 0, true, -6, 6, true},
+    {A, "sample_rate", 0, 0, 1, 1, 0, true, -2, 2, false},   {A, "erfan", 1, 0, 1, 1, 0, true, -3, 3, false},
+    {A, "autoTouchApp", 2, 0, 1, 1, 0, true, -1, 1, false},  {A, "doubleLiveSwitch", 3, 0, 1, 1, 0, true, -4, 4, true},
+    {A, "denoise_switch", 4, 0, 1, 1, 0, true, -5, 5, true}, {A, "denoise_thr", 5, 0, 16, 16, 0, true, -6, 6, true},
     {A, "noise_ctr", 6, 0, 16, 16, 0, true, -7, 7, true},
 };
 
@@ -67,16 +64,16 @@ std::vector<const FieldInfo*> inCheckOrder(const FieldInfo (&fields)[N]) {
     return order;
 }
 
-constexpr uint8_t kParameterDumpOrder[] = {6,  25, 26, 27, 17, 18, 19, 20, 21, 22, 23, 24, 0, 2, 1,
-                                           3,  7,  8,  9,  10, 29, 28, 11, 12, 13, 14, 15, 16, 5, 4};
+constexpr uint8_t kParameterDumpOrder[] = {6, 25, 26, 27, 17, 18, 19, 20, 21, 22, 23, 24, 0,  2, 1,
+                                           3, 7,  8,  9,  10, 29, 28, 11, 12, 13, 14, 15, 16, 5, 4};
 constexpr uint8_t kAdvancedDumpOrder[] = {2, 0, 1, 3, 4, 5, 6};
 
 std::atomic<int> parameterDumps{0};
 std::atomic<int> advancedDumps{0};
 
 template <typename Rec>
-void dump(const Rec& rec, std::span<const FieldInfo> fields, std::span<const uint8_t> order,
-          std::atomic<int>& counter, const LineWriter& out) {
+void dump(const Rec& rec, std::span<const FieldInfo> fields, std::span<const uint8_t> order, std::atomic<int>& counter,
+          const LineWriter& out) {
     const int n = counter.fetch_add(1);
     char line[96];
     std::snprintf(line, sizeof line, "------------(%d start)---------------\n", n);

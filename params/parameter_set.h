@@ -84,16 +84,16 @@ enum class Record { Parameters, Advanced };
 // One field of either record: its name, byte, valid range and validation code.
 struct FieldInfo {
     Record record;
-    const char* name;     // as the dumps and the command line spell it, e.g. "eqGain[3]"
+    const char* name;  // as the dumps and the command line spell it, e.g. "eqGain[3]"
     uint8_t byte;
     uint8_t min;
     uint8_t max;
-    uint8_t maxNewer;     // upper limit when the firmware is above `newerThreshold`
-    int newerThreshold;   // 0: the limit does not depend on the firmware
-    bool validated;       // effectState is held and sent but never checked
-    int code;             // value the check returns when this field is out of range
-    int checkOrder;       // position in the check sequence
-    bool late;            // parameter bytes 25..29, or advanced bytes 3..6
+    uint8_t maxNewer;    // upper limit when the firmware is above `newerThreshold`
+    int newerThreshold;  // 0: the limit does not depend on the firmware
+    bool validated;      // effectState is held and sent but never checked
+    int code;            // value the check returns when this field is out of range
+    int checkOrder;      // position in the check sequence
+    bool late;           // parameter bytes 25..29, or advanced bytes 3..6
 };
 
 std::span<const FieldInfo> parameterFields();  // indexed by byte
@@ -117,7 +117,7 @@ int checkAdvancedSettings(const AdvancedSettings& adv, const std::function<bool(
 // Diagnostic dumps with their own counters, through a line writer.
 void DumpParameterSet(const ParameterSet& set, const LineWriter& out);
 void DumpAdvancedSettings(const AdvancedSettings& adv, const LineWriter& out);
-void DumpParameterSet(const ParameterSet& set);       // to standard output
+void DumpParameterSet(const ParameterSet& set);          // to standard output
 void DumpAdvancedSettings(const AdvancedSettings& adv);  // to standard output
 
 }  // namespace qv7

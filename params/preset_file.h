@@ -1,8 +1,6 @@
 // para.bin: the user presets as a headerless run of 100-byte records, and its atomic replacement.
 #pragma once
 
-#include "common/atomic_file.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "common/atomic_file.h"
 #include "params/preset_entry.h"
 
 namespace qv7 {
 
 constexpr std::size_t kUserPresetRecordSize = 100;
-constexpr std::size_t kMaxUserPresetRecords = MAX_PRESETS - FIRST_USER_INDEX;  // 138
+constexpr std::size_t kMaxUserPresetRecords = MAX_PRESETS - FIRST_USER_INDEX;              // 138
 constexpr std::size_t kMaxPresetFileSize = kMaxUserPresetRecords * kUserPresetRecordSize;  // 13,800
 constexpr uint8_t kRecordHeaderParameters = 0x1E;
 constexpr uint8_t kRecordHeaderName = 0x0A;
@@ -47,11 +46,11 @@ std::vector<PresetEntry> decodeUserPresets(std::span<const uint8_t> file);
 // Why no record of a file was loaded at all.
 enum class PresetFileFault : uint8_t {
     None,
-    Unreadable,       // could not be opened or read (`error`)
-    NotRegularFile,   // a FIFO, socket or device node: never opened for reading, so it cannot block
-    OverLimit,        // longer than 138 records
-    NotWholeRecords,  // a length that is not a multiple of 100: a stray byte or a cut-off tail
-    ChangedWhileRead, // shorter or longer than its size when read
+    Unreadable,        // could not be opened or read (`error`)
+    NotRegularFile,    // a FIFO, socket or device node: never opened for reading, so it cannot block
+    OverLimit,         // longer than 138 records
+    NotWholeRecords,   // a length that is not a multiple of 100: a stray byte or a cut-off tail
+    ChangedWhileRead,  // shorter or longer than its size when read
 };
 
 struct SkippedRecord {
@@ -67,8 +66,8 @@ struct PresetFileLoad {
     // renamed over, and it holds no presets. An empty file holds none either, so it counts as whole.
     bool present = false;
     PresetFileFault fault = PresetFileFault::None;
-    int error = 0;          // errno, for Unreadable
-    std::uint64_t size = 0; // in bytes, as far as known
+    int error = 0;           // errno, for Unreadable
+    std::uint64_t size = 0;  // in bytes, as far as known
     std::vector<PresetEntry> entries;
     std::vector<SkippedRecord> skipped;
 

@@ -83,7 +83,9 @@ public:
     std::optional<std::string> name;  // what askName hands back
     int refreshes = 0;
 
-    void showMessage(const std::string& text, const std::string& caption) override { messages.push_back({text, caption}); }
+    void showMessage(const std::string& text, const std::string& caption) override {
+        messages.push_back({text, caption});
+    }
     bool ask(const std::string& text, const std::string& caption) override {
         questions.push_back({text, caption});
         return answer;

@@ -11,7 +11,8 @@ std::array<std::string, kQuickKeyCount> fixedQuickKeyCaptions() { return {"åŽŸå£
 
 std::array<std::string, kQuickKeyCount> quickKeyCaptions(const mfi& driver) {
     std::array<std::string, kQuickKeyCount> out;
-    for (int k = 0; k < kQuickKeyCount; ++k) out[static_cast<std::size_t>(k)] = gbk::toUtf8Display(driver.quickKeyName(k));
+    for (int k = 0; k < kQuickKeyCount; ++k)
+        out[static_cast<std::size_t>(k)] = gbk::toUtf8Display(driver.quickKeyName(k));
     return out;
 }
 

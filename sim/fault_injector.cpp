@@ -71,14 +71,16 @@ std::vector<Delivery> FaultInjector::apply(std::vector<uint8_t> report) {
     if (!config_.any()) return {Delivery{std::move(report), 0}};
     if (chance(config_.drop)) return {};
     if (chance(config_.corrupt) && !report.empty()) {
-        const auto i = std::uniform_int_distribution<std::size_t>(0, std::min<std::size_t>(report.size(), 16) - 1)(rng_);
+        const auto i =
+            std::uniform_int_distribution<std::size_t>(0, std::min<std::size_t>(report.size(), 16) - 1)(rng_);
         report[i] ^= 0x5A;
     }
     const int delay = chance(config_.delay) ? config_.delayMs : 0;
     std::vector<Delivery> out;
     if (chance(config_.split) && report.size() > 4) {
         const std::size_t packetLength = std::min<std::size_t>(report.size(), link::lengthField(report));
-        const std::size_t cut = std::uniform_int_distribution<std::size_t>(1, std::max<std::size_t>(packetLength, 2) - 1)(rng_);
+        const std::size_t cut =
+            std::uniform_int_distribution<std::size_t>(1, std::max<std::size_t>(packetLength, 2) - 1)(rng_);
         out.push_back({std::vector<uint8_t>(report.begin(), report.begin() + static_cast<std::ptrdiff_t>(cut)), delay});
         out.push_back({std::vector<uint8_t>(report.begin() + static_cast<std::ptrdiff_t>(cut), report.end()), delay});
     } else {

@@ -84,11 +84,11 @@ int main(int argc, char** argv) {
                 config.hangAt = Hang::Data;
                 config.hangAtBytes = static_cast<uint32_t>(n);
             } else {
-                std::fprintf(stderr, "qv7-sim: --hang-at needs start, erase, over or data:BYTES, got '%s'\n", stage.c_str());
+                std::fprintf(stderr, "qv7-sim: --hang-at needs start, erase, over or data:BYTES, got '%s'\n",
+                             stage.c_str());
                 return 2;
             }
-        }
-        else if (a == "--uhid") uhid = true;
+        } else if (a == "--uhid") uhid = true;
         else if (a == "--verbose") options.verbose = true;
         else if (a == "--faults") {
             faults(options.toDevice);
@@ -122,18 +122,20 @@ int main(int argc, char** argv) {
     }
     if (uhid) {
         qv7::sim::TolkaSim device(config);
-        return qv7::sim::runUhidDevice(device, {options.toDevice, options.toHost, options.unplugAfter, options.verbose});
+        return qv7::sim::runUhidDevice(device,
+                                       {options.toDevice, options.toHost, options.unplugAfter, options.verbose});
     }
     if (options.path.empty()) {
         usage(stderr);
         return 2;
     }
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
     qv7::sim::TolkaSim device(config);
-    std::fprintf(stderr, "qv7-sim: Tolka (firmware %s) on unix:%s\n", config.firmwareVersion.c_str(), options.path.c_str());
+    std::fprintf(stderr, "qv7-sim: Tolka (firmware %s) on unix:%s\n", config.firmwareVersion.c_str(),
+                 options.path.c_str());
     return qv7::sim::serveSocket(device, options, stopRequested);
 }

@@ -25,8 +25,8 @@ void logReport(const char* dir, std::span<const uint8_t> r) {
 }
 
 // Returns false when the device was unplugged during this client.
-bool serveClient(int fd, TolkaSim& device, const ServerOptions& o, FaultInjector& in, FaultInjector& out,
-                 long& sent, const std::atomic<bool>& stop) {
+bool serveClient(int fd, TolkaSim& device, const ServerOptions& o, FaultInjector& in, FaultInjector& out, long& sent,
+                 const std::atomic<bool>& stop) {
     uint8_t buf[256];
     while (!stop) {
         pollfd p{fd, POLLIN, 0};

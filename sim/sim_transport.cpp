@@ -8,12 +8,8 @@
 namespace qv7::sim {
 
 SimTransport::SimTransport(SimConfig config, LinkFaults faults, Clock* clock)
-    : device_(std::move(config)),
-      toDevice_(faults.toDevice),
-      toHost_(faults.toHost),
-      unplugAfter_(faults.unplugAfter),
-      tap_(std::move(faults.tap)),
-      clock_(clock ? *clock : static_cast<Clock&>(steady_)) {}
+    : device_(std::move(config)), toDevice_(faults.toDevice), toHost_(faults.toHost), unplugAfter_(faults.unplugAfter),
+      tap_(std::move(faults.tap)), clock_(clock ? *clock : static_cast<Clock&>(steady_)) {}
 
 std::vector<Delivery> SimTransport::tapped(bool toDevice, std::vector<Delivery> deliveries) const {
     if (!tap_) return deliveries;

@@ -25,8 +25,8 @@ std::vector<uint8_t> withNul(const std::string& s) {
 SimConfig defaultConfig() {
     SimConfig c;
     // "原声默认" of the built-in list: a plausible state for a fresh device.
-    const ParameterSet::Bytes b = {14, 14, 14, 14, 0, 0, 0, 0, 10, 3, 12, 0, 2, 0, 9,
-                                   0,  10, 0,  24, 24, 24, 24, 24, 24, 24, 4, 4, 7, 1, 20};
+    const ParameterSet::Bytes b = {14, 14, 14, 14, 0,  0,  0,  0,  10, 3,  12, 0, 2, 0, 9,
+                                   0,  10, 0,  24, 24, 24, 24, 24, 24, 24, 4,  4, 7, 1, 20};
     c.parameters = ParameterSet::fromBytes(b);
     c.advanced = AdvancedSettings{0, 0, 0, 0, 0, 8, 8};
     // GBK names of three built-in presets: "原声", "唱歌", "喊麦".
@@ -76,7 +76,8 @@ std::vector<Report> TolkaSim::batteryReport() {
 
 std::vector<Report> TolkaSim::receive(std::span<const uint8_t> report) {
     ++stats_.reportsIn;
-    if (report.size() >= link::kDetect.size() && std::equal(link::kDetect.begin(), link::kDetect.end(), report.begin())) {
+    if (report.size() >= link::kDetect.size() &&
+        std::equal(link::kDetect.begin(), link::kDetect.end(), report.begin())) {
         seq_ = link::nextSeq(seq_);
         return packetOut(link::build(link::kControlSync, seq_, 0, link::kSessionLink, link::kLinkParameters));
     }
@@ -90,7 +91,8 @@ std::vector<Report> TolkaSim::receive(std::span<const uint8_t> report) {
         return {};
     }
     // Whatever follows the packet in the report must be padding.
-    if (!std::all_of(report.begin() + static_cast<std::ptrdiff_t>(total), report.end(), [](uint8_t b) { return b == 0; })) {
+    if (!std::all_of(report.begin() + static_cast<std::ptrdiff_t>(total), report.end(),
+                     [](uint8_t b) { return b == 0; })) {
         ++stats_.malformed;
         return {};
     }
@@ -135,7 +137,8 @@ std::vector<Report> TolkaSim::onControl(std::span<const uint8_t> q) {
         return ackOut();
     case link::kMsgStartEAProtocolSession: {
         static constexpr uint8_t kExpected[] = {0x00, 0x05, 0x00, 0x00, 0x00, 0x00, 0x06, 0x00, 0x01, 0x00, 0x00};
-        if (!std::equal(msg->body.begin(), msg->body.end(), std::begin(kExpected), std::end(kExpected))) return reject();
+        if (!std::equal(msg->body.begin(), msg->body.end(), std::begin(kExpected), std::end(kExpected)))
+            return reject();
         return ackOut();
     }
     default:
@@ -164,7 +167,8 @@ std::vector<Report> TolkaSim::onCommand(std::span<const uint8_t> app) {
         if (n != 1) return reject();
         std::vector<uint8_t> r = {cmd::kReplyCpSerial};
         std::vector<uint8_t> text(cmd::kChipSerialBytes, 0);
-        std::copy_n(config_.chipSerial.begin(), std::min<std::size_t>(config_.chipSerial.size(), text.size()), text.begin());
+        std::copy_n(config_.chipSerial.begin(), std::min<std::size_t>(config_.chipSerial.size(), text.size()),
+                    text.begin());
         r.insert(r.end(), text.begin(), text.end());
         return dataOut(r);
     }

@@ -35,8 +35,8 @@ struct SimConfig {
     // transfer (other commands still get their replies), so a host's patience can be tried.
     enum class Hang { None, Start, Erase, Data, Over };
     Hang hangAt = Hang::None;
-    uint32_t hangAtBytes = 0;  // Data: blocks are answered until the device holds this many bytes
-    ParameterSet parameters{};   // filled with the first built-in set by defaultConfig()
+    uint32_t hangAtBytes = 0;   // Data: blocks are answered until the device holds this many bytes
+    ParameterSet parameters{};  // filled with the first built-in set by defaultConfig()
     AdvancedSettings advanced{};
     std::array<QuickKey, 3> keys{};
 };
@@ -88,7 +88,7 @@ private:
     std::vector<Report> reject();
 
     SimConfig config_;
-    uint8_t seq_ = 0;      // the device's own sequence number
+    uint8_t seq_ = 0;  // the device's own sequence number
     uint8_t lastHostSeq_ = 0;
     int mix_ = 0, charge_ = 0, mode_ = 0;
     SimStats stats_;

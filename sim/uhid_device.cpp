@@ -51,9 +51,7 @@ bool sendEvent(int fd, const uhid_event& ev) {
     return n == static_cast<ssize_t>(sizeof ev);
 }
 
-void copyText(char* to, std::size_t size, const std::string& from) {
-    std::snprintf(to, size, "%s", from.c_str());
-}
+void copyText(char* to, std::size_t size, const std::string& from) { std::snprintf(to, size, "%s", from.c_str()); }
 
 void logReport(const char* dir, std::span<const uint8_t> r) {
     std::size_t n = r.size();
@@ -68,8 +66,8 @@ void logReport(const char* dir, std::span<const uint8_t> r) {
 std::unique_ptr<UhidDevice> UhidDevice::create(const Identity& id, const std::string& uhidPath, std::string& error) {
     const int fd = ::open(uhidPath.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) {
-        error = systemError("cannot open " + uhidPath, errno) +
-                (errno == ENOENT ? " (is the uhid module loaded?)" : "");
+        error =
+            systemError("cannot open " + uhidPath, errno) + (errno == ENOENT ? " (is the uhid module loaded?)" : "");
         return nullptr;
     }
     uhid_event ev{};
@@ -121,8 +119,12 @@ UhidDevice::Event UhidDevice::next(std::vector<uint8_t>& report) {
     } while (n < 0 && errno == EINTR);
     if (n <= 0) return Event::Failed;
     switch (ev.type) {
-    case UHID_OPEN: opened_ = true; return Event::Other;
-    case UHID_CLOSE: opened_ = false; return Event::Other;
+    case UHID_OPEN:
+        opened_ = true;
+        return Event::Other;
+    case UHID_CLOSE:
+        opened_ = false;
+        return Event::Other;
     case UHID_OUTPUT: {
         // hidraw hands uhid the whole buffer the host wrote: byte 0 is the report identifier (0 here).
         const std::size_t size = std::min<std::size_t>(ev.u.output.size, UHID_DATA_MAX);
@@ -147,7 +149,8 @@ UhidDevice::Event UhidDevice::next(std::vector<uint8_t>& report) {
         sendEvent(fd_, reply);
         return Event::Other;
     }
-    default: return Event::Other;
+    default:
+        return Event::Other;
     }
 }
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <new>
 
+#include "common/gbk_text.h"
 #include "device/firmware_image.h"
 #include "device/mfi.h"
-#include "common/gbk_text.h"
 #include "update/hosts.h"
 #include "update/version_check.h"
 

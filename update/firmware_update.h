@@ -58,10 +58,8 @@ std::optional<FirmwareOffer> DownloadOffer(const VersionCheckReply& reply, const
 std::optional<FirmwareOffer> OnFirmwareVersionReply(std::string_view reply, const HttpOptions& options = {});
 
 // POSTs the firmware request to `checkUrl` (empty: VersionCheckUrl()) and judges the reply.
-std::optional<FirmwareOffer> RequestFirmwareVersion(std::string_view hardwareVersion,
-                                                    std::string_view softwareVersion,
-                                                    const std::string& checkUrl = {},
-                                                    const HttpOptions& options = {});
+std::optional<FirmwareOffer> RequestFirmwareVersion(std::string_view hardwareVersion, std::string_view softwareVersion,
+                                                    const std::string& checkUrl = {}, const HttpOptions& options = {});
 
 // Runs RequestFirmwareVersion on its own thread. The offer goes to `onOffer` on that thread; a
 // panel queues it to its UI thread, which stores it in its FirmwareUpdateGroup.

@@ -245,9 +245,9 @@ int CHttpClient::perform(const char* verb, const std::string& url, const char* b
     // Add-if-new: ours are the only headers a request has, so each is added once, in this order.
     // An empty "Expect:" stops libcurl from holding back a body for a 100-continue.
     curl_slist* list = nullptr;
-    for (const char* line : {"Accept: *,*/*", "Accept-Language: zh-cn",
-                             "Content-Type: application/x-www-form-urlencoded", "Accept-Encoding: gzip, deflate",
-                             "Expect:"}) {
+    for (const char* line :
+         {"Accept: *,*/*", "Accept-Language: zh-cn", "Content-Type: application/x-www-form-urlencoded",
+          "Accept-Encoding: gzip, deflate", "Expect:"}) {
         curl_slist* next = curl_slist_append(list, line);
         if (next == nullptr) {
             curl_slist_free_all(list);

@@ -13,8 +13,7 @@
 
 namespace qv7 {
 
-inline constexpr const char* kUserAgent =
-    "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)";
+inline constexpr const char* kUserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)";
 
 // Results of Post, Get, RequestText and RequestToBuffer. A reply whose final HTTP status is not 2xx
 // is kHttpFailed: its body is not handed out.
@@ -53,8 +52,8 @@ public:
     // The reply is collected in 1024-byte blocks of the body, each kept up to its first NUL byte.
     int RequestText(const char* verb, const std::string& url, const char* body, std::string& reply);
     // Fills the buffer with at most `size` bytes of the body; the rest of a longer body is not read.
-    int RequestToBuffer(const char* verb, const std::string& url, const char* body, uint8_t* buffer,
-                        size_t size, size_t& received);
+    int RequestToBuffer(const char* verb, const std::string& url, const char* body, uint8_t* buffer, size_t size,
+                        size_t& received);
 
     void CloseRequest();
 
@@ -74,8 +73,7 @@ private:
 
 // GET of exactly `expectedSize` bytes into `buffer`: 0 when exactly that many arrived, -1 otherwise
 // (any failure, a shorter or a longer file).
-int DownloadToBuffer(const std::string& url, size_t expectedSize, uint8_t* buffer,
-                     const HttpOptions& options = {});
+int DownloadToBuffer(const std::string& url, size_t expectedSize, uint8_t* buffer, const HttpOptions& options = {});
 
 // The collection rules of RequestText and RequestToBuffer on their own, for a body that arrives in the given
 // pieces (as libcurl hands them over), without a network. Text: false and an empty reply when the body is

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "common/app_dir.h"
-#include "update/hosts.h"
 #include "common/ini_file.h"
+#include "update/hosts.h"
 #include "update/version_check.h"
 
 namespace qv7 {
@@ -78,8 +78,8 @@ std::optional<PanelOffer> OnPanelVersionReply(std::string_view reply, const Pane
         std::vector<uint8_t> file(r->filesize + 1u, 0);
         if (DownloadToBuffer(r->urlPath, r->filesize, file.data(), context.http) == 0) {
             file[r->filesize] = 0;
-            offer.address = ExtractLinkAddress(
-                std::string_view(reinterpret_cast<const char*>(file.data()), r->filesize));
+            offer.address =
+                ExtractLinkAddress(std::string_view(reinterpret_cast<const char*>(file.data()), r->filesize));
         }
         // An empty address would open nothing and any other scheme something that is not a web page;
         // the download page is where the user can act.

@@ -31,9 +31,9 @@ bool IsPanelCheckDue(std::string* lastDate = nullptr);
 
 // Everything the panel check needs from outside; defaults are the live ones.
 struct PanelCheckContext {
-    std::string iniPath;      // empty: GetAppDirFile("TolkaPanel.ini")
-    std::string checkUrl;     // empty: VersionCheckUrl()
-    std::string siteHost;     // empty: SiteHost()
+    std::string iniPath;               // empty: GetAppDirFile("TolkaPanel.ini")
+    std::string checkUrl;              // empty: VersionCheckUrl()
+    std::string siteHost;              // empty: SiteHost()
     std::function<std::time_t()> now;  // empty: the system clock
     HttpOptions http;
 };

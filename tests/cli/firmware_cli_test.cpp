@@ -1,6 +1,7 @@
 // qv7ctl's firmware check output against a local service: text, JSON and explained failures.
-#include <gtest/gtest.h>
+#include "cli/firmware_cli.h"
 
+#include <gtest/gtest.h>
 #include <json/json.h>
 
 #include <sstream>
@@ -9,7 +10,6 @@
 
 #include "device/firmware_image.h"
 #include "local_http_server.h"
-#include "cli/firmware_cli.h"
 
 namespace qv7 {
 namespace {
@@ -21,7 +21,8 @@ using test::RecordedRequest;
 TEST(FirmwareCli, CheckPrintsTextOrJson) {
     const std::string img(1024, '\x11');
     LocalHttpServer files([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(img)); });
-    const std::string checksum = ChecksumText(ImageWordSum(std::span(reinterpret_cast<const uint8_t*>(img.data()), img.size())));
+    const std::string checksum =
+        ChecksumText(ImageWordSum(std::span(reinterpret_cast<const uint8_t*>(img.data()), img.size())));
     struct Case {
         const char* name;
         std::string reply;
@@ -29,18 +30,21 @@ TEST(FirmwareCli, CheckPrintsTextOrJson) {
         const char* result;
     };
     const std::vector<Case> cases = {
-        {"offer", R"({"status":"112304","softwareVersion":"1.0.9","description":"d","filesize":1024,"urlPath":")" +
-                      files.url("/fw") + R"(","checksum":")" + checksum + "\"}",
+        {"offer",
+         R"({"status":"112304","softwareVersion":"1.0.9","description":"d","filesize":1024,"urlPath":")" +
+             files.url("/fw") + R"(","checksum":")" + checksum + "\"}",
          0, "offered"},
         {"nothing", R"({"status":"0"})", 0, "none"},
         {"bad reply", "<html/>", 1, "bad-reply"},
         {"too big", R"({"status":"112304","filesize":98305,"urlPath":"http://x.invalid/f"})", 1, "refused"},
-        {"bad checksum", R"({"status":"112304","filesize":1024,"urlPath":")" + files.url("/fw") + R"(","checksum":"0"})",
-         1, "download-failed"},
+        {"bad checksum",
+         R"({"status":"112304","filesize":1024,"urlPath":")" + files.url("/fw") + R"(","checksum":"0"})", 1,
+         "download-failed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        LocalHttpServer service([&](const RecordedRequest&, int, Connection& conn) { conn.send(test::fixedReply(c.reply)); });
+        LocalHttpServer service(
+            [&](const RecordedRequest&, int, Connection& conn) { conn.send(test::fixedReply(c.reply)); });
         FirmwareCliOptions o;
         o.checkUrl = service.url("/admin/appios");
         o.http.diagnostics = [](std::string_view) {};

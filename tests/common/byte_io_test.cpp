@@ -1,9 +1,10 @@
 // Fixed-width reads and writes in both byte orders, and what a read past the end does.
+#include "common/byte_io.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "common/byte_io.h"
 #include "hex.h"
 
 namespace qv7 {

@@ -44,7 +44,7 @@ TEST(GbkText, RefusesWhatGbkCannotHoldInsteadOfMangling) {
 }
 
 TEST(GbkText, InvalidGbkIsRefusedStrictlyAndMarkedForDisplay) {
-    const std::string truncated = str(hex("61 D4"));   // lead byte without its trail
+    const std::string truncated = str(hex("61 D4"));    // lead byte without its trail
     const std::string badTrail = str(hex("D4 7F 62"));  // 0x7F is never a trail byte
     EXPECT_EQ(gbk::toUtf8(truncated), std::nullopt);
     EXPECT_EQ(gbk::toUtf8(badTrail), std::nullopt);
@@ -57,11 +57,11 @@ TEST(GbkText, FitsWholeCharactersIntoTheByteLimit) {
         const char* in;
         const char* out;
     } cases[] = {
-        {"原声默认唱歌", "原声默认唱"},   // 12 bytes -> 10
+        {"原声默认唱歌", "原声默认唱"},  // 12 bytes -> 10
         {"abcdefghijk", "abcdefghij"},
-        {"a原声默认唱", "a原声默认"},     // the fifth character would need bytes 10 and 11
+        {"a原声默认唱", "a原声默认"},  // the fifth character would need bytes 10 and 11
         {"ab原声默认", "ab原声默认"},
-        {"ab😀cd", "ab"},                // stops at what cannot be stored
+        {"ab😀cd", "ab"},  // stops at what cannot be stored
         {"", ""},
     };
     for (const auto& c : cases) {

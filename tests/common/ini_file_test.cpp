@@ -71,16 +71,21 @@ TEST_F(IniFile, OnlyASaneRegularFileIsRead) {
     } cases[] = {
         {"regular file", [&](const std::string& p) { std::ofstream(p) << stamp; }, "2025-3-7"},
         {"fifo with no writer", [](const std::string& p) { ::mkfifo(p.c_str(), 0644); }, "null"},
-        {"1 GiB sparse file starting with a stamp", [&](const std::string& p) {
+        {"1 GiB sparse file starting with a stamp",
+         [&](const std::string& p) {
              std::ofstream(p) << stamp;
              fs::resize_file(p, std::uintmax_t{1} << 30);
-         }, "null"},
-        {"just over 64 KiB", [&](const std::string& p) {
-             std::ofstream(p) << stamp << std::string(65536 - stamp.size() - 1, ';') << "\n" << "x";
-         }, "null"},
-        {"exactly 64 KiB", [&](const std::string& p) {
-             std::ofstream(p) << stamp << std::string(65536 - stamp.size() - 1, ';') << "\n";
-         }, "2025-3-7"},
+         },
+         "null"},
+        {"just over 64 KiB",
+         [&](const std::string& p) {
+             std::ofstream(p) << stamp << std::string(65536 - stamp.size() - 1, ';') << "\n"
+                              << "x";
+         },
+         "null"},
+        {"exactly 64 KiB",
+         [&](const std::string& p) { std::ofstream(p) << stamp << std::string(65536 - stamp.size() - 1, ';') << "\n"; },
+         "2025-3-7"},
         {"symlink to /dev/zero", [](const std::string& p) { fs::create_symlink("/dev/zero", p); }, "null"},
     };
     for (const auto& c : cases) {
@@ -88,7 +93,8 @@ TEST_F(IniFile, OnlyASaneRegularFileIsRead) {
         fs::remove(ini_);
         c.make(ini_);
         const std::string expected = c.expected;
-        const int rc = inGuardedChild([&] { return ReadIniString(ini_, "Setting", "last_date", "null") == expected ? 0 : 1; });
+        const int rc =
+            inGuardedChild([&] { return ReadIniString(ini_, "Setting", "last_date", "null") == expected ? 0 : 1; });
         EXPECT_EQ(rc, 0) << (rc == 128 + SIGALRM ? "blocked" : rc > 128 ? "crashed (out of memory?)" : "wrong value");
     }
 }

@@ -11,9 +11,7 @@ namespace {
 using test::hex;
 
 // The application bytes of a data packet.
-std::string appOf(const std::vector<uint8_t>& packet) {
-    return hex(std::span(packet).subspan(11, packet.size() - 12));
-}
+std::string appOf(const std::vector<uint8_t>& packet) { return hex(std::span(packet).subspan(11, packet.size() - 12)); }
 
 struct Driver {
     mfi d;
@@ -27,8 +25,8 @@ struct Driver {
 };
 
 ParameterSet validSet() {
-    return ParameterSet::fromBytes({14, 14, 5, 14, 0, 0, 0, 0, 10, 3, 12, 0, 2, 0, 9,
-                                    0,  10, 0, 24, 24, 24, 24, 24, 24, 30, 4, 4, 7, 1, 20});
+    return ParameterSet::fromBytes(
+        {14, 14, 5, 14, 0, 0, 0, 0, 10, 3, 12, 0, 2, 0, 9, 0, 10, 0, 24, 24, 24, 24, 24, 24, 30, 4, 4, 7, 1, 20});
 }
 
 struct CommandCase {
@@ -56,16 +54,20 @@ TEST(Commands, PayloadsByFirmware) {
         {"1.0.7", [](mfi& d) { d.mfiSetMode(-1); }, ""},
         {"1.0.7", [&](mfi& d) { d.mfiSetRepPara(s, reinterpret_cast<const uint8_t*>("abcdefghijk"), 11, 0); }, ""},
         {"1.0.7", [&](mfi& d) { d.mfiSetRepPara(s, reinterpret_cast<const uint8_t*>("abc"), 3, 3); }, ""},
-        {"1.0.2", [&](mfi& d) {
+        {"1.0.2",
+         [&](mfi& d) {
              ParameterSet t = s;
              t.liveVol = 20;
              d.mfiSetPara(t);
-         }, ""},
-        {"1.0.3", [&](mfi& d) {
+         },
+         ""},
+        {"1.0.3",
+         [&](mfi& d) {
              ParameterSet t = s;
              t.liveVol = 20;
              d.mfiSetPara(t);
-         }, "01 0E 0E 05 14 00 00 00 00 0A 03 0C 00 02 00 09 00 0A 00 18 18 18 18 18 18 1E 04 04 07 01 14"},
+         },
+         "01 0E 0E 05 14 00 00 00 00 0A 03 0C 00 02 00 09 00 0A 00 18 18 18 18 18 18 1E 04 04 07 01 14"},
     };
     for (const auto& c : cases) {
         Driver dr(c.firmware);
@@ -103,7 +105,7 @@ TEST(Commands, GetparaArgumentFollowsTheFirmware) {
     for (auto [fw, arg] : {std::pair{"1.0.1", "02 01"}, std::pair{"1.0.2", "02 02"}}) {
         Driver dr(fw);
         dr.d.mfiReceive(test::deviceData({0x8A, 'C', 'H', 'I', 'P'}, 50));  // chip serial, then names, ...
-        dr.d.mfiReceive(test::deviceData({0xA2, 0, 0, 0}, 51));              // ... then getpara
+        dr.d.mfiReceive(test::deviceData({0xA2, 0, 0, 0}, 51));             // ... then getpara
         EXPECT_EQ(dr.lastApp(), arg) << fw;
     }
 }
@@ -195,7 +197,7 @@ TEST(Replies, QuickKeyNames) {
     dr.rec.clear();
     dr.d.mfiReceive(test::deviceData(names(3, 11, 2), 64));
     for (int k = 0; k < 3; ++k) EXPECT_EQ(dr.d.quickKeyName(k), "");
-    EXPECT_EQ(dr.lastApp(), "02 02");  // getpara still goes out ...
+    EXPECT_EQ(dr.lastApp(), "02 02");                    // getpara still goes out ...
     EXPECT_EQ(dr.rec.events.back(), test::Event(6, 1));  // ... and the names event follows it
 }
 

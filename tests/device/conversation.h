@@ -5,10 +5,10 @@
 
 #include "device/firmware_image.h"
 #include "device/link_runner.h"
-#include "sim/sim_transport.h"
 #include "driver_support.h"
 #include "hex.h"
 #include "recorder.h"
+#include "sim/sim_transport.h"
 
 namespace qv7::test {
 

@@ -1,7 +1,7 @@
 // The driver talking to the simulated Tolka in process, on a test clock.
-#include <gtest/gtest.h>
-
 #include "conversation.h"
+
+#include <gtest/gtest.h>
 
 namespace qv7 {
 namespace {
@@ -16,11 +16,13 @@ TEST(StartUp, EveryFirmwareVariant) {
         std::vector<Event> events;
         std::vector<std::string> steps;
     } cases[] = {
-        {"1.0.7", {{1, 1}, {3, 1}, {6, 1}, {4, 1}},
+        {"1.0.7",
+         {{1, 1}, {3, 1}, {6, 1}, {4, 1}},
          {"mfiDecete", "iPodAckSync", "StartIdentification", "IdentificationAccepted", "StartEAProtocolSession",
           "getCpSerail", "sGetParaName", "getpara"}},
         {"1.0.2", {{1, 1}, {3, 1}, {6, 1}, {2, 1}, {4, 1}}, {}},
-        {"1.0.0", {{1, 1}, {3, 1}, {4, 1}},
+        {"1.0.0",
+         {{1, 1}, {3, 1}, {4, 1}},
          {"mfiDecete", "iPodAckSync", "StartIdentification", "IdentificationAccepted", "StartEAProtocolSession",
           "getCpSerail", "getpara"}},
     };
@@ -35,7 +37,8 @@ TEST(StartUp, EveryFirmwareVariant) {
         if (!c.steps.empty()) {
             std::vector<std::string> names;
             for (const auto& s : conv.steps)
-                if (s.find('(') == std::string::npos && s.find('[') == std::string::npos) names.push_back(s.substr(0, s.size() - 1));
+                if (s.find('(') == std::string::npos && s.find('[') == std::string::npos)
+                    names.push_back(s.substr(0, s.size() - 1));
             EXPECT_EQ(names, c.steps) << c.firmware;
         }
         EXPECT_EQ(conv.d.identity().FirmwareVersion, c.firmware);
@@ -106,7 +109,8 @@ TEST(QuickKeys, StoreThenSelectReportsTheStoredSet) {
     ASSERT_TRUE(conv.startUp());
     ParameterSet s = conv.d.deviceParameters();
     s.rebvol = 9;
-    const std::string name = "\xB3\xAA\xB8\xE8" "03";  // "唱歌03" in GBK
+    const std::string name = "\xB3\xAA\xB8\xE8"
+                             "03";  // "唱歌03" in GBK
     conv.d.mfiSetRepPara(s, reinterpret_cast<const uint8_t*>(name.data()), static_cast<int>(name.size()), 1);
     ASSERT_TRUE(conv.idle());
     EXPECT_EQ(conv.log.events.back(), Event(5, 1));

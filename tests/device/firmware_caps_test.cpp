@@ -1,7 +1,8 @@
 // What each firmware version can do.
+#include "device/firmware_caps.h"
+
 #include <gtest/gtest.h>
 
-#include "device/firmware_caps.h"
 #include "params/parameter_set.h"
 
 namespace qv7 {

@@ -39,12 +39,17 @@ uint32_t offsetIn(const std::vector<uint8_t>& app) {
 }
 
 std::vector<uint8_t> blockReply(uint8_t status, uint32_t offset, uint8_t len) {
-    return {cmd::kReplyUpdateData, status, static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
-            static_cast<uint8_t>(offset >> 16), static_cast<uint8_t>(offset >> 24), len};
+    return {cmd::kReplyUpdateData,
+            status,
+            static_cast<uint8_t>(offset),
+            static_cast<uint8_t>(offset >> 8),
+            static_cast<uint8_t>(offset >> 16),
+            static_cast<uint8_t>(offset >> 24),
+            len};
 }
 
 struct Outcome {
-    bool ended = false;  // the transfer reached an end within the bound
+    bool ended = false;    // the transfer reached an end within the bound
     bool written = false;  // the device holds the image
     bool done = false;     // and the driver says so
     std::vector<std::string> messages;
@@ -213,7 +218,8 @@ TEST(FirmwareOverFaults, SettingDuringAWriteWhoseBlockAnswerIsLost) {
     bool lost = false;
     faults.tap = [&](bool toDevice, std::vector<uint8_t> r) -> std::vector<sim::Delivery> {
         const auto app = applicationOf(r);
-        if (!toDevice && !lost && app && app->size() >= 6 && (*app)[0] == cmd::kReplyUpdateData && offsetIn(*app) == kAt) {
+        if (!toDevice && !lost && app && app->size() >= 6 && (*app)[0] == cmd::kReplyUpdateData &&
+            offsetIn(*app) == kAt) {
             lost = true;
             return {};
         }

@@ -35,8 +35,13 @@ struct Transfer {
         reply({0x91, 1});
     }
     static std::vector<uint8_t> blockReply(uint8_t status, uint32_t offset, uint8_t len) {
-        return {0x92, status, static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
-                static_cast<uint8_t>(offset >> 16), static_cast<uint8_t>(offset >> 24), len};
+        return {0x92,
+                status,
+                static_cast<uint8_t>(offset),
+                static_cast<uint8_t>(offset >> 8),
+                static_cast<uint8_t>(offset >> 16),
+                static_cast<uint8_t>(offset >> 24),
+                len};
     }
 };
 
@@ -51,8 +56,9 @@ TEST(UpdateStart, Payloads) {
     Transfer t;
     ASSERT_TRUE(t.d.mfiBeginUpdate(hex("01 00 00 00 02 00 00 00"), 3));
     EXPECT_EQ(hex(std::span(t.rec.written.back()).subspan(11, 9)), "10 08 00 00 00 03 00 00 00");
-    EXPECT_NE(std::find(t.rec.trace.begin(), t.rec.trace.end(), "UpdateDateFileLength(8), UpdateCheckSum(0x00000003)\n"),
-              t.rec.trace.end());
+    EXPECT_NE(
+        std::find(t.rec.trace.begin(), t.rec.trace.end(), "UpdateDateFileLength(8), UpdateCheckSum(0x00000003)\n"),
+        t.rec.trace.end());
     Transfer big;
     ASSERT_TRUE(big.d.mfiBeginUpdate(std::vector<uint8_t>(70000, 0), 0));
     EXPECT_EQ(hex(std::span(big.rec.written.back()).subspan(12, 4)), "70 11 01 00");
@@ -83,7 +89,8 @@ TEST(Blocks, HundredByteImageGoesOutAs44_44_12) {
         EXPECT_EQ(t.rec.events.back(), test::Event(8, 2));
         const auto app = test::hex(pendingApp(t.d));
         ASSERT_EQ(app.size(), 6u + b.len);
-        EXPECT_EQ(hex(std::span(app).first(6)), hex(std::vector<uint8_t>{0x12, static_cast<uint8_t>(b.offset), 0, 0, 0, b.len}));
+        EXPECT_EQ(hex(std::span(app).first(6)),
+                  hex(std::vector<uint8_t>{0x12, static_cast<uint8_t>(b.offset), 0, 0, 0, b.len}));
         EXPECT_EQ(app[6], image[b.offset]);
         t.reply(Transfer::blockReply(1, b.offset, b.len));
     }
@@ -114,7 +121,7 @@ TEST(Blocks, RepliesThatRepeatOrDisagree) {
     EXPECT_EQ(pendingApp(t.d).substr(0, 17), "12 00 00 00 00 2C");
     t.reply(Transfer::blockReply(7, 0, 44));  // unknown status: the timer repeats it
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
-    EXPECT_EQ(t.d.pendingLength(), 9);  // only the acknowledgement of the reply
+    EXPECT_EQ(t.d.pendingLength(), 9);         // only the acknowledgement of the reply
     t.reply(Transfer::blockReply(1, 40, 44));  // another offset: a stale reply changes nothing
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
     EXPECT_EQ(t.rec.trace.back(), "error!!!!!!!!!!!!!!!\n");
@@ -136,8 +143,8 @@ TEST(Blocks, StaleRepliesOfEveryStageChangeNothing) {
     t.erased(200);
     t.reply(Transfer::blockReply(1, 0, 44));
     t.rec.clear();
-    for (const auto& late : std::vector<std::vector<uint8_t>>{{0x90, 1}, {0x90, 0}, {0x91, 1}, {0x91, 0}, {0x93, 1},
-                                                              {0x95, 0}, {0x96, 0}, {0x8F}})
+    for (const auto& late : std::vector<std::vector<uint8_t>>{
+             {0x90, 1}, {0x90, 0}, {0x91, 1}, {0x91, 0}, {0x93, 1}, {0x95, 0}, {0x96, 0}, {0x8F}})
         t.reply(late);
     EXPECT_EQ(t.d.bytesAcknowledged(), 44);
     EXPECT_EQ(t.d.step(), kStepUpdateData);
@@ -167,8 +174,14 @@ TEST(Failures, StatusRepliesStopWithTheirMessage) {
         {{}, {0x90, 0}, "Error|开始升级失败,0x00！"},
         {{{0x90, 1}}, {0x91, 0x2F}, "Error|擦除失败,0x2f！"},
         {{{0x8F}, {0x94, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}}, {0x95, 3}, "Error|解锁失败,0x03！"},
-        {{{0x8F}, {0x94, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {0x95, 1}}, {0x96, 0}, "Error|选择升级区域失败,0x00！"},
-        {{{0x90, 1}, {0x91, 1}, Transfer::blockReply(1, 0, 44), Transfer::blockReply(1, 44, 44), Transfer::blockReply(1, 88, 12)},
+        {{{0x8F}, {0x94, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {0x95, 1}},
+         {0x96, 0},
+         "Error|选择升级区域失败,0x00！"},
+        {{{0x90, 1},
+          {0x91, 1},
+          Transfer::blockReply(1, 0, 44),
+          Transfer::blockReply(1, 44, 44),
+          Transfer::blockReply(1, 88, 12)},
          {0x93, 0},
          ""},
     };
@@ -179,8 +192,8 @@ TEST(Failures, StatusRepliesStopWithTheirMessage) {
         t.rec.clear();
         t.reply(c.reply);
         EXPECT_EQ(t.d.step(), kStepIdle);
-        EXPECT_EQ(t.rec.messages, std::string(c.message).empty() ? std::vector<std::string>{}
-                                                                 : std::vector<std::string>{c.message});
+        EXPECT_EQ(t.rec.messages,
+                  std::string(c.message).empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
         EXPECT_EQ(std::count(t.rec.events.begin(), t.rec.events.end(), test::Event(8, 5)), 0);
     }
 }

@@ -1,7 +1,8 @@
 // Link packet layout: checksums and every packet the driver builds, against hand-computed bytes.
+#include "device/link_packet.h"
+
 #include <gtest/gtest.h>
 
-#include "device/link_packet.h"
 #include "hex.h"
 
 namespace qv7 {
@@ -34,17 +35,17 @@ const uint8_t kGetCpSerial[] = {0x0A};
 
 INSTANTIATE_TEST_SUITE_P(
     Link, Builders,
-    ::testing::Values(
-        BuiltPacket{"sync reply", link::build(0xC0, 1, 0, 0, link::kLinkParameters),
-                    "FF 5A 00 1A C0 01 00 00 CC 01 7F FF FF 03 E8 00 64 03 01 0A 00 01 0B 02 01 16"},
-        BuiltPacket{"StartIdentification", link::buildControlMessage(1, 0, 0x1D00, {}),
-                    "FF 5A 00 10 40 01 00 0A 4C 40 40 00 06 1D 00 5D"},
-        BuiltPacket{"IdentificationAccepted", link::buildControlMessage(1, 0, 0x1D02, {}),
-                    "FF 5A 00 10 40 01 00 0A 4C 40 40 00 06 1D 02 5B"},
-        BuiltPacket{"StartEAProtocolSession", link::buildControlMessage(1, 0, 0xEA00, kEaParams),
-                    "FF 5A 00 1B 40 01 00 0A 41 40 40 00 11 EA 00 00 05 00 00 00 00 06 00 01 00 00 79"},
-        BuiltPacket{"bare acknowledgement", link::buildBareAck(3, 7), "FF 5A 00 09 40 03 07 00 54"},
-        BuiltPacket{"getCpSerail", *link::buildData(5, 4, kGetCpSerial), "FF 5A 00 0D 40 05 04 0B 46 00 01 0A F5"}),
+    ::testing::Values(BuiltPacket{"sync reply", link::build(0xC0, 1, 0, 0, link::kLinkParameters),
+                                  "FF 5A 00 1A C0 01 00 00 CC 01 7F FF FF 03 E8 00 64 03 01 0A 00 01 0B 02 01 16"},
+                      BuiltPacket{"StartIdentification", link::buildControlMessage(1, 0, 0x1D00, {}),
+                                  "FF 5A 00 10 40 01 00 0A 4C 40 40 00 06 1D 00 5D"},
+                      BuiltPacket{"IdentificationAccepted", link::buildControlMessage(1, 0, 0x1D02, {}),
+                                  "FF 5A 00 10 40 01 00 0A 4C 40 40 00 06 1D 02 5B"},
+                      BuiltPacket{"StartEAProtocolSession", link::buildControlMessage(1, 0, 0xEA00, kEaParams),
+                                  "FF 5A 00 1B 40 01 00 0A 41 40 40 00 11 EA 00 00 05 00 00 00 00 06 00 01 00 00 79"},
+                      BuiltPacket{"bare acknowledgement", link::buildBareAck(3, 7), "FF 5A 00 09 40 03 07 00 54"},
+                      BuiltPacket{"getCpSerail", *link::buildData(5, 4, kGetCpSerial),
+                                  "FF 5A 00 0D 40 05 04 0B 46 00 01 0A F5"}),
     [](const auto& testInfo) {
         std::string n = testInfo.param.name;
         std::replace(n.begin(), n.end(), ' ', '_');
@@ -66,7 +67,7 @@ TEST(Validation, RejectsEachDamage) {
         const char* what;
         std::size_t index;
         uint8_t value;
-    } cases[] = {{"start high", 0, 0xFE}, {"start low", 1, 0x5B}, {"length", 3, 0x0C},
+    } cases[] = {{"start high", 0, 0xFE},      {"start low", 1, 0x5B},     {"length", 3, 0x0C},
                  {"header checksum", 8, 0x47}, {"payload byte", 11, 0x0B}, {"payload checksum", 12, 0xF4}};
     EXPECT_TRUE(link::isValid(good));
     for (const auto& c : cases) {
@@ -116,10 +117,10 @@ TEST(ControlMessage, MalformedInput) {
         bool named;
         const char* parameters;
     } const cases[] = {
-        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 07 1D 01 AA BB 00", true, "AA"},     // names fewer
-        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 09 1D 01 AA BB 00", false, ""},      // names more
-        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 05 1D 01 AA BB 00", false, ""},      // below the header
-        {"FF 5A 00 12 40 01 00 0A 4A 40 40 FF FF 1D 01 AA BB 00", false, ""},      // far beyond
+        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 07 1D 01 AA BB 00", true, "AA"},  // names fewer
+        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 09 1D 01 AA BB 00", false, ""},   // names more
+        {"FF 5A 00 12 40 01 00 0A 4A 40 40 00 05 1D 01 AA BB 00", false, ""},   // below the header
+        {"FF 5A 00 12 40 01 00 0A 4A 40 40 FF FF 1D 01 AA BB 00", false, ""},   // far beyond
     };
     for (const auto& c : cases) {
         const auto packet = hex(c.packet);  // the message's spans point into it

@@ -1,9 +1,9 @@
 // The settings records: layout, field table, range checks and the dumps.
+#include "params/parameter_set.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
-
-#include "params/parameter_set.h"
 
 namespace qv7 {
 namespace {
@@ -38,18 +38,26 @@ TEST(FieldTable, CodesAreUniqueAndComplete) {
 }
 
 TEST(Ranges, EdgesByFirmware) {
-    ParameterSet ok = ParameterSet::fromBytes({14, 14, 14, 14, 0, 0, 0, 0, 10, 3, 12, 0, 2, 0, 9,
-                                               0,  10, 0, 24, 24, 24, 24, 24, 24, 24, 4, 4, 7, 1, 20});
+    ParameterSet ok = ParameterSet::fromBytes(
+        {14, 14, 14, 14, 0, 0, 0, 0, 10, 3, 12, 0, 2, 0, 9, 0, 10, 0, 24, 24, 24, 24, 24, 24, 24, 4, 4, 7, 1, 20});
     auto above = [](int limit) { return [limit](int n) { return limit > n; }; };
     struct Case {
         const char* field;
         int value;
         int versionNumber;  // 0: a version string of another form
         int code;
-    } cases[] = {{"liveVol", 20, 103, 0},  {"liveVol", 20, 102, -3}, {"liveVol", 24, 107, 0},
-                 {"liveVol", 25, 107, -3}, {"liveVol", 17, 0, -3},   {"delay", 0, 107, -11},
-                 {"auto_poweroff_time", 0, 107, -16}, {"effectTone", 11, 107, 0}, {"effectTone", 12, 107, -13},
-                 {"effectState", 255, 107, 0}, {"type", 7, 107, -10}, {"hpfCutoff", 21, 107, -30}};
+    } cases[] = {{"liveVol", 20, 103, 0},
+                 {"liveVol", 20, 102, -3},
+                 {"liveVol", 24, 107, 0},
+                 {"liveVol", 25, 107, -3},
+                 {"liveVol", 17, 0, -3},
+                 {"delay", 0, 107, -11},
+                 {"auto_poweroff_time", 0, 107, -16},
+                 {"effectTone", 11, 107, 0},
+                 {"effectTone", 12, 107, -13},
+                 {"effectState", 255, 107, 0},
+                 {"type", 7, 107, -10},
+                 {"hpfCutoff", 21, 107, -30}};
     for (const auto& c : cases) {
         ParameterSet s = ok;
         s.set(findField(c.field)->byte, static_cast<uint8_t>(c.value));

@@ -75,10 +75,10 @@ TEST_F(ReceiveTest, ShortPacketAfterItInTheReportIsIgnored) {
 TEST_F(ReceiveTest, DamagedOrForeignReportsChangeNothing) {
     const auto before = d.seq();
     const std::vector<std::vector<uint8_t>> reports = {
-        test::report(hex("FF 5A 00 05 40 01 00 00 00")),             // length below a header
-        test::report(hex("FF 5A 00 09 40 01 00 00 00")),             // bad header checksum
-        test::report(hex("12 34 56")),                               // not a packet start
-        test::report(hex("FF 5A 20 00 40 01 00 0B 00")),             // longer than the reassembly buffer
+        test::report(hex("FF 5A 00 05 40 01 00 00 00")),  // length below a header
+        test::report(hex("FF 5A 00 09 40 01 00 00 00")),  // bad header checksum
+        test::report(hex("12 34 56")),                    // not a packet start
+        test::report(hex("FF 5A 20 00 40 01 00 0B 00")),  // longer than the reassembly buffer
     };
     for (const auto& r : reports) d.mfiReceive(r);
     EXPECT_TRUE(rec.events.empty());
@@ -139,9 +139,9 @@ TEST(VersionAbove, Table) {
         const char* version;
         int n;
         bool above;
-    } cases[] = {{"1.0.7", 106, true},  {"1.0.6", 106, false}, {"1.10.0", 106, false}, {"1.0.x", 100, false},
-                 {"1.0.3", 102, true},  {"1.0.2", 102, false}, {"1.0.2", 101, true},   {"", 0, false},
-                 {"107", 106, true},    {"1..0.7", 106, true}};
+    } cases[] = {{"1.0.7", 106, true}, {"1.0.6", 106, false}, {"1.10.0", 106, false}, {"1.0.x", 100, false},
+                 {"1.0.3", 102, true}, {"1.0.2", 102, false}, {"1.0.2", 101, true},   {"", 0, false},
+                 {"107", 106, true},   {"1..0.7", 106, true}};
     for (const auto& c : cases) {
         mfi d;
         d.setDiagnostics([](std::string_view) {});

@@ -8,8 +8,13 @@ namespace qv7 {
 namespace {
 
 std::vector<uint8_t> blockReply(uint8_t status, uint32_t offset, uint8_t len) {
-    return {0x92, status, static_cast<uint8_t>(offset), static_cast<uint8_t>(offset >> 8),
-            static_cast<uint8_t>(offset >> 16), static_cast<uint8_t>(offset >> 24), len};
+    return {0x92,
+            status,
+            static_cast<uint8_t>(offset),
+            static_cast<uint8_t>(offset >> 8),
+            static_cast<uint8_t>(offset >> 16),
+            static_cast<uint8_t>(offset >> 24),
+            len};
 }
 
 // A device that echoes a longer block than was sent, or a reply to an earlier, longer image, must not push
@@ -19,8 +24,8 @@ TEST(TransferBounds, EchoedLengthsPastTheImageStopAtItsEnd) {
         const char* what;
         std::vector<std::vector<uint8_t>> replies;
     } cases[] = {
-        {"last block echoed as 200 bytes, then sent again", {blockReply(1, 0, 44), blockReply(1, 44, 44),
-                                                             blockReply(1, 88, 200), blockReply(2, 88, 12)}},
+        {"last block echoed as 200 bytes, then sent again",
+         {blockReply(1, 0, 44), blockReply(1, 44, 44), blockReply(1, 88, 200), blockReply(2, 88, 12)}},
         {"first block echoed as 255 bytes", {blockReply(1, 0, 255), blockReply(2, 0, 44)}},
         {"two long echoes", {blockReply(1, 0, 90), blockReply(1, 90, 90), blockReply(2, 180, 44)}},
     };

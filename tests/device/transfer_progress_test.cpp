@@ -1,10 +1,11 @@
 // Firmware writes to simulated devices that hang at each stage, or are slow but keep going, on a test
 // clock: the wait ends a fixed time after the last progress, never while the transfer still moves.
+#include "device/transfer_progress.h"
+
 #include <gtest/gtest.h>
 
 #include "device/firmware_image.h"
 #include "device/link_runner.h"
-#include "device/transfer_progress.h"
 #include "sim/sim_transport.h"
 
 namespace qv7 {
@@ -51,11 +52,12 @@ TEST(TransferProgress, AHangingDeviceIsGivenUpOnAfterTheIdleTime) {
         uint32_t bytes;
         const char* says;
     };
-    for (const Case c : {Case{Hang::Start, 0, "the device did not answer the update start"},
-                         Case{Hang::Erase, 0, "the device did not answer the erase"},
-                         Case{Hang::Data, 4400, "the transfer stalled at 4400 of 98304 bytes"},
-                         Case{Hang::Data, 0, "the transfer stalled at 0 of 98304 bytes"},
-                         Case{Hang::Over, 0, "the device did not answer the end of the transfer (all 98304 bytes sent)"}}) {
+    for (const Case c :
+         {Case{Hang::Start, 0, "the device did not answer the update start"},
+          Case{Hang::Erase, 0, "the device did not answer the erase"},
+          Case{Hang::Data, 4400, "the transfer stalled at 4400 of 98304 bytes"},
+          Case{Hang::Data, 0, "the transfer stalled at 0 of 98304 bytes"},
+          Case{Hang::Over, 0, "the device did not answer the end of the transfer (all 98304 bytes sent)"}}) {
         SCOPED_TRACE(c.says);
         auto config = sim::defaultConfig();
         config.hangAt = c.hang;

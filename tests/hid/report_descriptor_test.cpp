@@ -18,9 +18,8 @@ std::vector<uint8_t> hex(const std::string& text) {
 }
 
 // The uhid simulator's descriptor: vendor page, 64-byte input and output reports, no identifiers.
-const std::string kVendor6464 =
-    "06 00 FF 09 01 A1 01 09 02 15 00 26 FF 00 75 08 95 40 81 02 "
-    "09 03 15 00 26 FF 00 75 08 95 40 91 02 C0";
+const std::string kVendor6464 = "06 00 FF 09 01 A1 01 09 02 15 00 26 FF 00 75 08 95 40 81 02 "
+                                "09 03 15 00 26 FF 00 75 08 95 40 91 02 C0";
 
 template <class Case>
 std::string caseName(const ::testing::TestParamInfo<Case>& p) {
@@ -48,21 +47,24 @@ TEST_P(ParseTest, LengthsPerReport) {
 INSTANTIATE_TEST_SUITE_P(
     Descriptors, ParseTest,
     ::testing::Values(
-        ParseCase{"vendor_64_64", kVendor6464, {64, 64, 0}, {}},
-        ParseCase{"empty", "", {0, 0, 0}, {}},
+        ParseCase{"vendor_64_64", kVendor6464, {64, 64, 0}, {}}, ParseCase{"empty", "", {0, 0, 0}, {}},
         ParseCase{"vendor_with_feature",
-                  kVendor6464.substr(0, kVendor6464.size() - 2) + "75 08 95 08 B1 02 C0", {64, 64, 8}, {}},
+                  kVendor6464.substr(0, kVendor6464.size() - 2) + "75 08 95 08 B1 02 C0",
+                  {64, 64, 8},
+                  {}},
         // Three 1-bit buttons, 5 bits of padding, X and Y of 8 bits: bits add up across items.
-        ParseCase{"mouse_bits", "05 01 09 02 A1 01 05 09 19 01 29 03 75 01 95 03 81 02 75 05 95 01 81 03 "
-                                "05 01 09 30 09 31 75 08 95 02 81 06 C0",
-                  {3, 0, 0}, {}},
+        ParseCase{"mouse_bits",
+                  "05 01 09 02 A1 01 05 09 19 01 29 03 75 01 95 03 81 02 75 05 95 01 81 03 "
+                  "05 01 09 30 09 31 75 08 95 02 81 06 C0",
+                  {3, 0, 0},
+                  {}},
         ParseCase{"odd_bits_round_up", "75 01 95 09 81 02", {2, 0, 0}, {}},
         ParseCase{"with_report_ids",
                   "06 00 FF 09 01 A1 01 85 01 75 08 95 08 81 02 85 02 75 08 95 20 91 02 "
                   "85 03 75 08 95 04 B1 02 85 01 95 02 91 02 C0",
-                  {0, 0, 0}, {{1, {8, 2, 0}}, {2, {0, 32, 0}}, {3, {0, 0, 4}}}},
-        ParseCase{"long_item_ignored", "06 00 FF FE 03 10 AA BB CC 75 08 95 40 81 02 FE 00 20 91 02",
-                  {64, 64, 0}, {}},
+                  {0, 0, 0},
+                  {{1, {8, 2, 0}}, {2, {0, 32, 0}}, {3, {0, 0, 4}}}},
+        ParseCase{"long_item_ignored", "06 00 FF FE 03 10 AA BB CC 75 08 95 40 81 02 FE 00 20 91 02", {64, 64, 0}, {}},
         ParseCase{"push_pop_restores", "75 08 95 40 A4 75 10 95 02 81 02 B4 91 02", {4, 64, 0}, {}},
         ParseCase{"four_byte_values", "77 08 00 00 00 97 80 00 00 00 81 02", {128, 0, 0}, {}},
         ParseCase{"reserved_items_ignored", "FC F8 75 08 95 40 81 02", {64, 0, 0}, {}},
@@ -78,21 +80,21 @@ class RejectTest : public ::testing::TestWithParam<RejectCase> {};
 
 TEST_P(RejectTest, IsRefused) { EXPECT_FALSE(parseReportDescriptor(hex(GetParam().descriptor)).has_value()); }
 
-INSTANTIATE_TEST_SUITE_P(
-    Nonsense, RejectTest,
-    ::testing::Values(RejectCase{"short_item_truncated", "75 08 95"},
-                      RejectCase{"four_byte_item_truncated", "06 00 FF 97 40 00"},
-                      RejectCase{"long_item_header_truncated", "FE 02"},
-                      RejectCase{"long_item_data_truncated", "FE 05 10 01 02"},
-                      RejectCase{"pop_without_push", "75 08 B4 81 02"},
-                      RejectCase{"report_id_zero", "85 00 75 08 95 40 81 02"},
-                      RejectCase{"report_id_above_255", "86 00 01 75 08 95 40 81 02"},
-                      RejectCase{"report_too_long", "75 08 96 01 40 81 02"},
-                      RejectCase{"size_times_count_huge", "77 FF FF FF FF 97 FF FF FF FF 81 02"},
-                      RejectCase{"sum_past_limit", "75 08 96 00 20 81 02 81 02 81 02"},
-                      RejectCase{"push_too_deep", "A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4"},
-                      RejectCase{"random_bytes", "FF 13 37 00"}),
-    caseName<RejectCase>);
+INSTANTIATE_TEST_SUITE_P(Nonsense, RejectTest,
+                         ::testing::Values(RejectCase{"short_item_truncated", "75 08 95"},
+                                           RejectCase{"four_byte_item_truncated", "06 00 FF 97 40 00"},
+                                           RejectCase{"long_item_header_truncated", "FE 02"},
+                                           RejectCase{"long_item_data_truncated", "FE 05 10 01 02"},
+                                           RejectCase{"pop_without_push", "75 08 B4 81 02"},
+                                           RejectCase{"report_id_zero", "85 00 75 08 95 40 81 02"},
+                                           RejectCase{"report_id_above_255", "86 00 01 75 08 95 40 81 02"},
+                                           RejectCase{"report_too_long", "75 08 96 01 40 81 02"},
+                                           RejectCase{"size_times_count_huge", "77 FF FF FF FF 97 FF FF FF FF 81 02"},
+                                           RejectCase{"sum_past_limit", "75 08 96 00 20 81 02 81 02 81 02"},
+                                           RejectCase{"push_too_deep",
+                                                      "A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4 A4"},
+                                           RejectCase{"random_bytes", "FF 13 37 00"}),
+                         caseName<RejectCase>);
 
 struct FrameCase {
     const char* name;

@@ -99,13 +99,14 @@ TEST_P(WindowLayout, ControlSitsInItsRectangle) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rectangles, WindowLayout,
-    ::testing::Values(Placed{Kind::Group, "Tolka上的效果", 0, {7, 5, 161, 27}}, Placed{Kind::Group, "其他", 0, {175, 5, 193, 27}},
-                      Placed{Kind::Group, "常用效果", 0, {7, 34, 273, 32}}, Placed{Kind::Group, "模拟接口", 0, {284, 34, 84, 32}},
-                      Placed{Kind::Group, "音量", 0, {7, 69, 110, 125}}, Placed{Kind::Group, "均衡器", 0, {119, 69, 205, 125}},
-                      Placed{Kind::Group, "自动关机", 0, {329, 69, 39, 125}}, Placed{Kind::Group, "混响", 0, {6, 197, 144, 125}},
-                      Placed{Kind::Group, "电音变声", 0, {153, 197, 133, 125}}, Placed{Kind::Group, "闪避", 0, {288, 197, 80, 125}},
-                      Placed{Kind::Group, "降噪", 0, {7, 324, 361, 32}}, Placed{Kind::Group, "Tolka在线升级", 0, {7, 358, 361, 35}},
-                      Placed{Kind::ValueLabel, "status", 1031, {7, 396, 116, 8}}, Placed{Kind::Text, "电池：", 0, {315, 396, 0, 0}}));
+    ::testing::Values(
+        Placed{Kind::Group, "Tolka上的效果", 0, {7, 5, 161, 27}}, Placed{Kind::Group, "其他", 0, {175, 5, 193, 27}},
+        Placed{Kind::Group, "常用效果", 0, {7, 34, 273, 32}}, Placed{Kind::Group, "模拟接口", 0, {284, 34, 84, 32}},
+        Placed{Kind::Group, "音量", 0, {7, 69, 110, 125}}, Placed{Kind::Group, "均衡器", 0, {119, 69, 205, 125}},
+        Placed{Kind::Group, "自动关机", 0, {329, 69, 39, 125}}, Placed{Kind::Group, "混响", 0, {6, 197, 144, 125}},
+        Placed{Kind::Group, "电音变声", 0, {153, 197, 133, 125}}, Placed{Kind::Group, "闪避", 0, {288, 197, 80, 125}},
+        Placed{Kind::Group, "降噪", 0, {7, 324, 361, 32}}, Placed{Kind::Group, "Tolka在线升级", 0, {7, 358, 361, 35}},
+        Placed{Kind::ValueLabel, "status", 1031, {7, 396, 116, 8}}, Placed{Kind::Text, "电池：", 0, {315, 396, 0, 0}}));
 
 // The default simulated device holds "原声默认": volumes 14, reverb 0/10/3/12, effect 0 with tone 2,
 // pitch 9, power-off 10 minutes, equaliser flat 24, ducking 4/4/7, cut-offs 1/20; noise 8/8.
@@ -153,7 +154,8 @@ TEST_P(SendOnChange, NewPositionSendsOnceAndDeviceHoldsIt) {
     rig.controller.onSliderMoved(s.slider, s.position);  // a repaint at the same place
     EXPECT_EQ(rig.count(line), 1);
     uint8_t held = 0;
-    rig.sim.withDevice([&](sim::TolkaSim& d) { held = s.advanced ? d.advanced().at(s.byte) : d.parameters().at(s.byte); });
+    rig.sim.withDevice(
+        [&](sim::TolkaSim& d) { held = s.advanced ? d.advanced().at(s.byte) : d.parameters().at(s.byte); });
     EXPECT_EQ(held, s.field);
 }
 
@@ -336,7 +338,8 @@ TEST(PanelEvents, RejectedParameterReplyShowsErrorAndKeepsControlsDisabled) {
     config.parameters.monitorVol = 200;
     Rig rig(config);
     rig.start();
-    const int code = checkParameterSet(config.parameters, 30, [&](int n) { return rig.controller.driver().mfiVersionAbove(n); });
+    const int code =
+        checkParameterSet(config.parameters, 30, [&](int n) { return rig.controller.driver().mfiVersionAbove(n); });
     ASSERT_EQ(rig.view.messages.size(), 1u);
     EXPECT_EQ(rig.view.messages[0].first, "收到的参数错误（" + std::to_string(code) + "）(0)");
     EXPECT_EQ(rig.view.messages[0].second, "Error");

@@ -1,7 +1,7 @@
 // The panel's command line: every spelling it accepts, Qt's own options passed over, the rest refused.
-#include <gtest/gtest.h>
-
 #include "panel/panel_options.h"
+
+#include <gtest/gtest.h>
 
 namespace qv7::panel {
 namespace {

@@ -16,13 +16,13 @@
 #include <iterator>
 #include <optional>
 
-#include "panel_test_support.h"
+#include "common/gbk_text.h"
 #include "panel/dialog_runner.h"
 #include "panel/main_window.h"
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
+#include "panel_test_support.h"
 #include "params/builtin_presets.h"
-#include "common/gbk_text.h"
 #include "params/preset_file.h"
 #include "sim/sim_transport.h"
 
@@ -100,8 +100,8 @@ struct ConfigDir {
         if (!user.empty() || !paraTail.empty()) {
             auto bytes = encodeUserPresets(user);
             bytes.insert(bytes.end(), paraTail.begin(), paraTail.end());
-            std::ofstream(para(), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                          static_cast<std::streamsize>(bytes.size()));
+            std::ofstream(para(), std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         }
     }
     ~ConfigDir() { qunsetenv("QV7_CONFIG_DIR"); }
@@ -128,9 +128,9 @@ struct Panel {
 
     // Settings reported and the driver idle, so a send goes out at once.
     bool ready() {
-        return QTest::qWaitFor([&] {
-            return window.control(1000)->isEnabled() && window.controller().driver().step() == kStepIdle;
-        }, kWaitMs);
+        return QTest::qWaitFor(
+            [&] { return window.control(1000)->isEnabled() && window.controller().driver().step() == kStepIdle; },
+            kWaitMs);
     }
     QComboBox* combo() { return qobject_cast<QComboBox*>(window.control(1064)); }
     QString text(int id) { return qobject_cast<QAbstractButton*>(window.control(id))->text(); }
@@ -141,8 +141,12 @@ struct Panel {
     auto device(F f) {
         return test::readDevice(*sim, f);
     }
-    ParameterSet deviceParameters() { return device([](sim::TolkaSim& d) { return d.parameters(); }); }
-    long commands() { return device([](sim::TolkaSim& d) { return d.stats().commands; }); }
+    ParameterSet deviceParameters() {
+        return device([](sim::TolkaSim& d) { return d.parameters(); });
+    }
+    long commands() {
+        return device([](sim::TolkaSim& d) { return d.stats().commands; });
+    }
     // The message boxes shown so far, as "caption|text".
     std::vector<std::string> messages() {
         std::vector<std::string> out;
@@ -258,8 +262,8 @@ struct SaveCase {
     std::optional<QString> name;  // typed, then "确定"; nothing: "取消"
     bool dialogShown;
     std::vector<std::string> messages;
-    int added;             // entries the list gains
-    std::string savedName; // GBK of the record written last; empty: the file is as it was
+    int added;              // entries the list gains
+    std::string savedName;  // GBK of the record written last; empty: the file is as it was
 };
 
 void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.what; }
@@ -440,7 +444,7 @@ struct QuickKeyCase {
     int button;
     std::function<void(QDialog&)> answer;
     int key;
-    const char* caption;  // shown at once
+    const char* caption;        // shown at once
     std::optional<int> stored;  // built-in preset the device's key then holds; nothing: the key is untouched
 };
 
@@ -464,17 +468,21 @@ TEST_P(PanelQuickKeys, RightClickReplacesTheKeyThroughCParaReplace) {
         return;
     }
     const PresetEntry& e = builtin(*c.stored);
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return p.device([&](sim::TolkaSim& d) { return d.key(c.key).name == e.nameBytes() && d.key(c.key).set == e.set; });
-    }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return p.device(
+                [&](sim::TolkaSim& d) { return d.key(c.key).name == e.nameBytes() && d.key(c.key).set == e.set; });
+        },
+        kWaitMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PanelQuickKeys,
     ::testing::Values(QuickKeyCase{"chosen", 1070, replaceWith(QStringLiteral("唱歌03")), 1, "唱歌03", 5},
                       QuickKeyCase{"untouched_list", 1067, replaceWith(std::nullopt), 0, "原声默认", 0},
-                      QuickKeyCase{"cancelled", 1071, [](QDialog& d) { dynamic_cast<CParaReplace&>(d).cancelButton()->click(); },
-                                   2, "喊麦", std::nullopt}),
+                      QuickKeyCase{"cancelled", 1071,
+                                   [](QDialog& d) { dynamic_cast<CParaReplace&>(d).cancelButton()->click(); }, 2,
+                                   "喊麦", std::nullopt}),
     [](const ::testing::TestParamInfo<QuickKeyCase>& row) { return std::string(row.param.what); });
 
 TEST(PanelQuickKeys, ReplacementCarriesAnUnvalidatedUserPresetWithAllItsBytes) {
@@ -486,9 +494,12 @@ TEST(PanelQuickKeys, ReplacementCarriesAnUnvalidatedUserPresetWithAllItsBytes) {
     p.dialogs.answers.push_back(replaceWith(QStringLiteral("直播20")));
     QTest::mousePress(p.window.control(1070), Qt::RightButton);
     EXPECT_EQ(p.text(1070), "直播20");
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return p.device([](sim::TolkaSim& d) { return d.key(1).set.liveVol == 20 && d.key(1).name == gbkOf("直播20"); });
-    }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return p.device(
+                [](sim::TolkaSim& d) { return d.key(1).set.liveVol == 20 && d.key(1).name == gbkOf("直播20"); });
+        },
+        kWaitMs));
 }
 
 // Counts the presses that get past the window's input filter.
@@ -562,7 +573,7 @@ struct TypingCase {
     const char* typed;   // one key press per character
     const char* pasted;  // then all at once, as a paste or an input method delivers it
     const char* shown;
-    bool refused;        // the refusal notice is showing
+    bool refused;  // the refusal notice is showing
 };
 
 void PrintTo(const TypingCase& c, std::ostream* os) { *os << c.what; }
@@ -574,7 +585,8 @@ TEST_P(NameInputTyping, TakesAtMostTenBytesOfWholeGbkCharacters) {
     NameInput d;
     d.show();
     typeInto(d.edit(), QString::fromUtf8(c.typed));
-    if (*c.pasted) QTest::sendKeyEvent(QTest::Click, d.edit(), Qt::Key_unknown, QString::fromUtf8(c.pasted), Qt::NoModifier);
+    if (*c.pasted)
+        QTest::sendKeyEvent(QTest::Click, d.edit(), Qt::Key_unknown, QString::fromUtf8(c.pasted), Qt::NoModifier);
     EXPECT_EQ(d.edit()->text(), QString::fromUtf8(c.shown));
     EXPECT_EQ(d.name(), c.shown);
     EXPECT_LE(gbk::byteLength(d.name()).value(), 10u);

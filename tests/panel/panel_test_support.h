@@ -57,7 +57,9 @@ struct RecordingView : PanelView {
         questions.emplace_back(caption, std::move(answer));
     }
     void controlsChanged(const std::set<int>& ids) override { changed.insert(ids.begin(), ids.end()); }
-    void showMessage(const std::string& text, const std::string& caption) override { messages.emplace_back(text, caption); }
+    void showMessage(const std::string& text, const std::string& caption) override {
+        messages.emplace_back(text, caption);
+    }
     void replaceQuickKey(int key) override { replaced.push_back(key); }
     void startFirmwareCheck() override { ++firmwareChecks; }
 };
@@ -72,7 +74,8 @@ inline sim::SimConfig simConfig(const std::string& firmware) {
 struct Rig {
     explicit Rig(sim::SimConfig config = sim::defaultConfig())
         : sim(std::move(config)), link(sim),
-          controller(timer, link, view, [this](std::string_view l) { trace.emplace_back(l); }, &clock) {}
+          controller(
+              timer, link, view, [this](std::string_view l) { trace.emplace_back(l); }, &clock) {}
 
     sim::SimTransport sim;
     SimLink link;

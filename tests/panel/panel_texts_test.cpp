@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "common/ini_file.h"
 #include "panel/about_dialog.h"
 #include "panel/device_host.h"
 #include "panel/main_window.h"
 #include "panel/qt_translations.h"
 #include "sim/sim_transport.h"
-#include "common/ini_file.h"
 #include "update/panel_check.h"
 
 namespace qv7::panel {
@@ -48,11 +48,13 @@ struct Window {
     // The visible box with this caption, waiting for it to appear; null when none does.
     QMessageBox* box(const QString& caption) {
         QMessageBox* found = nullptr;
-        (void)QTest::qWaitFor([&] {
-            for (auto* b : window->findChildren<QMessageBox*>())
-                if (b->isVisible() && b->windowTitle() == caption) found = b;
-            return found != nullptr;
-        }, kWaitMs);
+        (void)QTest::qWaitFor(
+            [&] {
+                for (auto* b : window->findChildren<QMessageBox*>())
+                    if (b->isVisible() && b->windowTitle() == caption) found = b;
+                return found != nullptr;
+            },
+            kWaitMs);
         return found;
     }
     QTemporaryDir dir;
@@ -105,15 +107,18 @@ struct BoxCase {
 
 TEST(PanelTexts, MessageBoxesShowTextsAsWritten) {
     const std::vector<BoxCase> cases = {
-        {"driver message", [](Window& w, const std::string& t) {
+        {"driver message",
+         [](Window& w, const std::string& t) {
              w.window->showMessage(t, "消息");
              return w.box(QStringLiteral("消息"));
          }},
-        {"update prompt", [](Window& w, const std::string& t) {
+        {"update prompt",
+         [](Window& w, const std::string& t) {
              w.window->askQuestion(t, "更新提醒", [](bool) {});
              return w.box(QStringLiteral("更新提醒"));
          }},
-        {"preset notice", [](Window& w, const std::string& t) {
+        {"preset notice",
+         [](Window& w, const std::string& t) {
              w.window->presets().showMessage(t, "提示");
              return w.box(QStringLiteral("提示"));
          }},

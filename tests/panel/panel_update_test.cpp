@@ -1,13 +1,14 @@
-// Online update in the real window: firmware offers written to the simulator and the daily panel check, against a local service.
+// Online update in the real window: firmware offers written to the simulator and the daily panel check, against a local
+// service.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTemporaryDir>
-#include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 
@@ -16,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "common/ini_file.h"
 #include "device/firmware_image.h"
 #include "local_http_server.h"
 #include "panel/control_table.h"
 #include "panel/main_window.h"
 #include "sim/sim_transport.h"
-#include "common/ini_file.h"
 #include "update/panel_check.h"
 
 namespace qv7::panel {
@@ -153,7 +154,9 @@ struct Panel {
     }
     ~Panel() { window.close(); }
 
-    bool ready() { return runUntil([&] { return window.control(1000)->isEnabled(); }); }
+    bool ready() {
+        return runUntil([&] { return window.control(1000)->isEnabled(); });
+    }
     QString text(int id) {
         if (auto* label = qobject_cast<QLabel*>(window.control(id))) return label->text();
         if (auto* button = qobject_cast<QAbstractButton*>(window.control(id))) return button->text();
@@ -169,11 +172,13 @@ struct Panel {
     // The visible box with this caption, waiting for it to appear; null when none does.
     QMessageBox* box(const QString& caption, int waitMs = kWaitMs) {
         QMessageBox* found = nullptr;
-        (void)runUntil([&] {
-            for (auto* b : window.findChildren<QMessageBox*>())
-                if (b->isVisible() && b->windowTitle() == caption) found = b;
-            return found != nullptr;
-        }, waitMs);
+        (void)runUntil(
+            [&] {
+                for (auto* b : window.findChildren<QMessageBox*>())
+                    if (b->isVisible() && b->windowTitle() == caption) found = b;
+                return found != nullptr;
+            },
+            waitMs);
         return found;
     }
     bool boxShown(const QString& caption) { return box(caption, 0) != nullptr; }
@@ -188,7 +193,8 @@ void deliverQueued() { QCoreApplication::processEvents(); }
 
 std::string firmwareOffer(uint32_t filesize, const std::string& url, const std::string& checksum) {
     return R"({"status":"112304","softwareVersion":"1.0.9","description":"更稳定","hardwareVersion":"1.0",)"
-           R"("filesize":)" + std::to_string(filesize) + R"(,"urlPath":")" + url + R"(","checksum":")" + checksum + "\"}";
+           R"("filesize":)" +
+           std::to_string(filesize) + R"(,"urlPath":")" + url + R"(","checksum":")" + checksum + "\"}";
 }
 
 struct FirmwareCase {
@@ -224,9 +230,7 @@ TEST_P(PanelUpdateFirmware, OfferArmsTheButtonAndOnlyOkWritesTheImage) {
     ASSERT_TRUE(p.ready());
 
     // The check is over once the service has been asked and the worker has ended.
-    ASSERT_TRUE(runUntil([&] {
-        return service.count(isFirmwareRequest) == 1 && !p.window.firmwareCheck().running();
-    }));
+    ASSERT_TRUE(runUntil([&] { return service.count(isFirmwareRequest) == 1 && !p.window.firmwareCheck().running(); }));
     deliverQueued();
     EXPECT_EQ(service.count("/fw.bin"), c.downloads);
     EXPECT_EQ(p.text(1074), c.armed ? "有新版本,点击更新" : "无新版本");
@@ -352,8 +356,8 @@ INSTANTIATE_TEST_SUITE_P(Offers, PanelUpdateFirmware,
 
 // `filesize` "@LINKSIZE@" stands for the size of the script's link file.
 std::string panelOffer(const std::string& filesize, const std::string& urlPath) {
-    return R"({"status":"112304","softwareVersion":"2.0.9","filesize":)" + filesize +
-           R"(,"urlPath":")" + urlPath + "\"}";
+    return R"({"status":"112304","softwareVersion":"2.0.9","filesize":)" + filesize + R"(,"urlPath":")" + urlPath +
+           "\"}";
 }
 
 struct PanelCase {
@@ -384,16 +388,16 @@ TEST_P(PanelUpdatePanelCheck, DueCheckPromptsOnceADayAndOkOpensTheAddress) {
             EXPECT_FALSE(p.window.panelCheck().running());
             EXPECT_EQ(p.window.panelCheck().lastDate(), today);
         } else {
-            ASSERT_TRUE(runUntil([&] {
-                return service.count(isPanelRequest) == 1 && !p.window.panelCheck().running();
-            }));
+            ASSERT_TRUE(
+                runUntil([&] { return service.count(isPanelRequest) == 1 && !p.window.panelCheck().running(); }));
             EXPECT_EQ(p.window.panelCheck().lastDate(), "null");
         }
         deliverQueued();
         QMessageBox* box = p.box("新面板提醒", 0);
         EXPECT_EQ(box != nullptr, c.answer != Answer::None);
         if (box != nullptr) {
-            EXPECT_EQ(box->text().toStdString(), "    Tolka面板有更新的版本(2.0.9)，请到Vexlor官网（" + std::string(kSiteHost) +
+            EXPECT_EQ(box->text().toStdString(), "    Tolka面板有更新的版本(2.0.9)，请到Vexlor官网（" +
+                                                     std::string(kSiteHost) +
                                                      "）下载，或找Vexlor售后获取。\n    是否去官网下载？");
             p.answer(box, c.answer == Answer::Ok);
         }
@@ -406,9 +410,8 @@ TEST_P(PanelUpdatePanelCheck, DueCheckPromptsOnceADayAndOkOpensTheAddress) {
     const long asked = service.count(isPanelRequest);
     UpdateWindow again(std::make_unique<NoDeviceProvider>(), [](std::string_view) {});
     if (c.dueAfter) {
-        EXPECT_TRUE(runUntil([&] {
-            return service.count(isPanelRequest) == asked + 1 && !again.panelCheck().running();
-        }));
+        EXPECT_TRUE(
+            runUntil([&] { return service.count(isPanelRequest) == asked + 1 && !again.panelCheck().running(); }));
     } else {
         EXPECT_FALSE(again.panelCheck().running());
         EXPECT_EQ(again.panelCheck().lastDate(), today);

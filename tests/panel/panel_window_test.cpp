@@ -3,14 +3,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QStyleOptionGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QStyleOptionGroupBox>
 #include <QStyleOptionSlider>
 #include <QTest>
 
@@ -43,7 +43,9 @@ struct Panel {
     }
     ~Panel() { window.close(); }
 
-    bool ready() { return QTest::qWaitFor([&] { return window.control(1000)->isEnabled(); }, kWaitMs); }
+    bool ready() {
+        return QTest::qWaitFor([&] { return window.control(1000)->isEnabled(); }, kWaitMs);
+    }
     QString text(int id) {
         if (auto* label = qobject_cast<QLabel*>(window.control(id))) return label->text();
         if (auto* button = qobject_cast<QAbstractButton*>(window.control(id))) return button->text();
@@ -116,7 +118,8 @@ TEST(PanelWindow, DraggingMonitorTopToBottomSendsEachValueOnceAndRepaintsSendNot
     EXPECT_EQ(taken.size(), 16u) << "a one-pixel drag reaches every value";
     EXPECT_EQ(p.window.sliderPosition(1000), 16);
     EXPECT_EQ(p.count("ControlToSetting\n"), static_cast<long>(taken.size())) << "one setpara per value reached";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return p.device([](sim::TolkaSim& d) { return int(d.parameters().monitorVol); }) == 0; }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return p.device([](sim::TolkaSim& d) { return int(d.parameters().monitorVol); }) == 0; }, kWaitMs));
 
     const long sent = p.count("ControlToSetting\n");
     const long commands = p.device([](sim::TolkaSim& d) { return d.stats().commands; });
@@ -134,23 +137,25 @@ TEST(PanelWindow, ClicksApplyTheSwitchRulesAndReachTheDevice) {
         int id;
         std::vector<int> on, off;
     };
-    const Click clicks[] = {{1027, {1004, 1010}, {}},       // equaliser on
-                            {1062, {1025, 1026}, {1029}},   // 电音
-                            {1063, {1029}, {1025, 1026}},   // 变声
-                            {1061, {}, {1025, 1026, 1029}}, // 不使用
-                            {1019, {1053, 1055, 1057}, {}}, // 闪避
-                            {1021, {1022}, {}}};            // auto power-off
+    const Click clicks[] = {{1027, {1004, 1010}, {}},        // equaliser on
+                            {1062, {1025, 1026}, {1029}},    // 电音
+                            {1063, {1029}, {1025, 1026}},    // 变声
+                            {1061, {}, {1025, 1026, 1029}},  // 不使用
+                            {1019, {1053, 1055, 1057}, {}},  // 闪避
+                            {1021, {1022}, {}}};             // auto power-off
     for (const Click& c : clicks) {
         QTest::mouseClick(p.window.control(c.id), Qt::LeftButton, {}, QPoint(6, p.window.control(c.id)->height() / 2));
         for (int id : c.on) EXPECT_TRUE(p.on(id)) << c.id << " -> " << id;
         for (int id : c.off) EXPECT_FALSE(p.on(id)) << c.id << " -> " << id;
     }
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        return p.device([](sim::TolkaSim& d) {
-            const auto& s = d.parameters();
-            return s.eqSwitch == 1 && s.effectSwitch == 0 && s.dodgeSwitch == 1 && s.auto_poweroff == 1;
-        });
-    }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return p.device([](sim::TolkaSim& d) {
+                const auto& s = d.parameters();
+                return s.eqSwitch == 1 && s.effectSwitch == 0 && s.dodgeSwitch == 1 && s.auto_poweroff == 1;
+            });
+        },
+        kWaitMs));
 }
 
 struct Variant {
@@ -175,8 +180,10 @@ TEST_P(PanelWindowFirmware, WidgetsFollowTheFirmware) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, PanelWindowFirmware,
-                         ::testing::Values(Variant{"1.0.0", false, false, false, 16}, Variant{"1.0.2", true, false, true, 16},
-                                           Variant{"1.0.6", true, false, true, 24}, Variant{"1.0.7", true, true, true, 24}));
+                         ::testing::Values(Variant{"1.0.0", false, false, false, 16},
+                                           Variant{"1.0.2", true, false, true, 16},
+                                           Variant{"1.0.6", true, false, true, 24},
+                                           Variant{"1.0.7", true, true, true, 24}));
 
 TEST(PanelWindow, UnplugAndReplugDriveRemovalAndArrival) {
     Panel p;
@@ -229,7 +236,8 @@ TEST(PanelWindow, SecondArrivalKeepsOneDeviceAndOneWorker) {
     const long before = p.count("ControlToSetting\n");
     p.slider(1001)->setValue(-10);  // as the keyboard would
     EXPECT_EQ(p.count("ControlToSetting\n"), before + 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return p.device([](sim::TolkaSim& d) { return int(d.parameters().micVol); }) == 6; }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return p.device([](sim::TolkaSim& d) { return int(d.parameters().micVol); }) == 6; }, kWaitMs));
     EXPECT_EQ(ReadWorker::alive(), 1);
 }
 
@@ -254,11 +262,13 @@ TEST(PanelWindow, FailedOpenOnASecondArrivalKeepsTheDeviceAndItsReader) {
     EXPECT_TRUE(window.control(1000)->isEnabled());
     // The link still works both ways: a change reaches the device and its acknowledgement comes back.
     qobject_cast<QSlider*>(window.control(1001))->setValue(-10);
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        int mic = -1;
-        sim->withDevice([&](sim::TolkaSim& d) { mic = d.parameters().micVol; });
-        return mic == 6 && window.controller().driver().step() == kStepIdle;
-    }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            int mic = -1;
+            sim->withDevice([&](sim::TolkaSim& d) { mic = d.parameters().micVol; });
+            return mic == 6 && window.controller().driver().step() == kStepIdle;
+        },
+        kWaitMs));
     window.close();
 }
 
@@ -267,11 +277,13 @@ TEST(PanelWindow, RejectedParameterReplyShowsTheErrorBox) {
     config.parameters.monitorVol = 200;
     Panel p(config);
     QMessageBox* box = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        const auto boxes = p.window.findChildren<QMessageBox*>();
-        box = boxes.isEmpty() ? nullptr : boxes.first();
-        return box != nullptr;
-    }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto boxes = p.window.findChildren<QMessageBox*>();
+            box = boxes.isEmpty() ? nullptr : boxes.first();
+            return box != nullptr;
+        },
+        kWaitMs));
     EXPECT_TRUE(box->text().startsWith(QStringLiteral("收到的参数错误（"))) << box->text().toStdString();
     EXPECT_TRUE(box->text().endsWith(QStringLiteral("）(0)")));
     EXPECT_EQ(box->windowTitle(), "Error");
@@ -297,7 +309,8 @@ TEST(PanelWindow, RadioGroupsShowTheirFirstButtonBeforeAnyReport) {
     Panel p;  // initialised, its first report not yet handled
     ASSERT_FALSE(p.on(1000));
     for (int id : {1059, 1061}) EXPECT_TRUE(qobject_cast<QRadioButton*>(p.window.control(id))->isChecked()) << id;
-    for (int id : {1060, 1062, 1063}) EXPECT_FALSE(qobject_cast<QRadioButton*>(p.window.control(id))->isChecked()) << id;
+    for (int id : {1060, 1062, 1063})
+        EXPECT_FALSE(qobject_cast<QRadioButton*>(p.window.control(id))->isChecked()) << id;
 }
 
 // Right clicks that reach no quick-key dialog: a disabled quick key opens nothing, anywhere else the window's menu.
@@ -327,7 +340,8 @@ TEST(PanelWindow, PercentageIsBlackOnTheBarUnderAnyTheme) {
         Panel p;
         EXPECT_EQ(p.window.control(1076)->palette().color(QPalette::WindowText), QColor(Qt::black));
         EXPECT_FALSE(p.window.control(1076)->autoFillBackground()) << "the bar shows through";
-        EXPECT_EQ(p.window.control(1031)->palette().color(QPalette::WindowText), QColor(Qt::white)) << "only label 1076";
+        EXPECT_EQ(p.window.control(1031)->palette().color(QPalette::WindowText), QColor(Qt::white))
+            << "only label 1076";
     }
     QApplication::setPalette(before);
 }
@@ -338,11 +352,12 @@ QPalette flatTheme(bool dark) {
     const QColor window = dark ? QColor(0x2b, 0x2b, 0x2b) : QColor(0xef, 0xef, 0xef);
     const QColor base = dark ? QColor(0x1e, 0x1e, 0x1e) : QColor(Qt::white);
     const QColor text = dark ? QColor(0xee, 0xee, 0xee) : QColor(Qt::black);
-    for (auto role : {QPalette::Window, QPalette::Button, QPalette::Midlight, QPalette::Mid, QPalette::Dark, QPalette::Light,
-                      QPalette::Shadow, QPalette::AlternateBase})
+    for (auto role : {QPalette::Window, QPalette::Button, QPalette::Midlight, QPalette::Mid, QPalette::Dark,
+                      QPalette::Light, QPalette::Shadow, QPalette::AlternateBase})
         p.setColor(role, window);
     p.setColor(QPalette::Base, base);
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText}) p.setColor(role, text);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::BrightText})
+        p.setColor(role, text);
     p.setColor(QPalette::Highlight, QColor(0x30, 0x8c, 0xc6));
     p.setColor(QPalette::HighlightedText, Qt::white);
     return p;
@@ -368,7 +383,9 @@ std::pair<int, int> lightnessRange(const QImage& image) {
     return {lo, hi};
 }
 
-QImage region(QWidget& window, QWidget* w) { return window.grab(QRect(w->mapTo(&window, QPoint(0, 0)), w->size())).toImage(); }
+QImage region(QWidget& window, QWidget* w) {
+    return window.grab(QRect(w->mapTo(&window, QPoint(0, 0)), w->size())).toImage();
+}
 
 TEST(PanelWindow, DisabledSlidersTheirCaptionsAndValuesLookDisabledInLightAndDarkThemes) {
     const QPalette before = QApplication::palette();
@@ -406,7 +423,8 @@ TEST(PanelWindow, DisabledSlidersTheirCaptionsAndValuesLookDisabledInLightAndDar
         ASSERT_EQ(first.size(), second.size());
         const char* names[] = {"slider", "value", "caption"};
         for (size_t i = 0; i < first.size(); ++i)
-            EXPECT_NE(first[i], second[i]) << columns[i / 3].slider << " " << names[i % 3] << " looks the same enabled and disabled";
+            EXPECT_NE(first[i], second[i])
+                << columns[i / 3].slider << " " << names[i % 3] << " looks the same enabled and disabled";
     }
     QApplication::setPalette(before);
 }
@@ -462,12 +480,15 @@ TEST(PanelWindow, EveryControlInAGroupSitsInsideItsDrawnFrame) {
         int members = 0;
         for (const ControlSpec& c : controlTable()) {
             if (c.kind == Kind::Group || !area.contains(units.rect(c.rect))) continue;
-            QWidget* w = c.id ? p.window.control(c.id) : labelWithText(p.window, QString::fromUtf8(c.caption.data(), qsizetype(c.caption.size())));
+            QWidget* w =
+                c.id ? p.window.control(c.id)
+                     : labelWithText(p.window, QString::fromUtf8(c.caption.data(), qsizetype(c.caption.size())));
             if (!w) continue;
             ++members;
             const QRect at(w->mapTo(&p.window, QPoint(0, 0)), w->size());
-            EXPECT_TRUE(frame.contains(at)) << group.caption << ": " << (c.id ? std::to_string(c.id) : std::string(c.caption))
-                                            << " at " << at.top() << ".." << at.bottom() << ", frame from " << frame.top();
+            EXPECT_TRUE(frame.contains(at))
+                << group.caption << ": " << (c.id ? std::to_string(c.id) : std::string(c.caption)) << " at " << at.top()
+                << ".." << at.bottom() << ", frame from " << frame.top();
         }
         EXPECT_GT(members, 0) << group.caption;
         ++checked;

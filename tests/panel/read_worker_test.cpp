@@ -1,4 +1,6 @@
 // The read worker on its own: every report once and in order, orderly stops, one worker across restarts.
+#include "panel/read_worker.h"
+
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -7,7 +9,6 @@
 #include <string_view>
 
 #include "device/mfi.h"
-#include "panel/read_worker.h"
 #include "sim/sim_transport.h"
 
 namespace qv7::panel {
@@ -53,7 +54,8 @@ TEST(ReadWorker, DeliversEachReportOnceAndStopsWhenAsked) {
     sim::SimTransport sim;
     Inbox inbox;
     ReadWorker worker;
-    worker.start(sim, [&](std::vector<uint8_t> r) { inbox.put(std::move(r)); }, [&] { inbox.markGone(); });
+    worker.start(
+        sim, [&](std::vector<uint8_t> r) { inbox.put(std::move(r)); }, [&] { inbox.markGone(); });
     EXPECT_EQ(ReadWorker::alive(), 1);
     for (int i = 0; i < 3; ++i) poke(sim);
     ASSERT_TRUE(inbox.wait([&] { return inbox.reports.size() >= 3; }));
@@ -77,7 +79,8 @@ TEST(ReadWorker, RestartKeepsOneWorkerAndUnplugReportsGoneOnce) {
     Inbox inbox;
     ReadWorker worker;
     for (int i = 0; i < 3; ++i) {
-        worker.start(sim, [&](std::vector<uint8_t> r) { inbox.put(std::move(r)); }, [&] { inbox.markGone(); });
+        worker.start(
+            sim, [&](std::vector<uint8_t> r) { inbox.put(std::move(r)); }, [&] { inbox.markGone(); });
         EXPECT_EQ(ReadWorker::alive(), 1);
     }
     poke(sim);
@@ -98,7 +101,8 @@ TEST(ReadWorker, TracesADeviceThatWentOnceAndAStopNever) {
         sim::SimTransport sim;
         Inbox inbox;
         ReadWorker worker([&](std::string_view line) { inbox.putLine(line); });
-        worker.start(sim, [&](std::vector<uint8_t> r) { inbox.put(std::move(r)); }, [&] { inbox.markGone(); });
+        worker.start(
+            sim, [&](std::vector<uint8_t> r) { inbox.put(std::move(r)); }, [&] { inbox.markGone(); });
         poke(sim);
         ASSERT_TRUE(inbox.wait([&] { return inbox.reports.size() == 1; }));
         if (unplug) {

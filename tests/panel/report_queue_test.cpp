@@ -1,10 +1,10 @@
 // The queue between the read worker and the window: bounded whatever the device sends, in order,
 // each report once and whole, and one wake-up per stretch of waiting reports.
+#include "panel/report_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
-
-#include "panel/report_queue.h"
 
 namespace qv7::panel {
 namespace {

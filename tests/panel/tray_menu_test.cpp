@@ -50,11 +50,8 @@ TEST(Tray, MenuShowsThePanelAboveAboutAndClose) {
 // StatusNotifierItem hosts report a click as Trigger and never a double-click: both bring the window back.
 TEST(Tray, SingleAndDoubleActivationRestoreOthersDoNot) {
     const std::vector<std::pair<QSystemTrayIcon::ActivationReason, bool>> table = {
-        {QSystemTrayIcon::Trigger, true},
-        {QSystemTrayIcon::DoubleClick, true},
-        {QSystemTrayIcon::Context, false},
-        {QSystemTrayIcon::MiddleClick, false},
-        {QSystemTrayIcon::Unknown, false},
+        {QSystemTrayIcon::Trigger, true},      {QSystemTrayIcon::DoubleClick, true}, {QSystemTrayIcon::Context, false},
+        {QSystemTrayIcon::MiddleClick, false}, {QSystemTrayIcon::Unknown, false},
     };
     for (const auto& [reason, restores] : table) {
         TestTray t;
@@ -100,8 +97,12 @@ struct TrayWindow {
         window.show();
     }
     ~TrayWindow() { window.close(); }
-    bool shown() { return QTest::qWaitFor([&] { return window.isVisible(); }, kWaitMs); }
-    bool hidden() { return QTest::qWaitFor([&] { return window.isHidden(); }, kWaitMs); }
+    bool shown() {
+        return QTest::qWaitFor([&] { return window.isVisible(); }, kWaitMs);
+    }
+    bool hidden() {
+        return QTest::qWaitFor([&] { return window.isHidden(); }, kWaitMs);
+    }
     CBrontalDlg window;
 };
 

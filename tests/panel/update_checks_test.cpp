@@ -1,4 +1,6 @@
 // Without widgets: which firmware check results reach the window thread, and which prompt answers still count.
+#include "panel/update_checks.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 
 #include "device/firmware_image.h"
 #include "local_http_server.h"
-#include "panel/update_checks.h"
 #include "panel_test_support.h"
 #include "update/hosts.h"
 
@@ -75,8 +76,8 @@ public:
               const std::string version = r.body.find("\"hwB\"") != std::string::npos ? "B" : "A";
               const std::string* host = r.header("Host");
               c.send(::qv7::test::fixedReply(R"({"status":"112304","softwareVersion":")" + version +
-                                      R"(","filesize":4,"urlPath":"http://)" + (host ? *host : "") +
-                                      R"(/fw.bin","checksum":"64636261"})"));
+                                             R"(","filesize":4,"urlPath":"http://)" + (host ? *host : "") +
+                                             R"(/fw.bin","checksum":"64636261"})"));
           }) {}
     std::string checkUrl() const { return server_.url(kCheckPath); }
 

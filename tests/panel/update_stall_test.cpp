@@ -43,7 +43,8 @@ TEST(PanelUpdateStall, TenSecondsWithoutProgressAreShownUntilProgressResumes) {
     test::Rig rig;
     startWrite(rig, 4400);
     // Ten blocks go through, then the device's answers are held back (the link has stopped).
-    for (int guard = 0; guard < 200 && rig.controller.driver().bytesAcknowledged() < 440; ++guard) ASSERT_TRUE(rig.pumpOne());
+    for (int guard = 0; guard < 200 && rig.controller.driver().bytesAcknowledged() < 440; ++guard)
+        ASSERT_TRUE(rig.pumpOne());
     const std::string moving = rig.controller.text(1076);
     ASSERT_EQ(moving, "10%");
     const long packets = rig.controller.session().packetsWritten();

@@ -93,13 +93,15 @@ TEST(PresetFile, BadSecondRecordIsSkipped) {
     };
     const Case cases[] = {
         {"checksum", test::handRecord(test::singingDefault(), "two", 1)},
-        {"parameter count byte", [] {
+        {"parameter count byte",
+         [] {
              auto r = test::handRecord(test::singingDefault(), "two");
              r[0] = 0x19;
              r[99] = static_cast<uint8_t>(r[99] - 5);  // checksum still right
              return r;
          }()},
-        {"name length byte", [] {
+        {"name length byte",
+         [] {
              auto r = test::handRecord(test::singingDefault(), "two");
              r[1] = 0x14;
              r[99] = static_cast<uint8_t>(r[99] + 10);

@@ -14,11 +14,11 @@
 #include <regex>
 
 #include "common/atomic_file.h"
-#include "params/preset_file.h"
-#include "presets/preset_library.h"
 #include "files.h"
 #include "hex.h"
+#include "params/preset_file.h"
 #include "preset_records.h"
+#include "presets/preset_library.h"
 #include "temp_dir.h"
 
 namespace qv7 {
@@ -66,7 +66,8 @@ std::vector<std::string> fileNames(const fs::path& file) {
 }
 
 std::vector<std::string> userItems(const HeadlessPresetUi& ui) {
-    return {ui.items.begin() + std::min<std::ptrdiff_t>(62, static_cast<std::ptrdiff_t>(ui.items.size())), ui.items.end()};
+    return {ui.items.begin() + std::min<std::ptrdiff_t>(62, static_cast<std::ptrdiff_t>(ui.items.size())),
+            ui.items.end()};
 }
 
 class PresetFileSafety : public ::testing::Test {
@@ -100,12 +101,15 @@ TEST_F(PresetFileSafety, FileNotLoadedWholeIsAnnouncedAndKeptBeforeTheFirstSave)
                     test::handRecord(test::singingDefault(), "three")}),
          {"one", "three"},
          "第2条（校验和错误）"},
-        {"bad header in record 1", [] {
+        {"bad header in record 1",
+         [] {
              auto r = test::handRecord(test::singingDefault(), "one");
              r[1] = 0x14;
              r[99] = static_cast<uint8_t>(r[99] + 10);
              return test::cat({r, records({"two"})});
-         }(), {"two"}, "第1条（记录头错误）"},
+         }(),
+         {"two"},
+         "第1条（记录头错误）"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -233,8 +237,9 @@ TEST_F(PresetFileSafety, AFifoOrDeviceNodeNeverBlocksTheLoadAndIsNotLostEither) 
             if (!told) ::_exit(1);
             // Kept aside like any file not loaded whole; the new file does not take over its mode.
             struct stat st {};
-            const bool saved = l.savePreset("x", ParameterSet{}) == SaveOutcome::Saved && keptCopies(d.path()).size() == 1 &&
-                               ::lstat(para.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 07777) == 0644;
+            const bool saved = l.savePreset("x", ParameterSet{}) == SaveOutcome::Saved &&
+                               keptCopies(d.path()).size() == 1 && ::lstat(para.c_str(), &st) == 0 &&
+                               S_ISREG(st.st_mode) && (st.st_mode & 07777) == 0644;
             ::_exit(saved ? 0 : 2);
         }
         int status = 0;
@@ -331,7 +336,7 @@ TEST_F(PresetFileSafety, StaleTemporaryFilesOfAKilledSaveGoAtTheNextStart) {
     test::writeFile(dir / ".para.bin.Ab12Z9", records({"half"}));  // left by a killed save
     test::writeFile(dir / ".para.bin.xY7kQ2", {});
     // Not ours, or not a leftover: all of these stay.
-    test::writeFile(dir / ".para.bin.abc", {});         // not the temporary pattern
+    test::writeFile(dir / ".para.bin.abc", {});  // not the temporary pattern
     test::writeFile(dir / ".para.bin.Ab12Z9x", {});
     test::writeFile(dir / ".TolkaPanel.ini.Ab12Z9", {});  // another file's
     test::writeFile(dir / "precious", records({"mine"}));

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "driver_support.h"
-#include "params/builtin_presets.h"
-#include "params/preset_file.h"
 #include "files.h"
 #include "hex.h"
+#include "params/builtin_presets.h"
+#include "params/preset_file.h"
 #include "preset_records.h"
 #include "temp_dir.h"
 
@@ -57,7 +57,8 @@ TEST_F(PresetLibraryTest, WithoutAFileHoldsTheBuiltinsWithTheFirstSelected) {
     init();
     ASSERT_EQ(lib.count(), 62);
     ASSERT_EQ(ui.items.size(), 62u);
-    for (int i = 0; i < 62; ++i) EXPECT_EQ(ui.items[static_cast<std::size_t>(i)], builtinPresetUtf8Name(static_cast<std::size_t>(i)));
+    for (int i = 0; i < 62; ++i)
+        EXPECT_EQ(ui.items[static_cast<std::size_t>(i)], builtinPresetUtf8Name(static_cast<std::size_t>(i)));
     EXPECT_EQ(ui.items[0], "原声默认");
     EXPECT_EQ(lib.selection(), 0);
     EXPECT_EQ(ui.selected, 0);
@@ -372,9 +373,8 @@ TEST_F(PresetLibraryTest, CommandLineFindsAndListsPresets) {
         const char* arg;
         std::optional<int> index;
     } cases[] = {
-        {"0", 0},          {"61", 61},        {"064", 64},       {"原声默认", 0}, {"唱歌03", 5},
-        {"abc", 62},       {"300", 63},       {"999", std::nullopt}, {"", std::nullopt},
-        {"nothing", std::nullopt},
+        {"0", 0},    {"61", 61},  {"064", 64},           {"原声默认", 0},    {"唱歌03", 5},
+        {"abc", 62}, {"300", 63}, {"999", std::nullopt}, {"", std::nullopt}, {"nothing", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(findPreset(lib, c.arg), c.index) << c.arg;
 

@@ -19,9 +19,7 @@ struct Rig {
     explicit Rig(sim::SimConfig config) : device(std::move(config), {}, &clock), runner(driver, device, clock) {
         driver.setDiagnostics([](std::string_view) {});
     }
-    bool until(const std::function<bool()>& done) {
-        return runner.runUntil(done, 30000) == LinkRunner::Outcome::Done;
-    }
+    bool until(const std::function<bool()>& done) { return runner.runUntil(done, 30000) == LinkRunner::Outcome::Done; }
     ParameterSet held() {
         ParameterSet s;
         device.withDevice([&](sim::TolkaSim& t) { s = t.parameters(); });

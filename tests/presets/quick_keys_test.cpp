@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "driver_support.h"
+#include "hex.h"
 #include "params/builtin_presets.h"
 #include "presets/preset_library.h"
-#include "hex.h"
 #include "temp_dir.h"
 
 namespace qv7 {
@@ -69,8 +69,9 @@ TEST(QuickKeys, CaptionsFollowTheNamesReply) {
         Bytes reply;
         std::array<std::string, 3> captions;
     } cases[] = {
-        {"three names", test::cat({test::hex("A2 04 06 02"), test::hex("D4 AD C9 F9"), test::zeros(6),
-                                   test::hex("B3 AA B8 E8 30 33"), test::zeros(4), test::hex("61 62"), test::zeros(8)}),
+        {"three names",
+         test::cat({test::hex("A2 04 06 02"), test::hex("D4 AD C9 F9"), test::zeros(6), test::hex("B3 AA B8 E8 30 33"),
+                    test::zeros(4), test::hex("61 62"), test::zeros(8)}),
          {"原声", "唱歌03", "ab"}},
         {"one length above 10 empties all", test::cat({test::hex("A2 04 0B 02"), test::zeros(30)}), {"", "", ""}},
     };
@@ -94,8 +95,13 @@ TEST(QuickKeys, RightClickHitsOnlyEnabledButtonsInKeyOrder) {
     const struct {
         int x, y;
         std::optional<int> key;
-    } cases[] = {{50, 10, 0}, {110, 29, 1}, {209, 0, 1}, {250, 10, std::nullopt},
-                 {105, 10, std::nullopt}, {50, 30, std::nullopt}, {-1, 10, std::nullopt}};
+    } cases[] = {{50, 10, 0},
+                 {110, 29, 1},
+                 {209, 0, 1},
+                 {250, 10, std::nullopt},
+                 {105, 10, std::nullopt},
+                 {50, 30, std::nullopt},
+                 {-1, 10, std::nullopt}};
     for (const auto& c : cases) EXPECT_EQ(quickKeyAt(buttons, c.x, c.y), c.key) << c.x << "," << c.y;
 }
 

@@ -180,8 +180,8 @@ std::string fixedReply(std::string_view body, std::string_view extraHeaders, int
 }
 
 std::string chunkedReply(const std::vector<std::string>& chunks, std::string_view extraHeaders) {
-    std::string out = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n" +
-                      std::string(extraHeaders) + "\r\n";
+    std::string out =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n" + std::string(extraHeaders) + "\r\n";
     char size[32];
     for (const std::string& c : chunks) {
         std::snprintf(size, sizeof size, "%zx\r\n", c.size());

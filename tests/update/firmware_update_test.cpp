@@ -1,4 +1,6 @@
 // Firmware offers against a local server: limits, checksum text, retry, the held image and the button.
+#include "update/firmware_update.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,11 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/gbk_text.h"
 #include "device/firmware_image.h"
 #include "device/mfi.h"
 #include "local_http_server.h"
-#include "update/firmware_update.h"
-#include "common/gbk_text.h"
 
 namespace qv7 {
 namespace {
@@ -38,7 +39,8 @@ HttpOptions quiet() {
 
 std::string offerJson(uint32_t filesize, const std::string& url, const std::string& checksum) {
     return R"({"status":"112304","softwareVersion":"1.0.9","description":"更稳定","hardwareVersion":"1.0",)"
-           R"("filesize":)" + std::to_string(filesize) + R"(,"urlPath":")" + url + R"(","checksum":")" + checksum + "\"}";
+           R"("filesize":)" +
+           std::to_string(filesize) + R"(,"urlPath":")" + url + R"(","checksum":")" + checksum + "\"}";
 }
 
 TEST(FirmwareChecksum, TextRules) {
@@ -48,10 +50,10 @@ TEST(FirmwareChecksum, TextRules) {
         const char* reply;
         bool match;
     };
-    for (const Case c : {Case{"00abcdef", true}, Case{"00ABCDEF", true}, Case{"00AbCdEf", true},
-                         Case{"0x00abcdef", false}, Case{"0X00ABCDEF", false}, Case{"abcdef", false},
-                         Case{" 00abcdef", false}, Case{"00abcdef ", false}, Case{"", false},
-                         Case{"00abcdee", false}}) {
+    for (const Case c :
+         {Case{"00abcdef", true}, Case{"00ABCDEF", true}, Case{"00AbCdEf", true}, Case{"0x00abcdef", false},
+          Case{"0X00ABCDEF", false}, Case{"abcdef", false}, Case{" 00abcdef", false}, Case{"00abcdef ", false},
+          Case{"", false}, Case{"00abcdee", false}}) {
         SCOPED_TRACE(c.reply);
         EXPECT_EQ(ChecksumMatches(c.reply, sum), c.match);
     }
@@ -59,15 +61,16 @@ TEST(FirmwareChecksum, TextRules) {
 
 TEST(FirmwareRequest, IdentityIsSentAsUtf8) {
     const std::string hw = gbk::fromUtf8("硬件1.0").value();
-    EXPECT_EQ(FirmwareVersionCheckRequest(hw, "1.0.7"),
-              R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"硬件1.0","softwareVersion" : "1.0.7","type" : "qv7-release"}})");
+    EXPECT_EQ(
+        FirmwareVersionCheckRequest(hw, "1.0.7"),
+        R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"硬件1.0","softwareVersion" : "1.0.7","type" : "qv7-release"}})");
 }
 
 struct OfferCase {
     const char* name;
     size_t imageSize;
-    int64_t statedSize;  // -1: the image's size
-    const char* checksum;  // nullptr: the image's own, lower case; "STATED": that of its first statedSize bytes
+    int64_t statedSize;            // -1: the image's size
+    const char* checksum;          // nullptr: the image's own, lower case; "STATED": that of its first statedSize bytes
     std::vector<int> badAttempts;  // requests answered with a broken file
     bool offered;
     size_t fileRequests;
@@ -163,7 +166,8 @@ TEST(FirmwareOffer, JudgedDownloadedAndVerified) {
     for (const OfferCase& c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<uint8_t> img = image(c.imageSize);
-        const uint32_t stated = c.statedSize < 0 ? static_cast<uint32_t>(c.imageSize) : static_cast<uint32_t>(c.statedSize);
+        const uint32_t stated =
+            c.statedSize < 0 ? static_cast<uint32_t>(c.imageSize) : static_cast<uint32_t>(c.statedSize);
         const std::vector<uint8_t> statedPart(img.begin(), img.begin() + std::min<size_t>(stated, img.size()));
         const uint32_t sum = ImageWordSum(img);
         std::string checksum = ChecksumText(sum);
@@ -256,9 +260,8 @@ TEST(FirmwareWorker, ChecksDownloadsAndDeliversOnItsThread) {
     LocalHttpServer service([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(reply)); });
 
     std::promise<FirmwareOffer> delivered;
-    FirmwareCheckWorker worker(service.url("/admin/appios"), quiet(), [&](FirmwareOffer o) {
-        delivered.set_value(std::move(o));
-    });
+    FirmwareCheckWorker worker(service.url("/admin/appios"), quiet(),
+                               [&](FirmwareOffer o) { delivered.set_value(std::move(o)); });
     ASSERT_TRUE(worker.StartFirmwareCheckThread("1.0", "1.0.7"));
     FirmwareOffer offer = delivered.get_future().get();
     worker.wait();
@@ -301,7 +304,10 @@ TEST(FirmwareUpdateGroup, ButtonStatesAndHandOff) {
     mfi driver;
     driver.mfiInit();
     int confirms = 0;
-    auto cancel = [&](const std::string&, const std::string&) { ++confirms; return false; };
+    auto cancel = [&](const std::string&, const std::string&) {
+        ++confirms;
+        return false;
+    };
     EXPECT_FALSE(group.OnUpdateButton(driver, cancel));
     EXPECT_EQ(confirms, 0) << "no image held: the click does nothing";
 
@@ -352,7 +358,8 @@ TEST(FirmwareUpdateGroup, StoreZeroFillsBehindAShorterImage) {
     EXPECT_EQ(group.updateImageSize(), 10u);
     EXPECT_EQ(group.updateSoftwareVersion(), "2");
     EXPECT_TRUE(std::equal(small.image.begin(), small.image.end(), group.updateImage().begin()));
-    EXPECT_TRUE(std::all_of(group.updateImage().begin() + 10, group.updateImage().end(), [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(group.updateImage().begin() + 10, group.updateImage().end(), [](uint8_t b) { return b == 0; }));
 }
 
 TEST(FirmwareUpdateGroup, ProgressTexts) {

@@ -1,4 +1,6 @@
 // CHttpClient against a real server on 127.0.0.1: what goes out, what comes back, and where it stops.
+#include "update/http_client.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "local_http_server.h"
-#include "update/http_client.h"
 #include "update/version_check.h"
 
 namespace qv7 {
@@ -50,17 +51,15 @@ TEST(HttpClient, PostSendsTheExactBodyAndHeaders) {
     EXPECT_EQ(r.method, "POST");
     EXPECT_EQ(r.target, "/admin/appios");
     EXPECT_EQ(r.body.size(), 134u);
-    EXPECT_EQ(r.body,
-              R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"1.0.0","softwareVersion" : "1.0.0","type" : "panel-qv7-release"}})");
+    EXPECT_EQ(
+        r.body,
+        R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"1.0.0","softwareVersion" : "1.0.0","type" : "panel-qv7-release"}})");
     EXPECT_EQ(r.raw.find("Expect:"), std::string::npos);
 
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"User-Agent", kUserAgent},
-        {"Accept", "*,*/*"},
-        {"Accept-Language", "zh-cn"},
-        {"Content-Type", "application/x-www-form-urlencoded"},
-        {"Accept-Encoding", "gzip, deflate"},
-        {"Content-Length", "134"},
+        {"User-Agent", kUserAgent},           {"Accept", "*,*/*"},
+        {"Accept-Language", "zh-cn"},         {"Content-Type", "application/x-www-form-urlencoded"},
+        {"Accept-Encoding", "gzip, deflate"}, {"Content-Length", "134"},
     };
     for (const auto& [name, value] : expected) {
         SCOPED_TRACE(name);
@@ -98,8 +97,12 @@ TEST(HttpClient, GetCarriesTheSameHeadersAndNoBody) {
 TEST(HttpClient, OnlyHttpAndHttpsUrlsAreTried) {
     LocalHttpServer server(replyWith(test::fixedReply("x")));
     const std::string port = std::to_string(server.port());
-    const std::vector<std::string> urls = {"ftp://127.0.0.1:" + port + "/f", "file:///etc/hostname",
-                                           "gopher://127.0.0.1:" + port, "127.0.0.1:" + port + "/x", "not a url", ""};
+    const std::vector<std::string> urls = {"ftp://127.0.0.1:" + port + "/f",
+                                           "file:///etc/hostname",
+                                           "gopher://127.0.0.1:" + port,
+                                           "127.0.0.1:" + port + "/x",
+                                           "not a url",
+                                           ""};
     for (const std::string& url : urls) {
         SCOPED_TRACE(url);
         std::vector<std::string> lines;
@@ -134,8 +137,8 @@ TEST(HttpClient, TextRepliesAreCollectedByTheBlockRule) {
     const std::vector<TextCase> cases = {
         {"3,000 bytes, length-delimited", test::fixedReply(body3000), body3000},
         {"3,000 bytes in 700-byte chunks",
-         test::chunkedReply({body3000.substr(0, 700), body3000.substr(700, 700), body3000.substr(1400, 700),
-                             body3000.substr(2100)}),
+         test::chunkedReply(
+             {body3000.substr(0, 700), body3000.substr(700, 700), body3000.substr(1400, 700), body3000.substr(2100)}),
          body3000},
         {"NUL in the first block drops the rest of that block only", test::fixedReply(nul100),
          body3000.substr(0, 100) + body3000.substr(1024)},
@@ -163,7 +166,8 @@ TEST(HttpClient, TextRepliesAreCollectedByTheBlockRule) {
 
 // The service's error pages are errors: whatever their body holds, no caller may take it for a reply.
 TEST(HttpClient, OnlyA2xxFinalStatusIsAReply) {
-    const std::string offer = R"({"status":"112304","filesize":4,"urlPath":"http://x.invalid/f","checksum":"64636261"})";
+    const std::string offer =
+        R"({"status":"112304","filesize":4,"urlPath":"http://x.invalid/f","checksum":"64636261"})";
     struct Case {
         const char* name;
         std::string response;
@@ -174,8 +178,8 @@ TEST(HttpClient, OnlyA2xxFinalStatusIsAReply) {
         {"500 whose body offers firmware", test::fixedReply(offer, {}, 500), kHttpFailed, ""},
         {"404 page", test::fixedReply("abcd", {}, 404), kHttpFailed, ""},
         {"302 without Location", test::fixedReply("abcd", {}, 302), kHttpFailed, ""},
-        {"301 without Location, chunked", "HTTP/1.1 301 Moved\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n0\r\n\r\n",
-         kHttpFailed, ""},
+        {"301 without Location, chunked",
+         "HTTP/1.1 301 Moved\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n0\r\n\r\n", kHttpFailed, ""},
         {"503 with no body", test::fixedReply("", {}, 503), kHttpFailed, ""},
         {"204 no content", "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n", kHttpOk, ""},
         {"200", test::fixedReply("abcd"), kHttpOk, "abcd"},

@@ -13,8 +13,10 @@ namespace {
 using Kind = OfferVerdict::Kind;
 
 // An offering reply for `version`; `rest` holds the size and address members.
-std::string offer(const std::string& version, const std::string& rest = R"("filesize":2048,"urlPath":"http://127.0.0.1:1/fw.bin")") {
-    return R"({"status":"112304","softwareVersion":")" + version + R"(","description":"d","checksum":"0",)" + rest + "}";
+std::string offer(const std::string& version,
+                  const std::string& rest = R"("filesize":2048,"urlPath":"http://127.0.0.1:1/fw.bin")") {
+    return R"({"status":"112304","softwareVersion":")" + version + R"(","description":"d","checksum":"0",)" + rest +
+           "}";
 }
 
 TEST(OfferJudge, VerdictsTable) {

@@ -1,7 +1,9 @@
 // The daily panel check with a fixed clock: due rule, stamp, address choice and the worker thread.
-#include <gtest/gtest.h>
+#include "update/panel_check.h"
 
 #include <stdlib.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -10,12 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "local_http_server.h"
-#include "temp_dir.h"
 #include "common/app_dir.h"
 #include "common/gbk_text.h"
 #include "common/ini_file.h"
-#include "update/panel_check.h"
+#include "local_http_server.h"
+#include "temp_dir.h"
 #include "update/version_check.h"
 
 namespace qv7 {
@@ -190,7 +191,8 @@ TEST_F(PanelCheck, LinkFileOrDownloadPage) {
     };
     for (const LinkCase& c : cases) {
         SCOPED_TRACE(c.name);
-        LocalHttpServer files([&](const RecordedRequest&, int, Connection& conn) { conn.send(test::fixedReply(c.file)); });
+        LocalHttpServer files(
+            [&](const RecordedRequest&, int, Connection& conn) { conn.send(test::fixedReply(c.file)); });
         const uint32_t size = c.filesize != 0 ? c.filesize : static_cast<uint32_t>(c.file.size());
         const std::string reply = R"({"status":"112304","softwareVersion":"2.0.1","filesize":)" + std::to_string(size) +
                                   R"(,"urlPath":")" + files.url("/link.txt") + "\"}";
@@ -250,9 +252,8 @@ TEST_F(PanelCheck, LinkFileThatCannotBeFetchedFallsBack) {
 TEST_F(PanelCheck, ErrorPagesAreNeitherOffersNorLinkFiles) {
     // A link file behind a 404: its address is the error page's, not the maker's.
     const std::string file = "<http://files.example.invalid/p.zip>";
-    LocalHttpServer files([&](const RecordedRequest&, int, Connection& conn) {
-        conn.send(test::fixedReply(file, {}, 404));
-    });
+    LocalHttpServer files(
+        [&](const RecordedRequest&, int, Connection& conn) { conn.send(test::fixedReply(file, {}, 404)); });
     const std::string offer = R"({"status":"112304","softwareVersion":"2.0.1","filesize":)" +
                               std::to_string(file.size()) + R"(,"urlPath":")" + files.url("/link.txt") + "\"}";
     auto fromLink = OnPanelVersionReply(offer, context("", utc(2025, 3, 7)));
@@ -260,7 +261,8 @@ TEST_F(PanelCheck, ErrorPagesAreNeitherOffersNorLinkFiles) {
     EXPECT_EQ(fromLink->address, "http://www.example.invalid/Download");
 
     // The same offer as the body of a 500: nothing is offered and the next day is not stamped.
-    LocalHttpServer service([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(offer, {}, 500)); });
+    LocalHttpServer service(
+        [&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(offer, {}, 500)); });
     EXPECT_FALSE(RequestPanelVersion(context(service.url("/admin/appios"), utc(2025, 3, 8))));
     EXPECT_EQ(lastDate(), "2025-3-7");
 }
@@ -301,7 +303,8 @@ TEST_F(PanelCheck, WorkerFailuresAreSilent) {
         // index 1: the connection closes without a reply
     });
     int calls = 0;
-    PanelCheckWorker worker(context(service.url("/admin/appios"), utc(2025, 3, 7)), [&](const PanelOffer&) { ++calls; });
+    PanelCheckWorker worker(context(service.url("/admin/appios"), utc(2025, 3, 7)),
+                            [&](const PanelOffer&) { ++calls; });
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(worker.StartPanelCheckThread());
         worker.wait();

@@ -1,11 +1,12 @@
 // The request body byte for byte, reply judgement by JSON types, and link-file addresses.
+#include "update/version_check.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "common/gbk_text.h"
-#include "update/version_check.h"
 
 namespace qv7 {
 namespace {
@@ -13,8 +14,9 @@ namespace {
 TEST(VersionCheckRequest, PanelBodyIsTheFixed134Bytes) {
     const std::string body = PanelVersionCheckRequest();
     EXPECT_EQ(body.size(), 134u);
-    EXPECT_EQ(body,
-              R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"1.0.0","softwareVersion" : "1.0.0","type" : "panel-qv7-release"}})");
+    EXPECT_EQ(
+        body,
+        R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"1.0.0","softwareVersion" : "1.0.0","type" : "panel-qv7-release"}})");
     EXPECT_EQ(PanelVersionCheckRequest(), body);
 }
 
@@ -23,8 +25,9 @@ TEST(VersionCheckRequest, PiecesHaveTheirFixedLengths) {
     EXPECT_EQ(VersionCheckRequest("", "", "qv7-release").size(), 69u + 23u + 26u);
     EXPECT_EQ(VersionCheckRequest("", "", "panel-qv7-release").size(), 69u + 23u + 32u);
     // Inserted as they are, without escaping.
-    EXPECT_EQ(VersionCheckRequest("H\"1", "S\\2", "qv7-release"),
-              R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"H"1","softwareVersion" : "S\2","type" : "qv7-release"}})");
+    EXPECT_EQ(
+        VersionCheckRequest("H\"1", "S\\2", "qv7-release"),
+        R"(json={"method" : "checkVersion", "parameters" : { "hardwareVersion":"H"1","softwareVersion" : "S\2","type" : "qv7-release"}})");
 }
 
 struct ReplyCase {
@@ -36,7 +39,8 @@ struct ReplyCase {
 
 TEST(VersionCheckReply, OnlyWellTypedObjectsCount) {
     const std::vector<ReplyCase> cases = {
-        {"offer", R"({"status":"112304","softwareVersion":"1.2.0","filesize":2048,"urlPath":"http://x/f"})", true, true},
+        {"offer", R"({"status":"112304","softwareVersion":"1.2.0","filesize":2048,"urlPath":"http://x/f"})", true,
+         true},
         {"other status", R"({"status":"112305"})", true, false},
         {"no status", R"({"softwareVersion":"1.2.0"})", true, false},
         {"comments allowed", "// note\n{\"status\":\"112304\" /* offered */}", true, true},
@@ -110,7 +114,8 @@ TEST(ExtractLinkAddress, AddressBetweenTheSigns) {
         {"amid GBK text", gbk("请下载<http://example.invalid/面板.zip>谢谢"), "http://example.invalid/面板.zip"},
         {"no angle brackets", "http://example.invalid/p.zip", ""},
         {"'<' but no '>'", "<http://example.invalid/p.zip", ""},
-        {"'>' without '<' takes the text before it", "http://example.invalid/p.zip>rest", "http://example.invalid/p.zip"},
+        {"'>' without '<' takes the text before it", "http://example.invalid/p.zip>rest",
+         "http://example.invalid/p.zip"},
         {"empty", "", ""},
         {"empty address", "<>", ""},
         {"stops at the first NUL", std::string("<http://a/b>\0<http://c/d>", 25), "http://a/b"},

@@ -60,8 +60,9 @@ bool waitEvent(qv7::HidHotplug& hp, qv7::HotplugEvent::Kind kind, std::string& n
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
         if (::poll(&p, 1, static_cast<int>(std::max<long long>(left, 0))) <= 0) continue;
         hp.dispatch([&](const qv7::HotplugEvent& e) {
-            std::printf("event: %s %s tolka=%d serial=%s\n", e.kind == qv7::HotplugEvent::Kind::Arrival ? "arrival" : "removal",
-                        e.devnode.c_str(), e.tolka ? 1 : 0, e.serial.c_str());
+            std::printf("event: %s %s tolka=%d serial=%s\n",
+                        e.kind == qv7::HotplugEvent::Kind::Arrival ? "arrival" : "removal", e.devnode.c_str(),
+                        e.tolka ? 1 : 0, e.serial.c_str());
             if (found || !e.tolka || e.kind != kind) return;
             if (kind == qv7::HotplugEvent::Kind::Removal && !node.empty() && e.devnode != node) return;
             node = e.devnode;
@@ -184,8 +185,7 @@ int runHost(char** deviceCommand) {
         Conversation c;
         const bool talked = c.run(dev, 20000);
         check(talked, r + "start-up conversation through the read worker until the settings arrived (" +
-                                     std::to_string(c.reports) + " reports, serial " +
-                                     c.driver.identity().SerialNumber + ")");
+                          std::to_string(c.reports) + " reports, serial " + c.driver.identity().SerialNumber + ")");
         check(c.driver.identity().SerialNumber == serial, r + "the serial the device told matches the enumeration's");
 
         ::kill(device, SIGTERM);
