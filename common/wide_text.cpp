@@ -2,6 +2,7 @@
 #include "common/wide_text.h"
 
 #include <cstdint>
+#include <type_traits>
 
 namespace qv7 {
 
@@ -9,7 +10,8 @@ std::string wideToUtf8(const wchar_t* text) {
     std::string s;
     if (!text) return s;
     for (; *text; ++text) {
-        auto c = static_cast<uint32_t>(*text);
+        // Through the unsigned type of the same width: a negative wchar_t is out of range, not sign-extended.
+        auto c = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(*text));
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
         if (c < 0x80) {
             s += static_cast<char>(c);
