@@ -113,7 +113,7 @@ void LatencyServer::serve(int fd) {
         const auto answers = answer_(std::span<const uint8_t>(buf, static_cast<std::size_t>(got)));
         if (answers.empty()) continue;
         if (latencyNs_ > 0) sleepUntil(receivedNs + latencyNs_);
-        for (const auto& a : answers) ::send(fd, a.data(), a.size(), MSG_NOSIGNAL);
+        // Counted before the answer goes: a host that has its answer finds the round trip counted.
         const int64_t sentNs = monotonicNs();
         deviceNs_ += sentNs - receivedNs;
         if (lastSentNs >= 0 && !skipGap_.exchange(false)) {
@@ -123,6 +123,7 @@ void LatencyServer::serve(int fd) {
         }
         lastSentNs = sentNs;
         ++roundTrips_;
+        for (const auto& a : answers) ::send(fd, a.data(), a.size(), MSG_NOSIGNAL);
     }
 }
 
