@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace qv7::bench {
@@ -35,8 +36,8 @@ void sleepUntil(int64_t deadlineNs) {
 
 }  // namespace
 
-LatencyServer::LatencyServer(std::string path, int64_t latencyUs, Answer answer)
-    : path_(std::move(path)), latencyNs_(latencyUs * 1000), answer_(std::move(answer)) {}
+LatencyServer::LatencyServer(std::string path, int64_t latencyUs, Answer answer, Sleep sleep)
+    : path_(std::move(path)), latencyNs_(latencyUs * 1000), sleep_(sleep), answer_(std::move(answer)) {}
 
 LatencyServer::~LatencyServer() { stop(); }
 
@@ -88,7 +89,7 @@ RoundTripTimes LatencyServer::times() const {
 
 void LatencyServer::run() {
     // The default 50 us of timer slack would be added to nearly every emulated latency.
-    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    if (sleep_ == Sleep::Deadline) ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     while (!stop_) {
         pollfd p{listenFd_, POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0) continue;
@@ -112,7 +113,8 @@ void LatencyServer::serve(int fd) {
         if (got <= 0) return;  // the host closed the link
         const auto answers = answer_(std::span<const uint8_t>(buf, static_cast<std::size_t>(got)));
         if (answers.empty()) continue;
-        if (latencyNs_ > 0) sleepUntil(receivedNs + latencyNs_);
+        if (latencyNs_ > 0 && sleep_ == Sleep::Deadline) sleepUntil(receivedNs + latencyNs_);
+        if (latencyNs_ > 0 && sleep_ == Sleep::Relative) std::this_thread::sleep_for(std::chrono::nanoseconds(latencyNs_));
         // Counted before the answer goes: a host that has its answer finds the round trip counted.
         const int64_t sentNs = monotonicNs();
         deviceNs_ += sentNs - receivedNs;

@@ -27,7 +27,12 @@ public:
     // (none: the report is not a round trip, e.g. the host acknowledging the device's data).
     using Answer = std::function<std::vector<Report>(std::span<const uint8_t> report)>;
 
-    LatencyServer(std::string path, int64_t latencyUs, Answer answer);
+    // How the latency is waited for: to an absolute deadline from the report's arrival, or (only to show
+    // what a naive device model costs) a relative sleep after the answer was worked out, with the
+    // thread's default timer slack.
+    enum class Sleep { Deadline, Relative };
+
+    LatencyServer(std::string path, int64_t latencyUs, Answer answer, Sleep sleep = Sleep::Deadline);
     ~LatencyServer();
     LatencyServer(const LatencyServer&) = delete;
     LatencyServer& operator=(const LatencyServer&) = delete;
@@ -49,6 +54,7 @@ private:
 
     std::string path_;
     int64_t latencyNs_;
+    Sleep sleep_;
     Answer answer_;
     int listenFd_ = -1;
     std::thread thread_;

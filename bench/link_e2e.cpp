@@ -3,7 +3,7 @@
 // emulated latency, and every phase is compared with a bare 64-byte ping-pong of as many round trips
 // over the same kind of socket with the same latency: what no stop-and-wait protocol can beat.
 //
-// usage: link_e2e [--reps N] [--latency-us LIST] [--image-bytes N] [--quick]
+// usage: link_e2e [--reps N] [--latency-us LIST] [--image-bytes N] [--quick] [--relative-sleep]
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -37,6 +37,7 @@ struct Options {
     int reps = 5;
     std::vector<long> latenciesUs = {0, 1000, 2000};
     long imageBytes = 98304;
+    LatencyServer::Sleep sleep = LatencyServer::Sleep::Deadline;
 };
 
 // One phase of one repetition: the driver's run and the ping-pong of as many round trips.
@@ -78,13 +79,17 @@ void fillLink(Sample& s, const RoundTripTimes& t) {
 }
 
 // The driver's three phases on a fresh simulated Tolka. False, having said why, when one failed.
-bool runDriver(const std::string& path, long latencyUs, const std::vector<uint8_t>& image, Sample (&out)[kPhases]) {
+bool runDriver(const Options& opt, const std::string& path, long latencyUs, const std::vector<uint8_t>& image,
+               Sample (&out)[kPhases]) {
     sim::TolkaSim device;
-    LatencyServer server(path, latencyUs, [&device](std::span<const uint8_t> report) {
-        std::vector<uint8_t> r(sim::TolkaSim::kReportLength, 0);
-        std::copy_n(report.begin(), std::min(report.size(), r.size()), r.begin());
-        return device.receive(r);
-    });
+    LatencyServer server(
+        path, latencyUs,
+        [&device](std::span<const uint8_t> report) {
+            std::vector<uint8_t> r(sim::TolkaSim::kReportLength, 0);
+            std::copy_n(report.begin(), std::min(report.size(), r.size()), r.begin());
+            return device.receive(r);
+        },
+        opt.sleep);
     std::string error;
     if (!server.listen(error)) {
         std::fprintf(stderr, "link_e2e: %s\n", error.c_str());
@@ -132,10 +137,13 @@ bool runDriver(const std::string& path, long latencyUs, const std::vector<uint8_
 }
 
 // The floor: `roundTrips` bare exchanges of one report each way, nothing else.
-bool pingPong(const std::string& path, long latencyUs, long roundTrips, Sample& s) {
-    LatencyServer server(path, latencyUs, [](std::span<const uint8_t> report) {
-        return std::vector<LatencyServer::Report>{LatencyServer::Report(report.begin(), report.end())};
-    });
+bool pingPong(const Options& opt, const std::string& path, long latencyUs, long roundTrips, Sample& s) {
+    LatencyServer server(
+        path, latencyUs,
+        [](std::span<const uint8_t> report) {
+            return std::vector<LatencyServer::Report>{LatencyServer::Report(report.begin(), report.end())};
+        },
+        opt.sleep);
     std::string error;
     if (!server.listen(error)) {
         std::fprintf(stderr, "link_e2e: %s\n", error.c_str());
@@ -196,11 +204,13 @@ bool parseLatencies(const std::string& text, std::vector<long>& out) {
 }
 
 int usage() {
-    std::fputs("usage: link_e2e [--reps N] [--latency-us LIST] [--image-bytes N] [--quick]\n"
+    std::fputs("usage: link_e2e [--reps N] [--latency-us LIST] [--image-bytes N] [--quick] [--relative-sleep]\n"
                "  --reps N          repetitions, the median is shown (default 5, at most 100)\n"
                "  --latency-us LIST emulated per-report latencies in microseconds (default 0,1000,2000)\n"
                "  --image-bytes N   firmware image size (default 98304, at most 196608)\n"
-               "  --quick           one repetition at 0 latency with a 4400-byte image\n",
+               "  --quick           one repetition at 0 latency with a 4400-byte image\n"
+               "  --relative-sleep  emulate the latency with a relative sleep after the answer is made (to show\n"
+               "                    what that drift costs; the floor then drifts the same way)\n",
                stderr);
     return 2;
 }
@@ -222,6 +232,8 @@ int main(int argc, char** argv) {
         } else if (a == "--image-bytes" && hasValue && parseLong(argv[++i], 1, cmd::kMaxImage, v)) {
             opt.imageBytes = v;
         } else if (a == "--latency-us" && hasValue && parseLatencies(argv[++i], opt.latenciesUs)) {
+        } else if (a == "--relative-sleep") {
+            opt.sleep = LatencyServer::Sleep::Relative;
         } else {
             return usage();
         }
@@ -240,15 +252,16 @@ int main(int argc, char** argv) {
     std::printf("link_e2e: %d repetition(s), medians; floor = ping-pong of 64-byte reports, as many round trips,\n"
                 "same socket and latency emulation, measured in the same repetition; ratio = wall / floor\n\n",
                 opt.reps);
-    std::printf("%8s  %-22s %10s %7s %10s %10s %6s | %9s %9s %9s %9s %9s\n", "latency", "phase", "wall ms",
-                "trips", "floor ms", "trips*L ms", "ratio", "dev us/rt", "host us", "host max", "flr dev", "flr host");
+    std::printf("%8s  %-22s %10s %7s %10s %6s %10s %7s | %9s %9s %9s %9s %9s\n", "latency", "phase", "wall ms",
+                "trips", "floor ms", "ratio", "trips*L ms", "wall/it", "dev us/rt", "host us", "host max", "flr dev",
+                "flr host");
     int failures = 0;
     for (const long latencyUs : opt.latenciesUs) {
         std::vector<Sample> samples[kPhases];
         for (int r = 0; r < opt.reps; ++r) {
             Sample s[kPhases];
-            bool ok = runDriver(tolkaPath, latencyUs, image, s);
-            for (int p = 0; p < kPhases && ok; ++p) ok = pingPong(echoPath, latencyUs, s[p].roundTrips, s[p]);
+            bool ok = runDriver(opt, tolkaPath, latencyUs, image, s);
+            for (int p = 0; p < kPhases && ok; ++p) ok = pingPong(opt, echoPath, latencyUs, s[p].roundTrips, s[p]);
             if (!ok) {
                 ++failures;
                 continue;
@@ -264,11 +277,13 @@ int main(int argc, char** argv) {
             };
             const double trips = col([](const Sample& s) { return static_cast<double>(s.roundTrips); });
             const std::string name = kPhaseNames[p] + (p == 2 ? " " + std::to_string(opt.imageBytes) : std::string());
-            std::printf("%6.1fms  %-22s %10.1f %7.0f %10.1f %10.1f %6.3f | %9.1f %9.1f %9.0f %9.1f %9.1f\n",
-                        static_cast<double>(latencyUs) / 1000, name.c_str(), col([](const Sample& s) { return s.wallMs; }),
-                        trips, col([](const Sample& s) { return s.floorMs; }),
-                        trips * static_cast<double>(latencyUs) / 1000,
-                        col([](const Sample& s) { return s.floorMs > 0 ? s.wallMs / s.floorMs : 0; }),
+            const double ideal = trips * static_cast<double>(latencyUs) / 1000;
+            const double wall = col([](const Sample& s) { return s.wallMs; });
+            std::printf("%6.1fms  %-22s %10.1f %7.0f %10.1f %6.3f %10.1f %7.3f | %9.1f %9.1f %9.0f %9.1f %9.1f\n",
+                        static_cast<double>(latencyUs) / 1000, name.c_str(), wall, trips,
+                        col([](const Sample& s) { return s.floorMs; }),
+                        col([](const Sample& s) { return s.floorMs > 0 ? s.wallMs / s.floorMs : 0; }), ideal,
+                        ideal > 0 ? wall / ideal : 0.0,
                         col([](const Sample& s) { return s.deviceUs; }), col([](const Sample& s) { return s.hostUs; }),
                         col([](const Sample& s) { return s.hostMaxUs; }),
                         col([](const Sample& s) { return s.floorDeviceUs; }),
@@ -276,7 +291,8 @@ int main(int argc, char** argv) {
         }
         std::fflush(stdout);
     }
-    std::printf("\ndev us/rt: report in until its answer out, at the device; host us: answer out until the host's\n"
+    std::printf("\nratio: wall / floor; wall/it: wall / (trips * L), against a link that keeps its latency exactly\n"
+                "dev us/rt: report in until its answer out, at the device; host us: answer out until the host's\n"
                 "next request in (its mean and longest); flr: the same for the ping-pong\n");
     ::rmdir(dir);
     if (failures > 0) {
