@@ -136,8 +136,11 @@ bool runDriver(const Options& opt, const std::string& path, long latencyUs, cons
     return true;
 }
 
-// The floor: `roundTrips` bare exchanges of one report each way, nothing else.
-bool pingPong(const Options& opt, const std::string& path, long latencyUs, long roundTrips, Sample& s) {
+// The floor: `roundTrips` bare exchanges of one report each way, nothing else. Timed from the connect
+// when the phase it stands for opens the link (start-up); otherwise after one untimed exchange, on a
+// link that is already up, as the driver's later phases find it.
+bool pingPong(const Options& opt, const std::string& path, long latencyUs, long roundTrips, bool withConnect,
+              Sample& s) {
     LatencyServer server(
         path, latencyUs,
         [](std::span<const uint8_t> report) {
@@ -149,6 +152,7 @@ bool pingPong(const Options& opt, const std::string& path, long latencyUs, long 
         std::fprintf(stderr, "link_e2e: %s\n", error.c_str());
         return false;
     }
+    auto t0 = std::chrono::steady_clock::now();
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -159,13 +163,15 @@ bool pingPong(const Options& opt, const std::string& path, long latencyUs, long 
         return false;
     }
     uint8_t out[kReportBytes] = {0x55}, in[256];
-    bool ok = true;
-    server.startPhase();
-    const auto t0 = std::chrono::steady_clock::now();
-    for (long i = 0; i < roundTrips && ok; ++i) {
+    auto exchange = [&](long i) {
         out[1] = static_cast<uint8_t>(i);
-        ok = ::send(fd, out, sizeof out, MSG_NOSIGNAL) == kReportBytes && ::recv(fd, in, sizeof in, 0) == kReportBytes;
-    }
+        return ::send(fd, out, sizeof out, MSG_NOSIGNAL) == kReportBytes && ::recv(fd, in, sizeof in, 0) == kReportBytes;
+    };
+    bool ok = withConnect || exchange(-1);
+    server.startPhase();
+    const RoundTripTimes before = server.times();
+    if (!withConnect) t0 = std::chrono::steady_clock::now();
+    for (long i = 0; i < roundTrips && ok; ++i) ok = exchange(i);
     s.floorMs = msSince(t0);
     ::close(fd);
     server.stop();
@@ -173,7 +179,7 @@ bool pingPong(const Options& opt, const std::string& path, long latencyUs, long 
         std::fprintf(stderr, "link_e2e: the ping-pong broke off\n");
         return false;
     }
-    const RoundTripTimes t = server.times();
+    const RoundTripTimes t = minus(server.times(), before);
     if (t.roundTrips > 0) {
         s.floorDeviceUs = static_cast<double>(t.deviceNs) / 1e3 / static_cast<double>(t.roundTrips);
         s.floorHostUs = static_cast<double>(t.hostNs) / 1e3 / static_cast<double>(t.roundTrips);
@@ -261,7 +267,7 @@ int main(int argc, char** argv) {
         for (int r = 0; r < opt.reps; ++r) {
             Sample s[kPhases];
             bool ok = runDriver(opt, tolkaPath, latencyUs, image, s);
-            for (int p = 0; p < kPhases && ok; ++p) ok = pingPong(opt, echoPath, latencyUs, s[p].roundTrips, s[p]);
+            for (int p = 0; p < kPhases && ok; ++p) ok = pingPong(opt, echoPath, latencyUs, s[p].roundTrips, p == 0, s[p]);
             if (!ok) {
                 ++failures;
                 continue;
