@@ -118,7 +118,8 @@ void LatencyServer::serve(int fd) {
         // Counted before the answer goes: a host that has its answer finds the round trip counted.
         const int64_t sentNs = monotonicNs();
         deviceNs_ += sentNs - receivedNs;
-        if (lastSentNs >= 0 && !skipGap_.exchange(false)) {
+        const bool phaseStarts = skipGap_.exchange(false);  // taken even by a link's first round trip
+        if (lastSentNs >= 0 && !phaseStarts) {
             const int64_t gap = receivedNs - lastSentNs;
             hostNs_ += gap;
             if (gap > hostMaxNs_) hostMaxNs_ = gap;
