@@ -114,7 +114,8 @@ void LatencyServer::serve(int fd) {
         const auto answers = answer_(std::span<const uint8_t>(buf, static_cast<std::size_t>(got)));
         if (answers.empty()) continue;
         if (latencyNs_ > 0 && sleep_ == Sleep::Deadline) sleepUntil(receivedNs + latencyNs_);
-        if (latencyNs_ > 0 && sleep_ == Sleep::Relative) std::this_thread::sleep_for(std::chrono::nanoseconds(latencyNs_));
+        if (latencyNs_ > 0 && sleep_ == Sleep::Relative)
+            std::this_thread::sleep_for(std::chrono::nanoseconds(latencyNs_));
         // Counted before the answer goes: a host that has its answer finds the round trip counted.
         const int64_t sentNs = monotonicNs();
         deviceNs_ += sentNs - receivedNs;

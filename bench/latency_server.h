@@ -14,10 +14,10 @@ namespace qv7::bench {
 
 // Where one round trip's time went, seen from the device's side of the socket.
 struct RoundTripTimes {
-    long roundTrips = 0;       // reports that were answered
-    int64_t deviceNs = 0;      // report received until its answer was sent: the emulated latency and its overshoot
-    int64_t hostNs = 0;        // answer sent until the host's next answered report arrived
-    int64_t hostMaxNs = 0;     // the longest of those
+    long roundTrips = 0;    // reports that were answered
+    int64_t deviceNs = 0;   // report received until its answer was sent: the emulated latency and its overshoot
+    int64_t hostNs = 0;     // answer sent until the host's next answered report arrived
+    int64_t hostMaxNs = 0;  // the longest of those
 };
 
 class LatencyServer {

@@ -45,8 +45,8 @@ struct Sample {
     double wallMs = 0;
     long roundTrips = 0;
     double floorMs = 0;
-    double deviceUs = 0, hostUs = 0, hostMaxUs = 0;            // per round trip, the driver's run
-    double floorDeviceUs = 0, floorHostUs = 0;                  // per round trip, the ping-pong
+    double deviceUs = 0, hostUs = 0, hostMaxUs = 0;  // per round trip, the driver's run
+    double floorDeviceUs = 0, floorHostUs = 0;       // per round trip, the ping-pong
 };
 
 double msSince(std::chrono::steady_clock::time_point t0) {
@@ -165,7 +165,8 @@ bool pingPong(const Options& opt, const std::string& path, long latencyUs, long 
     uint8_t out[kReportBytes] = {0x55}, in[256];
     auto exchange = [&](long i) {
         out[1] = static_cast<uint8_t>(i);
-        return ::send(fd, out, sizeof out, MSG_NOSIGNAL) == kReportBytes && ::recv(fd, in, sizeof in, 0) == kReportBytes;
+        return ::send(fd, out, sizeof out, MSG_NOSIGNAL) == kReportBytes &&
+               ::recv(fd, in, sizeof in, 0) == kReportBytes;
     };
     bool ok = withConnect || exchange(-1);
     server.startPhase();
@@ -258,8 +259,8 @@ int main(int argc, char** argv) {
     std::printf("link_e2e: %d repetition(s), medians; floor = ping-pong of 64-byte reports, as many round trips,\n"
                 "same socket and latency emulation, measured in the same repetition; ratio = wall / floor\n\n",
                 opt.reps);
-    std::printf("%8s  %-22s %10s %7s %10s %6s %10s %7s | %9s %9s %9s %9s %9s\n", "latency", "phase", "wall ms",
-                "trips", "floor ms", "ratio", "trips*L ms", "wall/it", "dev us/rt", "host us", "host max", "flr dev",
+    std::printf("%8s  %-22s %10s %7s %10s %6s %10s %7s | %9s %9s %9s %9s %9s\n", "latency", "phase", "wall ms", "trips",
+                "floor ms", "ratio", "trips*L ms", "wall/it", "dev us/rt", "host us", "host max", "flr dev",
                 "flr host");
     int failures = 0;
     for (const long latencyUs : opt.latenciesUs) {
@@ -267,7 +268,8 @@ int main(int argc, char** argv) {
         for (int r = 0; r < opt.reps; ++r) {
             Sample s[kPhases];
             bool ok = runDriver(opt, tolkaPath, latencyUs, image, s);
-            for (int p = 0; p < kPhases && ok; ++p) ok = pingPong(opt, echoPath, latencyUs, s[p].roundTrips, p == 0, s[p]);
+            for (int p = 0; p < kPhases && ok; ++p)
+                ok = pingPong(opt, echoPath, latencyUs, s[p].roundTrips, p == 0, s[p]);
             if (!ok) {
                 ++failures;
                 continue;
@@ -289,9 +291,8 @@ int main(int argc, char** argv) {
                         static_cast<double>(latencyUs) / 1000, name.c_str(), wall, trips,
                         col([](const Sample& s) { return s.floorMs; }),
                         col([](const Sample& s) { return s.floorMs > 0 ? s.wallMs / s.floorMs : 0; }), ideal,
-                        ideal > 0 ? wall / ideal : 0.0,
-                        col([](const Sample& s) { return s.deviceUs; }), col([](const Sample& s) { return s.hostUs; }),
-                        col([](const Sample& s) { return s.hostMaxUs; }),
+                        ideal > 0 ? wall / ideal : 0.0, col([](const Sample& s) { return s.deviceUs; }),
+                        col([](const Sample& s) { return s.hostUs; }), col([](const Sample& s) { return s.hostMaxUs; }),
                         col([](const Sample& s) { return s.floorDeviceUs; }),
                         col([](const Sample& s) { return s.floorHostUs; }));
         }
