@@ -14,6 +14,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "device/socket_transport.h"
+
 namespace qv7::bench {
 
 namespace {
@@ -42,28 +44,8 @@ LatencyServer::LatencyServer(std::string path, int64_t latencyUs, Answer answer,
 LatencyServer::~LatencyServer() { stop(); }
 
 bool LatencyServer::listen(std::string& error) {
-    sockaddr_un addr{};
-    const std::string staging = path_ + ".new";
-    if (staging.size() >= sizeof addr.sun_path) {
-        error = "socket path too long: " + path_;
-        return false;
-    }
-    listenFd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) {
-        error = std::string("socket: ") + std::strerror(errno);
-        return false;
-    }
-    addr.sun_family = AF_UNIX;
-    // Listen first, then appear under the name: a client never finds a socket that refuses it.
-    std::memcpy(addr.sun_path, staging.c_str(), staging.size() + 1);
-    ::unlink(staging.c_str());
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 4) != 0 ||
-        ::rename(staging.c_str(), path_.c_str()) != 0) {
-        error = "cannot listen on " + path_ + ": " + std::strerror(errno);
-        ::close(listenFd_);
-        listenFd_ = -1;
-        return false;
-    }
+    listenFd_ = listenForHost(path_, error);
+    if (listenFd_ < 0) return false;
     thread_ = std::thread([this] { run(); });
     return true;
 }

@@ -43,6 +43,30 @@ std::unique_ptr<SocketTransport> SocketTransport::connect(const std::string& pat
     return std::unique_ptr<SocketTransport>(new SocketTransport(fd, wake, path));
 }
 
+int listenForHost(const std::string& path, std::string& error) {
+    sockaddr_un addr{};
+    const std::string staging = path + ".new";
+    if (path.empty() || staging.size() >= sizeof addr.sun_path) {
+        error = "socket path must be 1 to " + std::to_string(sizeof addr.sun_path - 5) + " bytes";
+        return -1;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = systemError("socket", errno);
+        return -1;
+    }
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, staging.c_str(), staging.size() + 1);
+    ::unlink(staging.c_str());
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 4) != 0 ||
+        ::rename(staging.c_str(), path.c_str()) != 0) {
+        error = systemError("cannot listen on " + path, errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 SocketTransport::~SocketTransport() {
     ::close(fd_);
     ::close(wakeFd_);

@@ -30,4 +30,9 @@ private:
     std::string path_;
 };
 
+// The other end, for simulated devices: a listening SOCK_SEQPACKET socket at `path`. It is bound under a staging
+// name and renamed into place once it listens, so a client never finds a socket that refuses it. Returns the
+// listening descriptor, or -1 with `error` saying why.
+int listenForHost(const std::string& path, std::string& error);
+
 }  // namespace qv7

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <thread>
 
+#include "device/socket_transport.h"
+
 namespace qv7::sim {
 
 namespace {
@@ -61,25 +63,10 @@ bool serveClient(int fd, TolkaSim& device, const ServerOptions& o, FaultInjector
 }  // namespace
 
 int serveSocket(TolkaSim& device, const ServerOptions& o, const std::atomic<bool>& stop) {
-    sockaddr_un addr{};
-    const std::string staging = o.path + ".new";
-    if (o.path.empty() || staging.size() >= sizeof addr.sun_path) {
-        std::fprintf(stderr, "qv7-sim: socket path must be 1 to %zu bytes\n", sizeof addr.sun_path - 5);
-        return 1;
-    }
-    const int lfd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    std::string error;
+    const int lfd = listenForHost(o.path, error);
     if (lfd < 0) {
-        std::fprintf(stderr, "qv7-sim: socket: %s\n", std::strerror(errno));
-        return 1;
-    }
-    addr.sun_family = AF_UNIX;
-    // Listen first, then appear under the name: a client never finds a socket that refuses it.
-    std::memcpy(addr.sun_path, staging.c_str(), staging.size() + 1);
-    ::unlink(staging.c_str());
-    if (::bind(lfd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(lfd, 4) != 0 ||
-        ::rename(staging.c_str(), o.path.c_str()) != 0) {
-        std::fprintf(stderr, "qv7-sim: cannot listen on %s: %s\n", o.path.c_str(), std::strerror(errno));
-        ::close(lfd);
+        std::fprintf(stderr, "qv7-sim: %s\n", error.c_str());
         return 1;
     }
     FaultInjector in(o.toDevice), out(o.toHost);

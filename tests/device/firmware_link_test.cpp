@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <optional>
 
+#include "block_reply.h"
 #include "conversation.h"
 
 namespace qv7 {
 namespace {
+
+using test::blockReply;
 
 using test::Conversation;
 using test::Event;
@@ -36,16 +39,6 @@ std::vector<uint8_t> withApplication(const std::vector<uint8_t>& r, const std::v
 uint32_t offsetIn(const std::vector<uint8_t>& app) {
     const std::size_t at = app[0] == cmd::kReplyUpdateData ? 2 : 1;
     return static_cast<uint32_t>(app[at] | app[at + 1] << 8 | app[at + 2] << 16 | app[at + 3] << 24);
-}
-
-std::vector<uint8_t> blockReply(uint8_t status, uint32_t offset, uint8_t len) {
-    return {cmd::kReplyUpdateData,
-            status,
-            static_cast<uint8_t>(offset),
-            static_cast<uint8_t>(offset >> 8),
-            static_cast<uint8_t>(offset >> 16),
-            static_cast<uint8_t>(offset >> 24),
-            len};
 }
 
 struct Outcome {

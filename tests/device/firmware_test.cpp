@@ -3,6 +3,7 @@
 
 #include <numeric>
 
+#include "block_reply.h"
 #include "device/firmware_image.h"
 #include "driver_support.h"
 #include "hex.h"
@@ -11,6 +12,7 @@
 namespace qv7 {
 namespace {
 
+using test::blockReply;
 using test::hex;
 
 std::string pendingApp(const mfi& d) {
@@ -33,15 +35,6 @@ struct Transfer {
         d.mfiBeginUpdate(std::vector<uint8_t>(n, 1), 0);
         reply({0x90, 1});
         reply({0x91, 1});
-    }
-    static std::vector<uint8_t> blockReply(uint8_t status, uint32_t offset, uint8_t len) {
-        return {0x92,
-                status,
-                static_cast<uint8_t>(offset),
-                static_cast<uint8_t>(offset >> 8),
-                static_cast<uint8_t>(offset >> 16),
-                static_cast<uint8_t>(offset >> 24),
-                len};
     }
 };
 
@@ -92,7 +85,7 @@ TEST(Blocks, HundredByteImageGoesOutAs44_44_12) {
         EXPECT_EQ(hex(std::span(app).first(6)),
                   hex(std::vector<uint8_t>{0x12, static_cast<uint8_t>(b.offset), 0, 0, 0, b.len}));
         EXPECT_EQ(app[6], image[b.offset]);
-        t.reply(Transfer::blockReply(1, b.offset, b.len));
+        t.reply(blockReply(1, b.offset, b.len));
     }
     EXPECT_EQ(t.d.step(), kStepUpdateOver);
     const auto n = t.rec.events.size();
@@ -109,39 +102,39 @@ TEST(Blocks, FirstBlockBegins12_00000000_2C) {
     t.reply({0x90, 1});
     t.reply({0x91, 1});
     EXPECT_EQ(pendingApp(t.d).substr(0, 17), "12 00 00 00 00 2C");
-    t.reply(Transfer::blockReply(1, 0, 44));
+    t.reply(blockReply(1, 0, 44));
     EXPECT_EQ(t.d.step(), kStepUpdateOver);  // one block, then updateOver
 }
 
 TEST(Blocks, RepliesThatRepeatOrDisagree) {
     Transfer t;
     t.erased(200);
-    t.reply(Transfer::blockReply(2, 0, 44));  // send again
+    t.reply(blockReply(2, 0, 44));  // send again
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
     EXPECT_EQ(pendingApp(t.d).substr(0, 17), "12 00 00 00 00 2C");
-    t.reply(Transfer::blockReply(7, 0, 44));  // unknown status: the timer repeats it
+    t.reply(blockReply(7, 0, 44));  // unknown status: the timer repeats it
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
-    EXPECT_EQ(t.d.pendingLength(), 9);         // only the acknowledgement of the reply
-    t.reply(Transfer::blockReply(1, 40, 44));  // another offset: a stale reply changes nothing
+    EXPECT_EQ(t.d.pendingLength(), 9);  // only the acknowledgement of the reply
+    t.reply(blockReply(1, 40, 44));     // another offset: a stale reply changes nothing
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
     EXPECT_EQ(t.rec.trace.back(), "error!!!!!!!!!!!!!!!\n");
-    t.reply(Transfer::blockReply(1, 0, 44));
-    t.reply(Transfer::blockReply(1, 0, 44));  // the same block acknowledged twice counts once
+    t.reply(blockReply(1, 0, 44));
+    t.reply(blockReply(1, 0, 44));  // the same block acknowledged twice counts once
     EXPECT_EQ(t.d.bytesAcknowledged(), 44);
-    t.reply(Transfer::blockReply(1, 44, 20));  // fewer bytes taken than sent: resume after them
+    t.reply(blockReply(1, 44, 20));  // fewer bytes taken than sent: resume after them
     EXPECT_EQ(t.d.bytesAcknowledged(), 64);
     EXPECT_EQ(pendingApp(t.d).substr(0, 17), "12 40 00 00 00 2C");
-    t.reply(Transfer::blockReply(2, 44, 44));  // refused, naming the offset the device holds
+    t.reply(blockReply(2, 44, 44));  // refused, naming the offset the device holds
     EXPECT_EQ(t.d.bytesAcknowledged(), 44);
     EXPECT_EQ(pendingApp(t.d).substr(0, 17), "12 2C 00 00 00 2C");
-    t.reply(Transfer::blockReply(2, 132, 44));  // a refusal from ahead of us changes nothing
+    t.reply(blockReply(2, 132, 44));  // a refusal from ahead of us changes nothing
     EXPECT_EQ(t.d.bytesAcknowledged(), 44);
 }
 
 TEST(Blocks, StaleRepliesOfEveryStageChangeNothing) {
     Transfer t;
     t.erased(200);
-    t.reply(Transfer::blockReply(1, 0, 44));
+    t.reply(blockReply(1, 0, 44));
     t.rec.clear();
     for (const auto& late : std::vector<std::vector<uint8_t>>{
              {0x90, 1}, {0x90, 0}, {0x91, 1}, {0x91, 0}, {0x93, 1}, {0x95, 0}, {0x96, 0}, {0x8F}})
@@ -156,11 +149,11 @@ TEST(Blocks, StaleRepliesOfEveryStageChangeNothing) {
 TEST(Blocks, AnAcknowledgementLargerThanTheBlockFailsTheTransfer) {
     Transfer t;
     t.erased(4400);
-    t.reply(Transfer::blockReply(1, 0, 255));
+    t.reply(blockReply(1, 0, 255));
     EXPECT_EQ(t.d.step(), kStepIdle);
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
     EXPECT_EQ(t.rec.messages, std::vector<std::string>{"Error|写入固件失败：设备确认了255字节，本块只有44字节！"});
-    t.reply(Transfer::blockReply(1, 0, 44));  // the transfer is over: nothing moves it again
+    t.reply(blockReply(1, 0, 44));  // the transfer is over: nothing moves it again
     EXPECT_EQ(t.d.bytesAcknowledged(), 0);
     EXPECT_EQ(t.d.step(), kStepIdle);
 }
@@ -177,13 +170,7 @@ TEST(Failures, StatusRepliesStopWithTheirMessage) {
         {{{0x8F}, {0x94, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {0x95, 1}},
          {0x96, 0},
          "Error|选择升级区域失败,0x00！"},
-        {{{0x90, 1},
-          {0x91, 1},
-          Transfer::blockReply(1, 0, 44),
-          Transfer::blockReply(1, 44, 44),
-          Transfer::blockReply(1, 88, 12)},
-         {0x93, 0},
-         ""},
+        {{{0x90, 1}, {0x91, 1}, blockReply(1, 0, 44), blockReply(1, 44, 44), blockReply(1, 88, 12)}, {0x93, 0}, ""},
     };
     for (const auto& c : cases) {
         Transfer t;
@@ -201,7 +188,7 @@ TEST(Failures, StatusRepliesStopWithTheirMessage) {
 TEST(Failures, StrayBlockRepliesWithoutAnImageSendNothing) {
     Transfer t;
     t.reply({0x91, 1});
-    t.reply(Transfer::blockReply(1, 0, 44));
+    t.reply(blockReply(1, 0, 44));
     EXPECT_EQ(t.d.step(), kStepIdentificationAccepted);  // where identification left it
     EXPECT_TRUE(t.rec.written.empty());
 }
@@ -241,7 +228,7 @@ TEST(Setters, ReplaceTheTransferStepUntilTheNextBlockReply) {
     t.reply({0x91, 1});
     t.d.mfiSetMix(1);
     EXPECT_EQ(t.d.step(), kStepSetMix);
-    t.reply(Transfer::blockReply(1, 0, 44));
+    t.reply(blockReply(1, 0, 44));
     EXPECT_EQ(t.d.step(), kStepUpdateData);
     EXPECT_EQ(t.d.bytesAcknowledged(), 44);
 }

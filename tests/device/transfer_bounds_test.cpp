@@ -1,21 +1,14 @@
 // Firmware transfer bounds that must hold whatever the device's block replies say (found by fuzz_driver).
 #include <gtest/gtest.h>
 
+#include "block_reply.h"
 #include "driver_support.h"
 #include "recorder.h"
 
 namespace qv7 {
 namespace {
 
-std::vector<uint8_t> blockReply(uint8_t status, uint32_t offset, uint8_t len) {
-    return {0x92,
-            status,
-            static_cast<uint8_t>(offset),
-            static_cast<uint8_t>(offset >> 8),
-            static_cast<uint8_t>(offset >> 16),
-            static_cast<uint8_t>(offset >> 24),
-            len};
-}
+using test::blockReply;
 
 // A device that echoes a longer block than was sent, or a reply to an earlier, longer image, must not push
 // the acknowledged count past the image or the progress past 100 %, nor see the transfer claimed done.
