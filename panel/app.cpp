@@ -1,5 +1,6 @@
 // CBrontalApp and main: options, the single-instance rule, the device choice, then the window until "关闭".
 #include <QApplication>
+#include <QEvent>
 #include <QPixmap>
 #include <QTimer>
 
@@ -53,18 +54,39 @@ std::unique_ptr<DeviceProvider> providerFor(const std::string& device) {
 }  // namespace
 
 // Saves the window once it shows the device's settings (for the README), then ends the program.
-void screenshotWhenReady(CBrontalDlg& window, const QString& file) {
-    auto* poll = new QTimer(&window);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, &window, [&window, file, poll, tries] {
-        if (!window.controller().enabled(kMonitorVolSliderId) && ++*tries < 100) return;
-        poll->stop();
-        const bool saved = window.grab().save(file);
-        std::fprintf(stderr, "qv7-panel: %s %s\n", saved ? "saved" : "could not save", file.toLocal8Bit().constData());
-        QCoreApplication::exit(saved ? 0 : 1);
-    });
-    poll->start(50);
-}
+// The settings are in place when the monitor volume comes on; the save waits for the rest of that update.
+class ScreenshotWhenReady : public QObject {
+public:
+    ScreenshotWhenReady(CBrontalDlg& window, QString file) : QObject(&window), window_(window), file_(std::move(file)) {
+        QWidget* volume = window.control(kMonitorVolSliderId);
+        if (volume) volume->installEventFilter(this);
+        if (window.controller().enabled(kMonitorVolSliderId)) QTimer::singleShot(0, this, [this] { save(); });
+        // A device that never answers still gets its window saved.
+        QTimer::singleShot(kGiveUpMs, this, [this] { save(); });
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange && window_.controller().enabled(kMonitorVolSliderId))
+            QTimer::singleShot(0, this, [this] { save(); });
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    static constexpr int kGiveUpMs = 5000;
+
+    void save() {
+        if (saved_) return;
+        saved_ = true;
+        const bool ok = window_.grab().save(file_);
+        std::fprintf(stderr, "qv7-panel: %s %s\n", ok ? "saved" : "could not save", file_.toLocal8Bit().constData());
+        QCoreApplication::exit(ok ? 0 : 1);
+    }
+
+    CBrontalDlg& window_;
+    const QString file_;
+    bool saved_ = false;
+};
 
 int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
     auto provider = providerFor(options.device);
@@ -77,7 +99,8 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
             window.bringForward();
         });
     window.show();
-    if (!options.screenshot.empty()) screenshotWhenReady(window, QString::fromLocal8Bit(options.screenshot.c_str()));
+    if (!options.screenshot.empty())
+        new ScreenshotWhenReady(window, QString::fromLocal8Bit(options.screenshot.c_str()));
     return exec();
 }
 
