@@ -39,6 +39,9 @@ public:
     void unplug();
     void replug();
     bool present() const;
+    // Told of every unplug() and replug() with the device's presence after it, on the caller's thread.
+    // Replacing or clearing it waits for a call in progress to return.
+    void setPlugListener(std::function<void(bool present)> listener);
     void sendBattery();
 
     // Runs f with the simulated device, under the transport's lock.
@@ -48,6 +51,7 @@ public:
 private:
     void enqueueLocked(std::vector<Report> reports);
     std::vector<Delivery> tapped(bool toDevice, std::vector<Delivery> deliveries) const;
+    void plugged(bool present);
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;
@@ -66,6 +70,8 @@ private:
     bool present_ = true;
     bool interrupted_ = false;
     long sent_ = 0;
+    std::mutex listenerMutex_;  // held while the listener runs; never together with mutex_
+    std::function<void(bool)> plugListener_;
 };
 
 }  // namespace qv7::sim
