@@ -1,9 +1,10 @@
 #!/bin/sh
 # How often an idle qv7-panel wakes up: once the window is connected and has shown the device's settings,
-# the kernel's count of context switches (voluntary + involuntary, summed over every thread in
-# /proc/PID/task/*/status) is read at the start and the end of an idle stretch. Two devices: qv7-sim on a
-# local socket (--device unix:PATH) and the in-process simulator (--simulate). Runs on the offscreen
-# platform, with no session bus and the online checks pointed at a closed local port.
+# the kernel's count of context switches (voluntary + involuntary, over every thread in
+# /proc/PID/task/*/status, thread by thread) is read at the start and the end of an idle stretch; the
+# threads that woke are listed with their counts. Two devices: qv7-sim on a local socket (--device
+# unix:PATH) and the in-process simulator (--simulate). Runs on the offscreen platform, with no session
+# bus and the online checks pointed at a closed local port.
 # usage: bench/idle_wakeups.sh [build/bin] [seconds]
 set -eu
 bin=${1:-build/bin}
@@ -19,8 +20,12 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
+# "TID switches name" for every thread of process $1.
 switches() {
-  cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches:/ { s += $2 } END { print s + 0 }'
+  for task in /proc/"$1"/task/*; do
+    awk -v t="${task##*/}" '/^Name:/ { name = $2 } /^(non)?voluntary_ctxt_switches:/ { s += $2; n++ }
+      END { if (n) print t, s, name }' "$task/status" 2>/dev/null || true
+  done
 }
 
 # Starts the panel with the given device and waits until it has traced the device's settings.
@@ -45,12 +50,21 @@ measure() {
     sleep 0.1
   done
   sleep 5 # start-up work (online checks, first paint) settles
-  threads=$(ls /proc/"$panel_pid"/task | wc -l)
-  before=$(switches "$panel_pid")
+  switches "$panel_pid" >"$work/$label.before"
   sleep "$seconds"
-  after=$(switches "$panel_pid")
-  awk -v l="$label" -v a="$after" -v b="$before" -v s="$seconds" -v t="$threads" \
-    'BEGIN { printf "%-22s %6.2f wake-ups/s (%d in %d s, %d threads)\n", l, (a - b) / s, a - b, s, t }'
+  switches "$panel_pid" >"$work/$label.after"
+  # Per thread, so that a worker ending in between takes only its own count along; one started in
+  # between counts from zero.
+  awk -v l="$label" -v s="$seconds" '
+    FNR == NR { before[$1] = $2; n0++; next }
+    {
+      delta = $2 - ($1 in before ? before[$1] : 0)
+      d += delta
+      n1++
+      if (delta > 0) who = who sprintf(" %s:%d", $3, delta)
+    }
+    END { printf "%-14s %6.2f wake-ups/s (%d in %d s; threads %d -> %d;%s)\n", l, d / s, d, s, n0, n1, who }' \
+    "$work/$label.before" "$work/$label.after"
   kill "$panel_pid"
   wait "$panel_pid" 2>/dev/null || true
   panel_pid=
