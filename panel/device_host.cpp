@@ -24,7 +24,7 @@ unsigned long socketInode(const std::string& path) {
 
 SimProvider::SimProvider(std::shared_ptr<sim::SimTransport> sim) : sim_(std::move(sim)) {
     // Told on the thread that plugs; the window thread learns of it through its event queue.
-    sim_->setPlugListener([this](bool present) {
+    plugListener_ = sim_->addPlugListener([this](bool present) {
         QMetaObject::invokeMethod(
             this,
             [this, present] {
@@ -35,7 +35,7 @@ SimProvider::SimProvider(std::shared_ptr<sim::SimTransport> sim) : sim_(std::mov
     });
 }
 
-SimProvider::~SimProvider() { sim_->setPlugListener({}); }
+SimProvider::~SimProvider() { sim_->removePlugListener(plugListener_); }
 
 HidTransport* SimProvider::open() { return sim_->present() ? sim_.get() : nullptr; }
 

@@ -61,6 +61,7 @@ public:
 
 private:
     std::shared_ptr<sim::SimTransport> sim_;
+    int plugListener_ = 0;
     bool wasPresent_ = true;
 };
 

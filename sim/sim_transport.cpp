@@ -102,14 +102,20 @@ void SimTransport::replug() {
     plugged(true);
 }
 
-void SimTransport::setPlugListener(std::function<void(bool)> listener) {
+int SimTransport::addPlugListener(std::function<void(bool)> listener) {
     std::lock_guard lock(listenerMutex_);
-    plugListener_ = std::move(listener);
+    plugListeners_.emplace(++nextListener_, std::move(listener));
+    return nextListener_;
+}
+
+void SimTransport::removePlugListener(int id) {
+    std::lock_guard lock(listenerMutex_);
+    plugListeners_.erase(id);
 }
 
 void SimTransport::plugged(bool present) {
     std::lock_guard lock(listenerMutex_);
-    if (plugListener_) plugListener_(present);
+    for (const auto& [id, listener] : plugListeners_) listener(present);
 }
 
 bool SimTransport::present() const {

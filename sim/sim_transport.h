@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 
 #include "device/clock.h"
@@ -39,9 +40,10 @@ public:
     void unplug();
     void replug();
     bool present() const;
-    // Told of every unplug() and replug() with the device's presence after it, on the caller's thread.
-    // Replacing or clearing it waits for a call in progress to return.
-    void setPlugListener(std::function<void(bool present)> listener);
+    // Listeners are told of every unplug() and replug() with the device's presence after it, on the
+    // caller's thread. Removing one waits for a call in progress to return.
+    int addPlugListener(std::function<void(bool present)> listener);
+    void removePlugListener(int id);
     void sendBattery();
 
     // Runs f with the simulated device, under the transport's lock.
@@ -71,7 +73,8 @@ private:
     bool interrupted_ = false;
     long sent_ = 0;
     std::mutex listenerMutex_;  // held while the listener runs; never together with mutex_
-    std::function<void(bool)> plugListener_;
+    std::map<int, std::function<void(bool)>> plugListeners_;
+    int nextListener_ = 0;
 };
 
 }  // namespace qv7::sim
