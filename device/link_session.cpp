@@ -26,15 +26,25 @@ void LinkSession::onReport(std::span<const uint8_t> report) {
     driver_.mfiReceive(report);
     writePending();
     driver_.clearPending();
+    // An answer that leaves a step outstanding keeps the timer's phase: the step repeats on time.
+    sleepIfIdle();
 }
 
 void LinkSession::onTimer() {
     driver_.mfiStep();
     // Not cleared here: the next flush or step replaces it.
     writePending();
+    sleepIfIdle();
 }
 
-void LinkSession::deviceGone() { driver_.mfiInit(); }
+void LinkSession::deviceGone() {
+    driver_.mfiInit();
+    sleepIfIdle();
+}
+
+void LinkSession::sleepIfIdle() {
+    if (driver_.mfiIdle() && !(ticksWanted_ && ticksWanted_())) timer_.stop();
+}
 
 void LinkSession::onLinkEvent(int wParam, int lParam) {
     if (isEvent(wParam, lParam, ev::kPacketReady)) {

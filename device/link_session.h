@@ -1,6 +1,7 @@
 // Drives the driver the way the main window does: connect, reports, timer ticks, packet-ready writes.
 #pragma once
 
+#include <functional>
 #include <span>
 
 #include "device/hid_transport.h"
@@ -28,8 +29,14 @@ public:
     void connect(int startMode);
     void onReport(std::span<const uint8_t> report);
     void onTimer();
-    // The device has gone: the driver forgets it; the timer keeps running, idle ticks send nothing.
+    // The device has gone: the driver forgets it.
     void deviceGone();
+
+    // The timer runs only while a tick could do something: the driver has a step to repeat or a packet
+    // to write, or `wanted` (the application's own use of the ticks) says so. Every step the driver
+    // builds re-arms it through packet-ready or progress, so a sleeping timer misses no work.
+    void setTicksWanted(std::function<bool()> wanted) { ticksWanted_ = std::move(wanted); }
+    void sleepIfIdle();
 
     void onLinkEvent(int wParam, int lParam) override;
 
@@ -42,6 +49,7 @@ private:
     StepTimer& timer_;
     LinkEventSink* app_;
     HidTransport* transport_ = nullptr;
+    std::function<bool()> ticksWanted_;
     long packetsWritten_ = 0;
 };
 

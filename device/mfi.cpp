@@ -207,7 +207,7 @@ void mfi::runStep(int newStep) {
 
 void mfi::mfiStep() {
     const int current = step_;
-    if (current == kStepNone || current > kStepSetAdvanced) {
+    if (!repeats(current)) {
         raise(ev::kPacketReady);
         return;
     }

@@ -123,6 +123,9 @@ public:
     void clearPending() { pendingLength_ = 0; }
 
     int step() const { return step_; }
+    // No step to repeat and nothing left to write: a tick of the step timer would send nothing and
+    // change nothing, so the timer may sleep until a step re-arms it.
+    bool mfiIdle() const { return !repeats(step_) && pendingLength_ == 0; }
     uint8_t seq() const { return seq_; }
     uint8_t ack() const { return ack_; }
     int startMode() const { return startMode_; }
@@ -142,6 +145,9 @@ public:
     int imageLength() const { return imageLength_; }
 
 private:
+    // Steps a tick builds and sends again; the others only hand over what is pending.
+    static bool repeats(int step) { return step != kStepNone && step <= kStepSetAdvanced; }
+
     void raise(const int (&e)[2]);
     void trace(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     void message(const char* fmt, int a, const char* caption);

@@ -14,7 +14,6 @@
 namespace qv7::panel {
 
 namespace {
-constexpr int kSimPlugPollMs = 200;
 constexpr int kSocketPlugPollMs = 1000;
 
 unsigned long socketInode(const std::string& path) {
@@ -24,14 +23,19 @@ unsigned long socketInode(const std::string& path) {
 }  // namespace
 
 SimProvider::SimProvider(std::shared_ptr<sim::SimTransport> sim) : sim_(std::move(sim)) {
-    plugWatch_.setInterval(kSimPlugPollMs);
-    QObject::connect(&plugWatch_, &QTimer::timeout, this, [this] {
-        const bool now = sim_->present();
-        if (now && !wasPresent_ && onArrival) onArrival();
-        wasPresent_ = now;
+    // Told on the thread that plugs; the window thread learns of it through its event queue.
+    plugListener_ = sim_->addPlugListener([this](bool present) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, present] {
+                if (present && !wasPresent_ && onArrival) onArrival();
+                wasPresent_ = present;
+            },
+            Qt::QueuedConnection);
     });
-    plugWatch_.start();
 }
+
+SimProvider::~SimProvider() { sim_->removePlugListener(plugListener_); }
 
 HidTransport* SimProvider::open() { return sim_->present() ? sim_.get() : nullptr; }
 
@@ -61,10 +65,17 @@ HidTransport* SocketProvider::open() {
     lastInode_ = socketInode(path_);
     if (!transport) return nullptr;  // a failed open keeps the device that was open
     transport_ = std::move(transport);
+    // While connected the reader notices the server go; the file is watched only for a new server.
+    plugWatch_.stop();
     return transport_.get();
 }
 
-void SocketProvider::release() { transport_.reset(); }
+void SocketProvider::release() {
+    transport_.reset();
+    // What a look while connected would have seen: a server that has gone since leaves no file.
+    if (socketInode(path_) == 0) lastInode_ = 0;
+    plugWatch_.start();
+}
 
 // A socket that reported "gone" is not coming back; a new server makes a new arrival.
 bool SocketProvider::present() { return false; }

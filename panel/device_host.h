@@ -52,6 +52,7 @@ public:
 class SimProvider : public QObject, public DeviceProvider {
 public:
     explicit SimProvider(std::shared_ptr<sim::SimTransport> sim);
+    ~SimProvider() override;
     std::string describe() const override { return "simulated Tolka"; }
     bool simulated() const override { return true; }
     HidTransport* open() override;
@@ -60,7 +61,7 @@ public:
 
 private:
     std::shared_ptr<sim::SimTransport> sim_;
-    QTimer plugWatch_;  // the simulator has no notification of its own for a replug
+    int plugListener_ = 0;
     bool wasPresent_ = true;
 };
 
@@ -78,7 +79,7 @@ public:
 private:
     std::string path_;
     std::unique_ptr<SocketTransport> transport_;
-    QTimer plugWatch_;  // a server that comes back re-creates its socket file
+    QTimer plugWatch_;  // while nothing is connected: a server that comes back re-creates its socket file
     unsigned long lastInode_ = 0;
 };
 

@@ -118,6 +118,8 @@ PanelController::PanelController(StepTimer& timer, DeviceLink& link, PanelView& 
       view_(view), trace_(orStdout(std::move(trace))) {
     driver_.setMessageSink(&view_);
     driver_.setDiagnostics(trace_);
+    // The stall notice of a firmware write counts on the ticks, also once the driver has left the transfer.
+    session_.setTicksWanted([this] { return update_.watching(); });
     for (const auto& c : controlTable())
         if (c.id != 0) controls_[c.id].text = std::string(c.caption);
     setText(kStatusLabelId, std::string(kStatusNoDevice));
@@ -275,6 +277,7 @@ void PanelController::onTimer() {
     entry([&] {
         session_.onTimer();
         if (update_.watchTransfer(driver_, clock_.nowMs())) showUpdateGroup();
+        session_.sleepIfIdle();  // the watch may just have seen the write end
     });
 }
 

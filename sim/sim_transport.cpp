@@ -67,9 +67,12 @@ ReadStatus SimTransport::read(std::vector<uint8_t>& report, int timeoutMs) {
         }
         if (timeoutMs >= 0 && now - start >= timeoutMs) return ReadStatus::Timeout;
         if (clock_.manual()) return ReadStatus::Timeout;  // a test clock never moves while we wait
-        int64_t wait = timeoutMs < 0 ? 1000 : start + timeoutMs - now;
-        if (!queue_.empty()) wait = std::min(wait, queue_.front().due - now);
-        cv_.wait_for(lock, std::chrono::milliseconds(std::max<int64_t>(wait, 1)));
+        // Every change a reader waits for (a report, an interrupt, an unplug) notifies: with no time-out
+        // and nothing queued there is nothing to look at until then.
+        int64_t wait = timeoutMs < 0 ? -1 : start + timeoutMs - now;
+        if (!queue_.empty()) wait = wait < 0 ? queue_.front().due - now : std::min(wait, queue_.front().due - now);
+        if (wait < 0) cv_.wait(lock);
+        else cv_.wait_for(lock, std::chrono::milliseconds(std::max<int64_t>(wait, 1)));
     }
 }
 
@@ -80,17 +83,39 @@ void SimTransport::interrupt() {
 }
 
 void SimTransport::unplug() {
-    std::lock_guard lock(mutex_);
-    present_ = false;
-    cv_.notify_all();
+    {
+        std::lock_guard lock(mutex_);
+        present_ = false;
+        cv_.notify_all();
+    }
+    plugged(false);
 }
 
 void SimTransport::replug() {
-    std::lock_guard lock(mutex_);
-    present_ = true;
-    queue_.clear();
-    sent_ = 0;
-    unplugAfter_ = -1;
+    {
+        std::lock_guard lock(mutex_);
+        present_ = true;
+        queue_.clear();
+        sent_ = 0;
+        unplugAfter_ = -1;
+    }
+    plugged(true);
+}
+
+int SimTransport::addPlugListener(std::function<void(bool)> listener) {
+    std::lock_guard lock(listenerMutex_);
+    plugListeners_.emplace(++nextListener_, std::move(listener));
+    return nextListener_;
+}
+
+void SimTransport::removePlugListener(int id) {
+    std::lock_guard lock(listenerMutex_);
+    plugListeners_.erase(id);
+}
+
+void SimTransport::plugged(bool present) {
+    std::lock_guard lock(listenerMutex_);
+    for (const auto& [id, listener] : plugListeners_) listener(present);
 }
 
 bool SimTransport::present() const {

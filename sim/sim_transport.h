@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 
 #include "device/clock.h"
@@ -39,6 +40,10 @@ public:
     void unplug();
     void replug();
     bool present() const;
+    // Listeners are told of every unplug() and replug() with the device's presence after it, on the
+    // caller's thread. Removing one waits for a call in progress to return.
+    int addPlugListener(std::function<void(bool present)> listener);
+    void removePlugListener(int id);
     void sendBattery();
 
     // Runs f with the simulated device, under the transport's lock.
@@ -48,6 +53,7 @@ public:
 private:
     void enqueueLocked(std::vector<Report> reports);
     std::vector<Delivery> tapped(bool toDevice, std::vector<Delivery> deliveries) const;
+    void plugged(bool present);
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;
@@ -66,6 +72,9 @@ private:
     bool present_ = true;
     bool interrupted_ = false;
     long sent_ = 0;
+    std::mutex listenerMutex_;  // held while the listener runs; never together with mutex_
+    std::map<int, std::function<void(bool)>> plugListeners_;
+    int nextListener_ = 0;
 };
 
 }  // namespace qv7::sim

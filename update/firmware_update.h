@@ -133,6 +133,8 @@ public:
     // without progress on, the label says how long the write has stood still, until it moves again.
     // The first call after BeginFirmwareWrite starts the count. True when the label changed.
     bool watchTransfer(const mfi& driver, int64_t nowMs);
+    // A write watchTransfer has not yet seen end: it still wants to be looked at every tick.
+    bool watching() const { return state_ == ButtonState::Writing && !transfer_.ended(); }
 
 private:
     std::array<uint8_t, kMaxFirmwareImage> updateImage_{};

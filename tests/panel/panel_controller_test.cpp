@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <ostream>
 #include <string_view>
@@ -383,6 +384,60 @@ TEST(PanelEvents, EveryPacketReArmsTheTimerAndTicksRepeatTheStep) {
     rig.controller.onTimer();
     EXPECT_EQ(rig.controller.session().packetsWritten(), before + 1);
     EXPECT_GT(rig.timer.restarts.size(), armed);
+    EXPECT_EQ(rig.timer.restarts.back(), 1000);
+}
+
+TEST(PanelTimer, SleepsWhileIdleAndEveryWayWorkReachesTheDriverWakesIt) {
+    const struct {
+        const char* what;
+        std::function<void(Rig&)> act;
+    } cases[] = {
+        {"slider",
+         [](Rig& rig) {
+             rig.controller.onSliderMoved(kMonitorVolSliderId, rig.controller.value(kMonitorVolSliderId) ^ 1);
+         }},
+        {"check box", [](Rig& rig) { rig.controller.onClicked(kStereoMixCheckId, true); }},
+        {"firmware write",
+         [](Rig& rig) {
+             FirmwareOffer offer;
+             offer.image.assign(100, 7);
+             rig.controller.onFirmwareOffer(offer);
+             rig.controller.onClicked(kUpdateButtonId, false);
+             ASSERT_EQ(rig.view.questions.size(), 1u);
+             rig.view.questions[0].second(true);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.start();
+        EXPECT_FALSE(rig.timer.running) << "the start-up conversation has ended: nothing to repeat";
+        rig.sim.sendBattery();
+        rig.pump();
+        EXPECT_EQ(rig.controller.text(kBatteryLabelId), "3.85 V");
+        EXPECT_FALSE(rig.timer.running) << "a report that asks for nothing leaves it asleep";
+
+        const long commands = rig.commands();
+        c.act(rig);
+        EXPECT_TRUE(rig.timer.running);
+        EXPECT_EQ(rig.timer.restarts.back(), 1000);
+        for (int guard = 0; guard < 400 && rig.timer.running; ++guard) ASSERT_TRUE(rig.pumpOne());
+        EXPECT_GT(rig.commands(), commands);
+        EXPECT_FALSE(rig.timer.running) << "the device has answered everything";
+    }
+}
+
+TEST(PanelTimer, RemovalLetsItSleepAndArrivalWakesIt) {
+    Rig rig;
+    rig.start();
+    rig.controller.onClicked(kStereoMixCheckId, true);
+    ASSERT_TRUE(rig.timer.running);
+    rig.sim.unplug();  // before the device answered
+    rig.controller.onRemoval();
+    EXPECT_FALSE(rig.timer.running);
+    rig.sim.replug();
+    rig.controller.onArrival();
+    EXPECT_TRUE(rig.timer.running);
     EXPECT_EQ(rig.timer.restarts.back(), 1000);
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/byte_io.h"
+#include "driver_support.h"
 #include "panel_test_support.h"
 
 namespace qv7::panel {
@@ -87,11 +89,31 @@ TEST(PanelUpdateStall, EachStageThatStopsAnsweringIsNoticed) {
     }
 }
 
+TEST(PanelUpdateStall, AWriteThatFailsWhileStalledIsLookedAtOnceMoreThenTheTimerSleeps) {
+    test::Rig rig;
+    startWrite(rig, 4400);
+    for (int guard = 0; guard < 200 && rig.controller.driver().bytesAcknowledged() < 440; ++guard)
+        ASSERT_TRUE(rig.pumpOne());
+    tick(rig, 10);
+    ASSERT_EQ(rig.controller.text(1076), kStalled10);
+    // The device claims more bytes than the block held: the driver gives the write up and goes idle.
+    std::vector<uint8_t> reply{cmd::kReplyUpdateData, 1};
+    ByteWriter(reply).u32le(static_cast<uint32_t>(rig.controller.driver().bytesAcknowledged())).u8(200);
+    rig.controller.onReport(qv7::test::deviceData(reply, 90));
+    ASSERT_EQ(rig.view.messages.size(), 1u);
+    ASSERT_EQ(rig.controller.driver().step(), kStepIdle);
+    EXPECT_TRUE(rig.timer.running) << "the stall notice is still up";
+    tick(rig);
+    EXPECT_EQ(rig.controller.text(1076), "10%") << "a write that has ended is not stalled";
+    EXPECT_FALSE(rig.timer.running);
+}
+
 TEST(PanelUpdateStall, AFinishedWriteIsNeverCalledStalled) {
     test::Rig rig;
     startWrite(rig, 4400);
     rig.pump();
     ASSERT_EQ(rig.controller.text(1076), "写入完成，更新成功");
+    EXPECT_FALSE(rig.timer.running);
     tick(rig, 30);
     EXPECT_EQ(rig.controller.text(1076), "写入完成，更新成功");
 }
