@@ -10,8 +10,6 @@ namespace qv7::panel {
 
 namespace {
 
-bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
 // The generic options every Qt program accepts, with one dash or two; the first group takes a value.
 constexpr std::array<std::string_view, 12> kQtValueOptions = {
     "platform",        "platformpluginpath", "platformtheme", "plugin",
@@ -21,8 +19,8 @@ constexpr std::array<std::string_view, 5> kQtFlagOptions = {"reverse", "widgetco
 
 // 0: not Qt's; 1: Qt's, standing alone; 2: Qt's, followed by its value.
 int qtOption(std::string_view arg) {
-    if (!startsWith(arg, "-")) return 0;
-    arg.remove_prefix(startsWith(arg, "--") ? 2 : 1);
+    if (!arg.starts_with("-")) return 0;
+    arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
     const auto eq = arg.find('=');
     const std::string_view name = arg.substr(0, eq);
     auto in = [name](const auto& table) { return std::find(table.begin(), table.end(), name) != table.end(); };
@@ -65,7 +63,7 @@ PanelOptions parsePanelOptions(const std::vector<std::string>& args) {
                 into = args[++i];
                 return true;
             }
-            if (startsWith(arg, name) && arg.size() > name.size() && arg[name.size()] == '=') {
+            if (arg.starts_with(name) && arg.size() > name.size() && arg[name.size()] == '=') {
                 into = arg.substr(name.size() + 1);
                 return true;
             }
@@ -80,12 +78,12 @@ PanelOptions parsePanelOptions(const std::vector<std::string>& args) {
             return o;
         }
         if (arg == "--simulate") o.device = "sim";
-        else if (startsWith(arg, "--simulate=")) o.device = "sim:" + arg.substr(11);
-        else if (arg == "--device" || startsWith(arg, "--device=")) {
+        else if (arg.starts_with("--simulate=")) o.device = "sim:" + arg.substr(11);
+        else if (arg == "--device" || arg.starts_with("--device=")) {
             if (!value("--device", o.device)) return refuse("--device needs hid, sim, sim:FIRMWARE or unix:PATH");
             if (!validDevice(o.device))
                 return refuse("device '" + o.device + "' is not 'hid', 'sim', 'sim:FIRMWARE' or 'unix:PATH'");
-        } else if (arg == "--screenshot" || startsWith(arg, "--screenshot=")) {
+        } else if (arg == "--screenshot" || arg.starts_with("--screenshot=")) {
             if (!value("--screenshot", o.screenshot) || o.screenshot.empty())
                 return refuse("--screenshot needs a file");
         } else if (const int qt = qtOption(arg)) {
