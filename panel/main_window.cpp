@@ -19,6 +19,10 @@ namespace qv7::panel {
 
 namespace {
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The online checks initialise libcurl and its TLS libraries (2.5 MiB and several milliseconds on a start that
+// otherwise takes about 60): nothing on the first frame needs them, and an answer a second later changes nothing.
+constexpr int kOnlineChecksAfterMs = 1000;
 }  // namespace
 
 CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter trace, QWidget* parent)
@@ -33,6 +37,8 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
               askQuestion(text, caption, std::move(answer));
           },
           *this) {
+    panelCheck_.hold();
+    firmwareCheck_.hold();
     QString title = qs(kWindowTitle);
     // Nobody should take a simulated or socket device for the hardware.
     if (host_.provider().simulated())
@@ -57,6 +63,10 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
     // The library is filled before the controls are first filled, so combo 1064 starts complete.
     controller_.initialise(presets_.initialise());
     panelCheck_.startIfDue();
+    QTimer::singleShot(kOnlineChecksAfterMs, this, [this] {
+        panelCheck_.release();
+        firmwareCheck_.release();
+    });
 }
 
 CBrontalDlg::~CBrontalDlg() {

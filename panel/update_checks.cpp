@@ -36,13 +36,26 @@ void FirmwareCheckSlot::reap() {
 }
 
 void FirmwareCheckSlot::cancel() {
+    pending_.reset();
     retire();
     reap();
+}
+
+void FirmwareCheckSlot::release() {
+    held_ = false;
+    if (!pending_) return;
+    Versions versions = std::move(*pending_);
+    pending_.reset();
+    start(std::move(versions.hardware), std::move(versions.software));
 }
 
 void FirmwareCheckSlot::start(std::string hardwareVersion, std::string softwareVersion) {
     retire();
     reap();
+    if (held_) {
+        pending_ = Versions{std::move(hardwareVersion), std::move(softwareVersion)};
+        return;
+    }
     const unsigned generation = delivery_->generation;
     // The worker is handed its URL: the environment is read on the window thread only.
     std::string url = checkUrl_.empty() ? VersionCheckUrl() : checkUrl_;
@@ -73,7 +86,22 @@ bool PanelCheckSlot::startIfDue() {
     if (context.siteHost.empty()) context.siteHost = SiteHost();
     const std::time_t now = context.now ? context.now() : std::time(nullptr);
     if (!IsPanelCheckDue(context.iniPath, now, &lastDate_)) return false;
+    if (held_) {
+        pending_ = std::move(context);
+        return true;
+    }
+    return startWorker(std::move(context));
+}
 
+void PanelCheckSlot::release() {
+    held_ = false;
+    if (!pending_) return;
+    PanelCheckContext context = std::move(*pending_);
+    pending_.reset();
+    startWorker(std::move(context));
+}
+
+bool PanelCheckSlot::startWorker(PanelCheckContext context) {
     worker_.reset();
     worker_ = std::make_unique<PanelCheckWorker>(std::move(context),
                                                  [post = post_, alive = alive_, this](const PanelOffer& offer) {

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,12 +39,15 @@ public:
     FirmwareCheckSlot(const FirmwareCheckSlot&) = delete;
     FirmwareCheckSlot& operator=(const FirmwareCheckSlot&) = delete;
 
-    // Chip-serial of a conversation: supersedes any earlier check.
+    // Chip-serial of a conversation: supersedes any earlier check. While held, only the latest is kept.
     void start(std::string hardwareVersion, std::string softwareVersion);
     // Removal or a new connection: the check in flight is cancelled without waiting for its thread.
     void cancel();
-    // A check of the current conversation is still on its way.
-    bool running() const { return current_ && current_->running(); }
+    // Holding keeps checks from starting (the window's first frame comes first); release starts the one kept.
+    void hold() { held_ = true; }
+    void release();
+    // A check of the current conversation is still on its way (or waiting for the release).
+    bool running() const { return pending_.has_value() || (current_ && current_->running()); }
     // Workers not yet joined, the current one included.
     std::size_t threads() const { return retired_.size() + (current_ ? 1u : 0u); }
 
@@ -62,6 +66,12 @@ private:
     std::shared_ptr<Delivery> delivery_;
     std::unique_ptr<FirmwareCheckWorker> current_;
     std::vector<std::unique_ptr<FirmwareCheckWorker>> retired_;
+    bool held_ = false;
+    struct Versions {
+        std::string hardware;
+        std::string software;
+    };
+    std::optional<Versions> pending_;
 };
 
 // The daily panel-software check of window initialisation, its prompt and the browser.
@@ -73,14 +83,19 @@ public:
     PanelCheckSlot(const PanelCheckSlot&) = delete;
     PanelCheckSlot& operator=(const PanelCheckSlot&) = delete;
 
-    // Starts the check when the stamp in TolkaPanel.ini is not today's; true when it started.
+    // Starts the check when the stamp in TolkaPanel.ini is not today's; true when it started (or, while held,
+    // will start at the release). The stamp is read at once either way.
     bool startIfDue();
+    // As FirmwareCheckSlot's: a held check waits for the release.
+    void hold() { held_ = true; }
+    void release();
     // last_date as read by the last startIfDue ("null" when absent).
     const std::string& lastDate() const { return lastDate_; }
-    bool running() const { return worker_ && worker_->running(); }
+    bool running() const { return pending_.has_value() || (worker_ && worker_->running()); }
 
 private:
     void onOffer(const PanelOffer& offer);
+    bool startWorker(PanelCheckContext context);
 
     UiPost post_;
     AskQuestion ask_;
@@ -89,6 +104,8 @@ private:
     std::string lastDate_;
     std::shared_ptr<bool> alive_;  // cleared at teardown, read by queued calls on the window thread
     std::unique_ptr<PanelCheckWorker> worker_;
+    bool held_ = false;
+    std::optional<PanelCheckContext> pending_;
 };
 
 }  // namespace qv7::panel

@@ -133,6 +133,41 @@ TEST(FirmwareCheckSlot, OnlyTheCurrentChecksOfferArrives) {
     }
 }
 
+struct HeldCase {
+    const char* name;
+    std::vector<std::string> startedWhileHeld;  // hardware versions, in order
+    bool cancelBeforeRelease;
+    std::vector<std::string> delivered;
+};
+
+// Held checks send nothing; the release starts only the conversation's latest, and a removal drops it.
+TEST(FirmwareCheckSlot, AHeldCheckWaitsForTheReleaseAndOnlyTheLatestStarts) {
+    const HeldCase cases[] = {
+        {"one check starts at the release", {"hwA"}, false, {"A"}},
+        {"a later conversation's check replaces the held one", {"hwA", "hwB"}, false, {"B"}},
+        {"a removal before the release drops it", {"hwA"}, true, {}},
+    };
+    OfferingService service;
+    for (const HeldCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CallQueue queue;
+        std::vector<std::string> delivered;
+        FirmwareCheckSlot slot(
+            queue.post(), [&](const FirmwareOffer& o) { delivered.push_back(o.softwareVersion); }, service.checkUrl(),
+            quiet());
+        slot.hold();
+        for (const std::string& hardware : c.startedWhileHeld) slot.start(hardware, "1.0.7");
+        EXPECT_EQ(slot.threads(), 0u);
+        EXPECT_EQ(slot.running(), true);
+        if (c.cancelBeforeRelease) slot.cancel();
+        slot.release();
+        EXPECT_EQ(slot.threads(), c.delivered.empty() ? 0u : 1u);
+        ASSERT_TRUE(waitFor([&] { return queue.size() == c.delivered.size() && !slot.running(); }));
+        queue.run();
+        EXPECT_EQ(delivered, c.delivered);
+    }
+}
+
 FirmwareOffer offer(std::string version, std::size_t size = 64) {
     FirmwareOffer o;
     o.image.resize(size);
