@@ -15,6 +15,7 @@
 #include "cli/commands.h"
 #include "cli/json_out.h"
 #include "device/firmware_image.h"
+#include "device/identity_fields.h"
 
 namespace qv7::cli {
 
@@ -56,18 +57,7 @@ int cmdInfo(const Options& o, const Args& args) {
     }
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
-    const auto& id = c.driver().identity();
-    const std::pair<const char*, std::string> fields[] = {
-        {"device", c.transport().describe()},
-        {"Name", displayText(id.Name)},
-        {"ModelIdentifier", displayText(id.ModelIdentifier)},
-        {"Manufacturer", displayText(id.Manufacturer)},
-        {"SerialNumber", displayText(id.SerialNumber)},
-        {"FirmwareVersion", displayText(id.FirmwareVersion)},
-        {"HardwareVersion", displayText(id.HardwareVersion)},
-        {"chipSerial", displayText(c.driver().chipSerial())},
-        {"battery", c.driver().batteryText()},
-    };
+    const std::vector<IdentityField> fields = identityFields(c.driver(), c.transport().describe());
     if (o.json) {
         Json::Value v(Json::objectValue);
         for (const auto& [name, value] : fields) v[name] = value;
@@ -79,8 +69,7 @@ int cmdInfo(const Options& o, const Args& args) {
     }
     std::string keys;
     for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + displayText(c.driver().quickKeyName(k));
-    for (const auto& [name, value] : fields)
-        std::printf("%-18s %s\n", (std::string(name) + ":").c_str(), value.c_str());
+    for (const auto& [name, value] : fields) std::printf("%-18s %s\n", (name + ":").c_str(), value.c_str());
     std::printf("%-18s %s\n", "quickKeys:", keys.c_str());
     return kOk;
 }

@@ -1,6 +1,8 @@
 // The About box laid out in dialog units like the main window.
 #include "panel/about_dialog.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPushButton>
 
 #include "panel/app_icon.h"
@@ -9,7 +11,8 @@
 namespace qv7::panel {
 
 CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, const std::string& serial,
-                     const std::string& name, const std::string& model, QWidget* parent)
+                     const std::string& name, const std::string& model, QWidget* parent,
+                     std::function<std::string()> diagnostics)
     : QDialog(parent) {
     const DialogUnits du(fontMetrics());
     setWindowTitle(QStringLiteral("关于Tolka面板"));
@@ -42,6 +45,11 @@ CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, c
     icon->setGeometry(du.rect({14, 91, 21, 20}));
     auto* version = new QLabel(QStringLiteral("Tolka面板，1.4 版"), this);
     version->setGeometry(du.rect({42, 91, 110, 8}));
+    copy_ = new QPushButton(QStringLiteral("复制诊断信息"), this);
+    copy_->setGeometry(du.rect({42, 102, 80, 14}));
+    connect(copy_, &QPushButton::clicked, this, [diagnostics = std::move(diagnostics)] {
+        if (diagnostics) QGuiApplication::clipboard()->setText(QString::fromStdString(diagnostics()));
+    });
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setGeometry(du.rect({164, 97, 50, 14}));
     ok->setDefault(true);

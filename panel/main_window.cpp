@@ -11,6 +11,7 @@
 #include "common/gbk_text.h"
 #include "panel/about_dialog.h"
 #include "panel/app_icon.h"
+#include "panel/diagnostics.h"
 #include "panel/qt_ui_post.h"
 #include "panel/screen_fit.h"
 #include "panel/tray.h"
@@ -23,13 +24,15 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 // The online checks initialise libcurl and its TLS libraries (2.5 MiB and several milliseconds on a start that
 // otherwise takes about 60): nothing on the first frame needs them, and an answer a second later changes nothing.
 constexpr int kOnlineChecksAfterMs = 1000;
+constexpr std::size_t kDiagnosticsTraceLines = 200;
 }  // namespace
 
-CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter trace, QWidget* parent)
+CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWriter& trace, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      driverMessages_(this), notices_(this), timer_([this] { controller_.onTimer(); }), host_(std::move(provider)),
-      controller_(timer_, host_, *this, trace), bindings_(*this, controller_),
-      presets_(*this, controller_, notices_, GetAppDirFile("para.bin"), std::move(trace)),
+      traceTail_(kDiagnosticsTraceLines), driverMessages_(this), notices_(this),
+      timer_([this] { controller_.onTimer(); }), host_(std::move(provider)),
+      controller_(timer_, host_, *this, traceTail_.tee(trace)), bindings_(*this, controller_),
+      presets_(*this, controller_, notices_, GetAppDirFile("para.bin"), traceTail_.tee(trace)),
       firmwareCheck_(queuedOn(this), [this](const FirmwareOffer& offer) { controller_.onFirmwareOffer(offer); }),
       panelCheck_(
           queuedOn(this),
@@ -83,9 +86,17 @@ void CBrontalDlg::showAbout() {
     const DeviceIdentity id = controller_.driver().identity();
     auto text = [](const std::string& gbkText) { return gbk::toUtf8Display(gbkText); };
     CAboutDlg about(text(id.HardwareVersion), text(id.FirmwareVersion), text(id.SerialNumber), text(id.Name),
-                    text(id.ModelIdentifier), isVisible() ? this : nullptr);
+                    text(id.ModelIdentifier), isVisible() ? this : nullptr, [this] { return diagnostics(); });
     about.setWindowIcon(appIcon());
     about.exec();
+}
+
+std::string CBrontalDlg::diagnostics() const {
+    DiagnosticsFacts facts = runningPanelFacts();
+    if (controller_.deviceOpen())
+        facts.identity = identityFields(controller_.driver(), controller_.deviceDescription());
+    facts.trace = traceTail_.lines();
+    return diagnosticsText(facts);
 }
 
 void CBrontalDlg::bringForward() {

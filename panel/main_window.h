@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "common/trace_tail.h"
 #include "panel/device_host.h"
 #include "panel/panel_controller.h"
 #include "panel/preset_view.h"
@@ -22,7 +23,8 @@ class Tray;
 class CBrontalDlg : public QWidget, public PanelView, public UrlOpener {
 public:
     // `trace` takes the diagnostic lines (standard output when empty).
-    explicit CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter trace = {}, QWidget* parent = nullptr);
+    explicit CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWriter& trace = {},
+                         QWidget* parent = nullptr);
     ~CBrontalDlg() override;
 
     PanelController& controller() { return controller_; }
@@ -36,6 +38,8 @@ public:
     // What a second start asks of the first copy.
     void bringForward();
     void showAbout();
+    // The text "复制诊断信息" copies: versions, system, settings folder, the Tolka and the trace's last lines.
+    std::string diagnostics() const;
 
     // PanelView
     void controlsChanged(const std::set<int>& ids) override;
@@ -64,6 +68,7 @@ private:
     void hideToTray();
 
     // The driver's messages, and the preset library's notices, each one box at a time.
+    TraceTail traceTail_;  // before everything that traces
     SingleMessageBox driverMessages_;
     SingleMessageBox notices_;
     QtStepTimer timer_;

@@ -130,6 +130,8 @@ public:
     const mfi& driver() const { return driver_; }
     LinkSession& session() { return session_; }
     bool deviceOpen() const { return session_.transport() != nullptr; }
+    // Where the open Tolka is (a hidraw path, the simulator, a socket); empty when none is open.
+    std::string deviceDescription() const { return deviceOpen() ? session_.transport()->describe() : std::string(); }
 
     const ParameterSet& deviceSetting() const { return deviceSetting_; }
     const ParameterSet& controlSetting() const { return controlSetting_; }

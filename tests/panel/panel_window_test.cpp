@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -13,6 +14,7 @@
 #include <QStyleOptionGroupBox>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -513,6 +515,35 @@ TEST(PanelWindow, TitleSaysSimulatedAndAboutShowsTheIdentityCopies) {
     EXPECT_EQ(about.value(1054)->text(), "1.0.7");
     EXPECT_EQ(about.value(1055)->text(), "1.0");
     EXPECT_EQ(about.value(1056)->text(), "QV7SIM0000000001");
+}
+
+// What a user pastes into a bug report: the running panel, the Tolka as `qv7ctl info` names it, and the trace.
+TEST(PanelWindow, CopyDiagnosticsPutsVersionsTheIdentityAndTheTraceOnTheClipboard) {
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    QGuiApplication::clipboard()->clear();
+    // The box is modal: it is found and clicked from its own event loop.
+    bool copied = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* about = dynamic_cast<CAboutDlg*>(w);
+            if (about == nullptr || !about->isVisible()) continue;
+            EXPECT_EQ(about->copyDiagnosticsButton()->text(), QStringLiteral("复制诊断信息"));
+            about->copyDiagnosticsButton()->click();
+            copied = true;
+            about->accept();
+        }
+    });
+    p.window.showAbout();
+    ASSERT_TRUE(copied);
+    const std::string text = QGuiApplication::clipboard()->text().toStdString();
+    for (const char* expected :
+         {"qv7-panel: " QV7_VERSION "\n", "Qt: ", "OS: ", "settings folder: /", "device: simulated", "Name: Tolka\n",
+          "ModelIdentifier: qv7\n", "FirmwareVersion: 1.0.7\n", "HardwareVersion: 1.0\n",
+          "SerialNumber: QV7SIM0000000001\n", "chipSerial: ", "battery: ", "trace, last "})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+    // The conversation's own trace lines are there, as written.
+    EXPECT_NE(text.find("\nmfi"), std::string::npos) << text;
 }
 
 }  // namespace
