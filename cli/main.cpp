@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/tolka_cli.h"
+#include "cli/udev_rules_file.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ const std::vector<Command>& commands() {
 
 void usage(FILE* to) {
     std::fputs("usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--yes] [--trace] COMMAND [ARGS]\n"
-               "       qv7ctl --help | --version\n\n",
+               "       qv7ctl --help | --version | --print-udev-rules\n\n",
                to);
     std::fputs("devices: the first Tolka found (default), a hidraw path (/dev/hidrawN), sim (the simulated Tolka),\n"
                "         sim:VERSION (with that firmware), unix:PATH (a device on a local socket);\n"
@@ -81,7 +82,9 @@ void usage(FILE* to) {
     std::fputs("\nqv7ctl COMMAND --help tells more. --timeout (default 5 s) bounds each wait for the device\n"
                "and the version-check service; a firmware write is bounded by time without progress.\n"
                "exit codes: 0 done, 1 the device refused or failed, 2 bad usage or value (nothing sent),\n"
-               "            3 no device or no answer\n",
+               "            3 no device or no answer\n"
+               "--print-udev-rules prints the udev rule that lets the user at the seat open the Tolka\n"
+               "(for /etc/udev/rules.d/70-qv7.rules) and exits.\n",
                to);
 }
 
@@ -101,6 +104,9 @@ int main(int argc, char** argv) {
         else if (a == "--version") {
             std::printf("qv7ctl %s\n", QV7_VERSION);
             return qv7::cli::kOk;
+        } else if (a == "--print-udev-rules") {
+            std::fwrite(qv7::cli::kUdevRulesFile, 1, qv7::cli::kUdevRulesFileSize, stdout);
+            return std::fflush(stdout) == 0 ? qv7::cli::kOk : qv7::cli::kFailed;
         } else if (a == "--device" || a == "--timeout") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "qv7ctl: %s needs a value\n", a.c_str());
