@@ -36,6 +36,8 @@ public:
     // What a second start asks of the first copy.
     void bringForward();
     void showAbout();
+    // The window leaves the screen and the tray icon shows; only while a tray is usable.
+    void hideToTray();
 
     // PanelView
     void controlsChanged(const std::set<int>& ids) override;
@@ -53,6 +55,7 @@ public:
     const PanelCheckSlot& panelCheck() const { return panelCheck_; }
     void presetCommand(int id) override { presets_.command(id); }
     void presetSelected(int index) override { presets_.selected(index); }
+    void adviseAccess(const std::string& path) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,7 +64,6 @@ protected:
 
 private:
     bool ours(QObject* watched) const;
-    void hideToTray();
 
     // The driver's messages, and the preset library's notices, each one box at a time.
     SingleMessageBox driverMessages_;
