@@ -31,8 +31,7 @@ std::filesystem::path autostartFile() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') config = xdg;
     else if (const char* home = std::getenv("HOME"); home && home[0] == '/')
         config = std::filesystem::path(home) / ".config";
-    else
-        return {};
+    else return {};
     return config / "autostart" / kEntryName;
 }
 

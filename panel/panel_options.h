@@ -13,7 +13,7 @@ struct PanelOptions {
     std::string device = "hid";
     std::string screenshot;
     bool minimized = false;  // start hidden in the tray (shown all the same when there is no tray)
-    std::string error;  // what to tell the user when the action is Refuse
+    std::string error;       // what to tell the user when the action is Refuse
 };
 
 // args without the program name. Qt's own options (-platform X, -style X, ...) are passed over untouched:

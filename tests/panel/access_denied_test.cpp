@@ -1,14 +1,14 @@
 // A Tolka whose hidraw node this user may not open, in a real window: the status line says so, and one box
 // tells the fix in the words qv7ctl uses. The node is a file of mode 000 offered as a Tolka through the hid
 // layer's interface list; the test runs unprivileged (access_denied_gui.sh), where open(2) refuses it.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <memory>
@@ -61,8 +61,8 @@ TEST(AccessDenied, StatusLineAndOneBoxWithTheFixPerPlugIn) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.boxes().size() == 1; }, kWaitMs)) << "no advice box";
     QMessageBox* box = rig.boxes().first();
     const QString text = box->text();
-    for (std::string_view part : {std::string_view(rig.node.native()), hid::udevRulePath(), hid::kPrintRuleCommand,
-                                  hid::kReloadRulesCommand})
+    for (std::string_view part :
+         {std::string_view(rig.node.native()), hid::udevRulePath(), hid::kPrintRuleCommand, hid::kReloadRulesCommand})
         EXPECT_TRUE(text.contains(qs(part))) << text.toStdString() << "\nlacks: " << part;
     box->close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.boxes().isEmpty(); }, kWaitMs));

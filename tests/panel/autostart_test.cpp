@@ -1,5 +1,7 @@
 // "开机启动" in the tray menu of a real window: the entry it writes and removes, the state it reads at start
 // and when the menu opens, and the message when the entry cannot be written.
+#include "panel/autostart.h"
+
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
@@ -10,7 +12,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "panel/autostart.h"
 #include "panel/main_window.h"
 #include "panel/tray.h"
 #include "sim/sim_transport.h"
