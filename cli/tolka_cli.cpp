@@ -8,41 +8,25 @@
 #include <cstring>
 
 #include "cli/json_out.h"
+#include "hid/access_advice.h"
 #include "hid/hid_device.h"
 #include "hid/hotplug.h"
 
 namespace qv7::hid {
-namespace {
-
-std::string permissionAdvice(const std::string& path) {
-    return "a Tolka is at " + path +
-           " but this user may not open it (permission denied).\n"
-           "Install this udev rule as /etc/udev/rules.d/70-qv7.rules, then run "
-           "`sudo udevadm control --reload && sudo udevadm trigger` and plug the Tolka in again:\n" +
-           kUdevRule;
-}
-
-bool permissionDenied(int e) { return e == EACCES || e == EPERM; }
-
-}  // namespace
-
-const char* const kUdevRule =
-    "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0416\", ATTRS{idProduct}==\"1290\", TAG+=\"uaccess\"\n"
-    "KERNEL==\"hidraw*\", KERNELS==\"*:0416:1290.*\", TAG+=\"uaccess\"\n";
 
 std::unique_ptr<HidTransport> openTolka(const std::string& path, std::string& error) {
     // Trace lines of the search would mix with the command's output; the error below says what matters.
     auto device = std::make_unique<CHidDevice>([](std::string_view) {});
     if (!path.empty()) {
         if (device->hidOpenPath(path, error)) return device;
-        if (!device->openFailures().empty() && permissionDenied(device->openFailures().front().error))
-            error = permissionAdvice(path);
+        if (!device->openFailures().empty() && accessDenied(device->openFailures().front().error))
+            error = accessAdvice(path);
         return nullptr;
     }
     if (device->hidOpen(kTolkaProductId, kTolkaVendorId)) return device;
     for (const auto& f : device->openFailures()) {
-        if (permissionDenied(f.error)) {
-            error = permissionAdvice(f.path);
+        if (accessDenied(f.error)) {
+            error = accessAdvice(f.path);
             return nullptr;
         }
     }

@@ -7,11 +7,9 @@
 
 #include "cli/exit_codes.h"
 #include "device/hid_transport.h"
+#include "hid/access_advice.h"
 
 namespace qv7::hid {
-
-// The lines of udev/70-qv7.rules that grant access; printed when a Tolka cannot be opened for lack of permission.
-extern const char* const kUdevRule;
 
 // The first Tolka found, or the hidraw node `path` when it is not empty. On failure null, with `error` saying
 // why (no Tolka, or a Tolka whose node the user may not open, with the udev rule that fixes it).

@@ -266,7 +266,8 @@ private:
 
 }  // namespace hid
 
-CHidDevice::CHidDevice(Diagnostics diag) : diag_(orStdout(std::move(diag))) {}
+CHidDevice::CHidDevice(Diagnostics diag, InterfaceSource source)
+    : diag_(orStdout(std::move(diag))), source_(source ? std::move(source) : hid::enumerateHidInterfaces) {}
 
 CHidDevice::~CHidDevice() {
     hidStopReader();
@@ -300,7 +301,7 @@ void CHidDevice::install(std::shared_ptr<hid::HidHandle> handle) {
 bool CHidDevice::hidOpen(uint16_t product, uint16_t vendor) {
     openFailures_.clear();
     std::vector<hid::HidInterface> interfaces;
-    if (!hid::enumerateHidInterfaces(interfaces)) return false;
+    if (!source_(interfaces)) return false;
     const std::size_t n = std::min<std::size_t>(interfaces.size(), hid::kMaxInterfaces);
     for (std::size_t index = 0; index < n; ++index) {
         const hid::HidInterface& itf = interfaces[index];

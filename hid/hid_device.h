@@ -52,8 +52,12 @@ public:
     // Each report in its own buffer, so the consumer may queue it while the next one is read.
     using ReportCallback = std::function<void(std::vector<uint8_t>)>;
 
+    // The interfaces hidOpen chooses from: the system's list (enumerateHidInterfaces) unless a stand-in is given,
+    // so a test can offer a node of its own making as a Tolka.
+    using InterfaceSource = std::function<bool(std::vector<hid::HidInterface>&)>;
+
     // Diagnostic lines go to standard output unless `diag` says otherwise.
-    explicit CHidDevice(Diagnostics diag = {});
+    explicit CHidDevice(Diagnostics diag = {}, InterfaceSource source = {});
     ~CHidDevice() override;
     CHidDevice(const CHidDevice&) = delete;
     CHidDevice& operator=(const CHidDevice&) = delete;
@@ -96,6 +100,7 @@ private:
     void diag(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
     Diagnostics diag_;
+    InterfaceSource source_;
     mutable std::mutex mutex_;  // guards handle_ and workerHandle_
     std::shared_ptr<hid::HidHandle> handle_;
     std::shared_ptr<hid::HidHandle> workerHandle_;

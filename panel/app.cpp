@@ -19,6 +19,7 @@
 #include "panel/process_guards.h"
 #include "panel/qt_translations.h"
 #include "panel/single_instance.h"
+#include "panel/tray.h"
 #include "sim/sim_transport.h"
 
 namespace qv7::panel {
@@ -98,7 +99,14 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
             std::fputs("qv7-panel: brought forward by a later start\n", stderr);
             window.bringForward();
         });
-    window.show();
+    // Started with the session: the tray holds the panel until the user asks for it. Without a tray the
+    // window is the only way to it, so it shows.
+    if (options.minimized && window.tray()->usable()) {
+        window.hideToTray();
+        std::fputs("qv7-panel: started hidden in the tray\n", stderr);
+    } else {
+        window.show();
+    }
     if (!options.screenshot.empty())
         new ScreenshotWhenReady(window, QString::fromLocal8Bit(options.screenshot.c_str()));
     return exec();

@@ -32,6 +32,7 @@ constexpr int kWindowHeightDu = 411;
 
 constexpr std::string_view kStatusNoDevice = "没有找到Vexlor声卡";
 constexpr std::string_view kStatusConnected = "VexlorTolka连接";
+constexpr std::string_view kStatusNoAccess = "Vexlor声卡没有访问权限";
 constexpr std::string_view kAboutMenuText = "关于 qv7-panel(&A)...";
 constexpr std::string_view kTrayClose = "关闭";
 

@@ -35,6 +35,8 @@ public:
     virtual bool present() = 0;
     // True when removals come from a monitor of the system; otherwise the reader's "gone" stands for one.
     virtual bool watchesRemoval() const { return false; }
+    // A device the last open() found but was not allowed to open (its path); empty otherwise.
+    virtual std::string deniedPath() const { return {}; }
 
     std::function<void()> onArrival;
     std::function<void()> onRemoval;
@@ -96,6 +98,7 @@ public:
 
     HidTransport* open() override;
     bool probe() override { return provider_->present(); }
+    std::string deniedPath() const override { return provider_->deniedPath(); }
     void close() override { retire(); }
 
     // Reports read, handed to the controller, dropped in a flood and discarded with a retired device, so far.

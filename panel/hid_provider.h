@@ -14,7 +14,8 @@ namespace qv7::panel {
 
 class HidProvider : public QObject, public DeviceProvider {
 public:
-    HidProvider();
+    // `source` stands in for the system's list of HID interfaces (tests); empty: the system's.
+    explicit HidProvider(CHidDevice::InterfaceSource source = {});
     ~HidProvider() override;
 
     std::string describe() const override;
@@ -23,8 +24,10 @@ public:
     // The removal probe: is any Tolka still attached? (Opening again would restart its conversation.)
     bool present() override;
     bool watchesRemoval() const override { return notifier_ != nullptr; }
+    std::string deniedPath() const override;
 
 private:
+    CHidDevice::InterfaceSource source_;
     CHidDevice device_;
     HidHotplug hotplug_;
     std::unique_ptr<QSocketNotifier> notifier_;

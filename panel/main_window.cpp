@@ -9,9 +9,14 @@
 
 #include "common/app_dir.h"
 #include "common/gbk_text.h"
+#include "hid/access_advice.h"
 #include "panel/about_dialog.h"
 #include "panel/app_icon.h"
+<<<<<<< HEAD
 #include "panel/diagnostics.h"
+=======
+#include "panel/autostart.h"
+>>>>>>> i13-h10
 #include "panel/qt_ui_post.h"
 #include "panel/screen_fit.h"
 #include "panel/tray.h"
@@ -54,6 +59,9 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWri
     tray_ = new Tray(
         QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
         [] { QCoreApplication::quit(); }, this);
+    tray_->offerAutostart(autostartFile(), [this](const std::string& error) {
+        notices_.showMessage("无法更改开机启动：\n" + error, std::string(kTrayAutostart));
+    });
     // A window hidden in a tray that goes away would be out of reach: it comes back instead.
     tray_->followDesktop([this](bool usable) {
         if (!usable && isHidden()) bringForward();
@@ -91,12 +99,23 @@ void CBrontalDlg::showAbout() {
     about.exec();
 }
 
+<<<<<<< HEAD
 std::string CBrontalDlg::diagnostics() const {
     DiagnosticsFacts facts = runningPanelFacts();
     if (controller_.deviceOpen())
         facts.identity = identityFields(controller_.driver(), controller_.deviceDescription());
     facts.trace = traceTail_.lines();
     return diagnosticsText(facts);
+=======
+void CBrontalDlg::adviseAccess(const std::string& path) {
+    // The commands and the rule's place are qv7ctl's words too, so both programs give the same fix.
+    const QString text = QStringLiteral("在 %1 找到了Vexlor声卡，但当前用户没有权限打开它。\n\n"
+                                        "请安装 udev 规则 %2（“%3” 可打印规则内容），然后运行：\n\n%4\n\n"
+                                        "再把声卡重新插上。")
+                             .arg(QString::fromStdString(path), qs(hid::udevRulePath()), qs(hid::kPrintRuleCommand),
+                                  qs(hid::kReloadRulesCommand));
+    notices_.showMessage(text.toStdString(), "没有访问权限");
+>>>>>>> i13-h10
 }
 
 void CBrontalDlg::bringForward() {

@@ -38,8 +38,13 @@ public:
     // What a second start asks of the first copy.
     void bringForward();
     void showAbout();
+<<<<<<< HEAD
     // The text "复制诊断信息" copies: versions, system, settings folder, the Tolka and the trace's last lines.
     std::string diagnostics() const;
+=======
+    // The window leaves the screen and the tray icon shows; only while a tray is usable.
+    void hideToTray();
+>>>>>>> i13-h10
 
     // PanelView
     void controlsChanged(const std::set<int>& ids) override;
@@ -57,6 +62,7 @@ public:
     const PanelCheckSlot& panelCheck() const { return panelCheck_; }
     void presetCommand(int id) override { presets_.command(id); }
     void presetSelected(int index) override { presets_.selected(index); }
+    void adviseAccess(const std::string& path) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -65,7 +71,6 @@ protected:
 
 private:
     bool ours(QObject* watched) const;
-    void hideToTray();
 
     // The driver's messages, and the preset library's notices, each one box at a time.
     TraceTail traceTail_;  // before everything that traces

@@ -237,6 +237,15 @@ void PanelController::connectAttempt(int startMode) {
         setText(kStatusLabelId, std::string(kStatusConnected));
         session_.setTransport(transport);
         session_.connect(startMode);
+        accessAdvised_ = false;
+    } else if (const std::string denied = link_.deniedPath(); !denied.empty()) {
+        // Not "no device": the Tolka is there and only a rule stands between it and the user. Every arrival
+        // notice of the same plug-in would ask again, so the advice comes once until the Tolka goes.
+        setText(kStatusLabelId, std::string(kStatusNoAccess));
+        if (!accessAdvised_) {
+            accessAdvised_ = true;
+            view_.adviseAccess(denied);
+        }
     }
     trace("in\n");
 }
@@ -254,6 +263,7 @@ void PanelController::onRemoval() {
             session_.setTransport(nullptr);
             setRange(kLiveVolSliderId, 0, 16);
             setText(kStatusLabelId, std::string(kStatusNoDevice));
+            accessAdvised_ = false;
             setText(kBatteryLabelId, "");
             resetUpdateGroup();
             set(kStereoMixCheckId, 0);

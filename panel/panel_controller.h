@@ -43,6 +43,8 @@ public:
     virtual bool probe() = 0;
     // Stops the read worker and lets the device go.
     virtual void close() = 0;
+    // After an open() that gave nothing: the node of a device that is there but may not be opened by this user.
+    virtual std::string deniedPath() const { return {}; }
 };
 
 // The window's reactions that are not control state.
@@ -60,6 +62,8 @@ public:
         answer(false);
     }
     virtual void presetCommand(int /*id*/) {}
+    // A device is at `path` but this user may not open it: tell them how to get access.
+    virtual void adviseAccess(const std::string& /*path*/) {}
     // The user chose item `index` of combo 1064.
     virtual void presetSelected(int /*index*/) {}
 };
@@ -191,6 +195,8 @@ private:
     std::vector<std::string> presetItems_;
     std::set<int> dirty_;
     int depth_ = 0;  // nesting of public entry points; the outermost flushes
+    // The user has been told how to get access to the Tolka now attached; a removal of it lets the next one tell again.
+    bool accessAdvised_ = false;
 
     ParameterSet deviceSetting_{}, controlSetting_{};
     AdvancedSettings deviceAdvanced_{}, controlAdvanced_{};

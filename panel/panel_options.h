@@ -12,7 +12,8 @@ struct PanelOptions {
     // "hid", "sim", "sim:FIRMWARE" (empty firmware: the simulator's default) or "unix:PATH".
     std::string device = "hid";
     std::string screenshot;
-    std::string error;  // what to tell the user when the action is Refuse
+    bool minimized = false;  // start hidden in the tray (shown all the same when there is no tray)
+    std::string error;       // what to tell the user when the action is Refuse
 };
 
 // args without the program name. Qt's own options (-platform X, -style X, ...) are passed over untouched:

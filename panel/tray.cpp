@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 
 #include "panel/app_icon.h"
+#include "panel/autostart.h"
 #include "panel/control_table.h"
 #include "panel/sni_host_watch.h"
 #include "panel/xembed_tray_watch.h"
@@ -20,10 +21,30 @@ Tray::Tray(const QString& tip, std::function<void()> restore, std::function<void
     : QObject(parent), tip_(tip), restore_(std::move(restore)) {
     menu_.addAction(qs(kTrayShow), this, [this] { restoreWindow(); });
     menu_.addAction(qs(kAboutMenuText), this, [about = std::move(about)] { about(); });
-    menu_.addAction(qs(kTrayClose), this, [quit = std::move(quit)] { quit(); });
+    close_ = menu_.addAction(qs(kTrayClose), this, [quit = std::move(quit)] { quit(); });
 }
 
 Tray::~Tray() = default;
+
+void Tray::offerAutostart(std::filesystem::path file, std::function<void(const std::string&)> failed) {
+    autostartFile_ = std::move(file);
+    autostart_ = new QAction(qs(kTrayAutostart), &menu_);
+    autostart_->setCheckable(true);
+    menu_.insertAction(close_, autostart_);
+    // Triggered, not toggled: only the user's choice writes; the refresh below sets the mark without writing.
+    connect(autostart_, &QAction::triggered, this, [this, failed = std::move(failed)](bool on) {
+        const FileResult result = setAutostart(autostartFile_, on);
+        refreshAutostart();
+        if (!result) failed(result.error);
+    });
+    // The file may be changed by the desktop's own settings or by hand while the panel runs.
+    connect(&menu_, &QMenu::aboutToShow, this, [this] { refreshAutostart(); });
+    refreshAutostart();
+}
+
+void Tray::refreshAutostart() {
+    if (autostart_) autostart_->setChecked(autostartEnabled(autostartFile_));
+}
 
 void Tray::followDesktop(std::function<void(bool)> usableChanged) {
     usableChanged_ = std::move(usableChanged);

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -16,6 +17,7 @@ class SniHostWatch;
 class XEmbedTrayWatch;
 
 constexpr std::string_view kTrayShow = "显示面板";
+constexpr std::string_view kTrayAutostart = "开机启动";
 
 class Tray : public QObject {
 public:
@@ -40,6 +42,12 @@ public:
     void hide();
     bool visible() const { return icon_ && icon_->isVisible(); }
     QMenu& menu() { return menu_; }
+    // The checkable "开机启动" item over the autostart entry `file`. It shows whether the file starts the panel
+    // now and each time the menu opens; `failed` hears why a change could not be made.
+    void offerAutostart(std::filesystem::path file, std::function<void(const std::string&)> failed);
+    QAction* autostartAction() const { return autostart_; }
+    // The item shows the file as it is now.
+    void refreshAutostart();
     // Null until a tray was first seen.
     QSystemTrayIcon* icon() const { return icon_.get(); }
 
@@ -51,6 +59,9 @@ private:
     QString tip_;
     std::function<void()> restore_;
     QMenu menu_;
+    QAction* close_ = nullptr;
+    QAction* autostart_ = nullptr;
+    std::filesystem::path autostartFile_;
     std::unique_ptr<QSystemTrayIcon> icon_;
     bool iconOnStatusNotifier_ = false;
     Hosts hosts_;

@@ -13,6 +13,7 @@ struct Case {
     Action action;
     std::string device;
     std::string screenshot;
+    bool minimized = false;
 };
 
 TEST(PanelOptions, SpellingsTable) {
@@ -38,6 +39,10 @@ TEST(PanelOptions, SpellingsTable) {
         {{"--device=unix:"}, Action::Refuse, "unix:", ""},
         {{"--screenshot="}, Action::Refuse, "hid", ""},
         {{"--simulatex"}, Action::Refuse, "hid", ""},
+        {{"--minimized"}, Action::Run, "hid", "", true},
+        {{"--simulate", "--minimized"}, Action::Run, "sim", "", true},
+        {{"--minimized=yes"}, Action::Refuse, "hid", ""},
+        {{"--minimised"}, Action::Refuse, "hid", ""},
     };
     for (const Case& c : cases) {
         std::string joined;
@@ -49,7 +54,14 @@ TEST(PanelOptions, SpellingsTable) {
         if (c.action == Action::Refuse) continue;
         EXPECT_EQ(o.device, c.device);
         EXPECT_EQ(o.screenshot, c.screenshot);
+        EXPECT_EQ(o.minimized, c.minimized);
     }
+}
+
+TEST(PanelOptions, UsageNamesEveryOption) {
+    const std::string usage = panelUsage();
+    for (const char* option : {"--simulate", "--device", "--screenshot", "--minimized", "--help", "--version"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 # The tray as Linux desktops host it, with real processes on a private D-Bus session bus and a private
 # Xvfb display under openbox: a StatusNotifierWatcher (the desktop's SNI host, sni_watcher.py) or an
 # XEmbed tray (trayer) that is there from the start, appears late, or goes away while the panel runs.
-# usage: tray_test.sh QV7_PANEL sni|sni-comes-and-goes|xembed
+# --minimized starts the panel in the tray when there is one, and shown when there is none.
+# usage: tray_test.sh QV7_PANEL sni|sni-comes-and-goes|xembed|minimized-sni|minimized-no-tray
 set -u
 panel=$1
 case=$2
@@ -80,12 +81,18 @@ ppid= wid=
 window_shown() { xdotool search --onlyvisible --name Tolka 2>/dev/null | grep -qx "$wid"; }
 iconic() { xprop -id "$wid" WM_STATE 2>/dev/null | grep -q 'window state: Iconic'; }
 panel_alive() { kill -0 "$ppid" 2>/dev/null; }
-start_panel() {
-  "$panel" --simulate >"$dir/panel.log" 2>&1 &
+launch_panel() {
+  "$panel" --simulate "$@" >"$dir/panel.log" 2>&1 &
   ppid=$!
   pids+=($ppid)
-  until_true 60 xdotool search --onlyvisible --name Tolka >/dev/null 2>&1 || fail "the window never showed"
+}
+find_window() {
+  until_true 60 xdotool search --onlyvisible --name Tolka >/dev/null 2>&1 || fail "$1"
   wid=$(xdotool search --onlyvisible --name Tolka | head -n 1)
+}
+start_panel() {
+  launch_panel "$@"
+  find_window "the window never showed"
 }
 registrations() { grep -c '^registered' "$dir/watcher.log" 2>/dev/null; }
 # Hidden in the tray: the process runs, its window is gone from the screen and the tray holds its icon.
@@ -183,8 +190,28 @@ xembed)
   expect_shown "the window hidden in an XEmbed tray that went away was not shown again"
   close_without_tray
   ;;
+minimized-sni)
+  start_watcher
+  n=$(registrations)
+  launch_panel --minimized
+  until_true 60 eval '[ "$(registrations)" -gt "$n" ]' || fail "--minimized put no icon in the tray"
+  # The start is over once the panel says where it went; the window must not have shown on the way.
+  until_true 60 grep -q 'started hidden in the tray' "$dir/panel.log" || fail "--minimized did not start hidden"
+  panel_alive || fail "the panel ended"
+  xdotool search --onlyvisible --name Tolka >/dev/null 2>&1 && fail "--minimized showed the window"
+  kill -USR1 "$watcher"
+  find_window "activating the icon of a panel started minimized did not show the window"
+  stop "$watcher"
+  close_without_tray
+  ;;
+minimized-no-tray)
+  # Without a tray a hidden window would be out of reach: --minimized shows it.
+  start_panel --minimized
+  grep -q 'started hidden' "$dir/panel.log" && fail "--minimized hid the window with no tray"
+  close_without_tray
+  ;;
 *)
-  echo "usage: $0 QV7_PANEL sni|sni-comes-and-goes|xembed" >&2
+  echo "usage: $0 QV7_PANEL sni|sni-comes-and-goes|xembed|minimized-sni|minimized-no-tray" >&2
   exit 2
   ;;
 esac

@@ -1,0 +1,21 @@
+#include "hid/access_advice.h"
+
+#include <cerrno>
+
+namespace qv7::hid {
+
+const char* const kUdevRule =
+    "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0416\", ATTRS{idProduct}==\"1290\", TAG+=\"uaccess\"\n"
+    "KERNEL==\"hidraw*\", KERNELS==\"*:0416:1290.*\", TAG+=\"uaccess\"\n";
+
+std::string_view udevRulePath() { return QV7_UDEV_RULE_PATH; }
+
+bool accessDenied(int error) { return error == EACCES || error == EPERM; }
+
+std::string accessAdvice(const std::string& path) {
+    return "a Tolka is at " + path + " but this user may not open it (permission denied).\n" +
+           "Install the udev rule as " + std::string(udevRulePath()) + " (`" + std::string(kPrintRuleCommand) +
+           "` prints it), then run\n  " + std::string(kReloadRulesCommand) + "\nand plug the Tolka in again.";
+}
+
+}  // namespace qv7::hid

@@ -1,0 +1,148 @@
+// "开机启动" in the tray menu of a real window: the entry it writes and removes, the state it reads at start
+// and when the menu opens, and the message when the entry cannot be written.
+#include "panel/autostart.h"
+
+#include <gtest/gtest.h>
+
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <fstream>
+#include <sstream>
+
+#include "panel/main_window.h"
+#include "panel/tray.h"
+#include "sim/sim_transport.h"
+#include "temp_dir.h"
+
+namespace qv7::panel {
+namespace {
+
+constexpr int kWaitMs = 10000;  // generous: only a failing test waits this long
+
+std::string contents(const std::filesystem::path& file) {
+    std::ifstream f(file);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// XDG_CONFIG_HOME pointing into a scratch folder for as long as the test runs.
+struct ConfigHome {
+    test::TempDir dir;
+    QByteArray before = qgetenv("XDG_CONFIG_HOME");
+    ConfigHome() { qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.string())); }
+    ~ConfigHome() {
+        if (before.isNull()) qunsetenv("XDG_CONFIG_HOME");
+        else qputenv("XDG_CONFIG_HOME", before);
+    }
+    std::filesystem::path entry() const { return dir / "autostart" / "io.github.qv7panel.Qv7Panel.desktop"; }
+};
+
+struct Window {
+    CBrontalDlg window{std::make_unique<SimProvider>(std::make_shared<sim::SimTransport>(sim::defaultConfig())),
+                       [](std::string_view) {}};
+    QAction& item() { return *window.tray()->autostartAction(); }
+    QMessageBox* box() {
+        QMessageBox* found = nullptr;
+        (void)QTest::qWaitFor(
+            [&] {
+                const auto boxes = window.findChildren<QMessageBox*>();
+                found = boxes.isEmpty() ? nullptr : boxes.first();
+                return found != nullptr;
+            },
+            kWaitMs);
+        return found;
+    }
+};
+
+TEST(Autostart, MenuItemWritesAndRemovesTheEntry) {
+    ConfigHome home;
+    ASSERT_EQ(autostartFile(), home.entry());
+    Window w;
+    QAction& item = w.item();
+    EXPECT_TRUE(item.isCheckable());
+    EXPECT_EQ(item.text(), QString::fromUtf8("开机启动"));
+    const auto actions = w.window.tray()->menu().actions();
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_EQ(actions.indexOf(&item), actions.size() - 2) << "just above 关闭";
+    EXPECT_FALSE(item.isChecked());
+
+    item.trigger();
+    EXPECT_TRUE(item.isChecked());
+    ASSERT_TRUE(std::filesystem::exists(home.entry()));
+    const std::string entry = contents(home.entry());
+    EXPECT_EQ(entry, autostartEntry());
+    EXPECT_NE(entry.find("\nExec=qv7-panel --minimized\n"), std::string::npos);
+
+    // The desktop's own checker accepts it (desktop-file-utils, scripts/packages.txt).
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    ASSERT_FALSE(validator.isEmpty()) << "desktop-file-validate is missing";
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(validator, {QString::fromStdString(home.entry().string())});
+    ASSERT_TRUE(validate.waitForFinished(60000));
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAll().toStdString();
+    EXPECT_TRUE(validate.readAll().isEmpty()) << "no warnings either";
+
+    item.trigger();
+    EXPECT_FALSE(item.isChecked());
+    EXPECT_FALSE(std::filesystem::exists(home.entry()));
+    EXPECT_TRUE(w.window.findChildren<QMessageBox*>().isEmpty());
+}
+
+TEST(Autostart, ItemShowsTheFileAtStartAndWhenTheMenuOpens) {
+    struct Case {
+        const char* name;
+        const char* text;  // null: no file
+        bool checked;
+    };
+    const Case cases[] = {
+        {"none", nullptr, false},
+        {"ours", "", true},
+        {"hidden", "[Desktop Entry]\nType=Application\nExec=qv7-panel --minimized\nHidden=true\n", false},
+        {"gnome-off", "[Desktop Entry]\nExec=qv7-panel\nX-GNOME-Autostart-enabled = false\n", false},
+        {"other-group", "[Desktop Entry]\nExec=qv7-panel\n[Desktop Action x]\nHidden=true\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConfigHome home;
+        auto write = [&](const std::string& text) {
+            std::filesystem::create_directories(home.entry().parent_path());
+            std::ofstream(home.entry()) << text;
+        };
+        if (c.text) write(*c.text ? c.text : autostartEntry());
+        Window w;
+        EXPECT_EQ(w.item().isChecked(), c.checked) << "at start";
+
+        // Changed behind the panel's back (the desktop's settings, a hand edit): the menu shows it when it opens.
+        std::filesystem::remove(home.entry());
+        emit w.window.tray()->menu().aboutToShow();
+        EXPECT_FALSE(w.item().isChecked()) << "after removal";
+        write(c.text && *c.text ? c.text : autostartEntry());
+        emit w.window.tray()->menu().aboutToShow();
+        EXPECT_EQ(w.item().isChecked(), c.text ? c.checked : true) << "after writing";
+    }
+}
+
+// A folder that cannot be written: the user hears why, and the item keeps showing the truth.
+TEST(Autostart, UnwritableFolderGivesAMessage) {
+    ConfigHome home;
+    // A file where the autostart folder should be stops even root, unlike a folder's mode.
+    std::ofstream(home.dir / "autostart") << "not a folder";
+    Window w;
+    w.item().trigger();
+    EXPECT_FALSE(w.item().isChecked());
+    QMessageBox* box = w.box();
+    ASSERT_NE(box, nullptr) << "no message";
+    const std::string text = box->text().toStdString();
+    EXPECT_NE(text.find("无法更改开机启动"), std::string::npos) << text;
+    EXPECT_NE(text.find((home.dir / "autostart").string()), std::string::npos) << text;
+    EXPECT_EQ(box->windowTitle(), QString::fromUtf8("开机启动"));
+    box->close();
+}
+
+}  // namespace
+}  // namespace qv7::panel
