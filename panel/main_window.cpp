@@ -12,11 +12,8 @@
 #include "hid/access_advice.h"
 #include "panel/about_dialog.h"
 #include "panel/app_icon.h"
-<<<<<<< HEAD
-#include "panel/diagnostics.h"
-=======
 #include "panel/autostart.h"
->>>>>>> i13-h10
+#include "panel/diagnostics.h"
 #include "panel/qt_ui_post.h"
 #include "panel/screen_fit.h"
 #include "panel/tray.h"
@@ -99,14 +96,14 @@ void CBrontalDlg::showAbout() {
     about.exec();
 }
 
-<<<<<<< HEAD
 std::string CBrontalDlg::diagnostics() const {
     DiagnosticsFacts facts = runningPanelFacts();
     if (controller_.deviceOpen())
         facts.identity = identityFields(controller_.driver(), controller_.deviceDescription());
     facts.trace = traceTail_.lines();
     return diagnosticsText(facts);
-=======
+}
+
 void CBrontalDlg::adviseAccess(const std::string& path) {
     // The commands and the rule's place are qv7ctl's words too, so both programs give the same fix.
     const QString text = QStringLiteral("在 %1 找到了Vexlor声卡，但当前用户没有权限打开它。\n\n"
@@ -115,7 +112,6 @@ void CBrontalDlg::adviseAccess(const std::string& path) {
                              .arg(QString::fromStdString(path), qs(hid::udevRulePath()), qs(hid::kPrintRuleCommand),
                                   qs(hid::kReloadRulesCommand));
     notices_.showMessage(text.toStdString(), "没有访问权限");
->>>>>>> i13-h10
 }
 
 void CBrontalDlg::bringForward() {

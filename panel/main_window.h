@@ -38,13 +38,10 @@ public:
     // What a second start asks of the first copy.
     void bringForward();
     void showAbout();
-<<<<<<< HEAD
     // The text "复制诊断信息" copies: versions, system, settings folder, the Tolka and the trace's last lines.
     std::string diagnostics() const;
-=======
     // The window leaves the screen and the tray icon shows; only while a tray is usable.
     void hideToTray();
->>>>>>> i13-h10
 
     // PanelView
     void controlsChanged(const std::set<int>& ids) override;
