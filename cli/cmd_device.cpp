@@ -16,27 +16,11 @@
 #include "cli/json_out.h"
 #include "device/firmware_image.h"
 #include "device/identity_fields.h"
+#include "presets/preset_exchange.h"
 
 namespace qv7::cli {
 
 namespace {
-
-// A record as JSON, keyed by field name; the seven eqGain bands as one array.
-Json::Value recordJson(std::span<const FieldInfo> fields, std::span<const uint8_t> bytes) {
-    Json::Value v(Json::objectValue);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::string name = fields[i].name;
-        if (name.rfind("eqGain[", 0) == 0) {
-            if (name != "eqGain[0]") continue;
-            Json::Value bands(Json::arrayValue);
-            for (std::size_t k = 0; k < 7; ++k) bands.append(bytes[i + k]);
-            v["eqGain"] = bands;
-        } else {
-            v[name] = bytes[i];
-        }
-    }
-    return v;
-}
 
 std::string rangeText(const FieldInfo& f, mfi& d) {
     return std::to_string(f.min) + ".." + std::to_string(fieldMax(f, [&](int n) { return d.mfiVersionAbove(n); }));

@@ -1,10 +1,14 @@
 // qv7ctl preset list|show|apply|save|delete and key store: the panel's preset library from the shell.
 #include <cstdio>
+#include <span>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/json_out.h"
 #include "common/app_dir.h"
+#include "common/atomic_file.h"
 #include "common/gbk_text.h"
+#include "presets/preset_exchange.h"
 #include "presets/preset_library.h"
 #include "presets/quick_keys.h"
 
@@ -166,6 +170,85 @@ int cmdPresetDelete(const Options&, const Args& args) {
         return kFailed;
     }
     std::printf("deleted preset %d (%s)\n", *i, name.c_str());
+    return kOk;
+}
+
+int cmdPresetExport(const Options&, const Args& args) {
+    if (args.empty()) {
+        std::fprintf(stderr, "qv7ctl: preset export needs a file ('-' for standard output), after any preset names\n");
+        return kUsage;
+    }
+    Library l;
+    std::vector<PresetEntry> chosen;
+    if (args.size() == 1) {
+        const auto all = l.lib.entries();
+        chosen.assign(all.begin() + static_cast<std::ptrdiff_t>(FIRST_USER_INDEX), all.end());
+    }
+    for (std::size_t k = 0; k + 1 < args.size(); ++k) {
+        const auto i = l.find(args[k]);
+        if (!i) return kUsage;
+        chosen.push_back(l.lib.entry(*i));
+    }
+    const std::string text = presetDocument(chosen);
+    const std::string& file = args.back();
+    if (file == "-") {
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "qv7ctl: cannot write to standard output\n");
+            return kFailed;
+        }
+        return kOk;
+    }
+    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    if (const auto r = writeFileAtomically(file, bytes); !r) {
+        std::fprintf(stderr, "qv7ctl: %s\n", r.error.c_str());
+        return kFailed;
+    }
+    std::printf("exported %zu presets to %s\n", chosen.size(), file.c_str());
+    return kOk;
+}
+
+int cmdPresetImport(const Options&, const Args& args) {
+    const bool replace = !args.empty() && args[0] == "--replace";
+    if (args.size() != (replace ? 2u : 1u)) {
+        std::fprintf(stderr,
+                     "qv7ctl: preset import needs one file ('-' for standard input), after --replace if given\n");
+        return kUsage;
+    }
+    const std::string& file = args.back();
+    PresetExchangeError error;
+    std::string text;
+    if (file == "-") {
+        // One byte past the bound tells a file that is too large from one that just fits.
+        text.resize(kMaxPresetDocumentBytes + 1);
+        std::size_t n = 0;
+        while (n < text.size()) {
+            const std::size_t got = std::fread(text.data() + n, 1, text.size() - n, stdin);
+            if (got == 0) break;
+            n += got;
+        }
+        if (std::ferror(stdin)) {
+            std::fprintf(stderr, "qv7ctl: cannot read standard input\n");
+            return kFailed;
+        }
+        text.resize(n);
+        if (n > kMaxPresetDocumentBytes) error = oversizedDocument(n);
+    } else {
+        text = readPresetDocument(file, error);
+    }
+    if (!error.english.empty()) {
+        std::fprintf(stderr, "qv7ctl: %s\n", error.english.c_str());
+        return kUsage;
+    }
+    Library l;
+    const PresetImport r = importPresetDocument(l.lib, text, replace);
+    l.reportMessages();
+    if (!r.ok) {
+        std::fprintf(stderr, "qv7ctl: %s: %s; nothing imported\n", file == "-" ? "standard input" : file.c_str(),
+                     r.error.english.c_str());
+        return r.writeFailed ? kFailed : kUsage;
+    }
+    std::printf("imported %d presets (%d added, %d replaced) into %s\n", r.added + r.replaced, r.added, r.replaced,
+                l.lib.file().c_str());
     return kOk;
 }
 

@@ -22,6 +22,8 @@ int cmdPresetShow(const Options& o, const Args& args);
 int cmdPresetApply(const Options& o, const Args& args);
 int cmdPresetSave(const Options& o, const Args& args);
 int cmdPresetDelete(const Options& o, const Args& args);
+int cmdPresetExport(const Options& o, const Args& args);
+int cmdPresetImport(const Options& o, const Args& args);
 int cmdKeyStore(const Options& o, const Args& args);
 int cmdFirmwareCheck(const Options& o, const Args& args);
 int cmdFirmwareUpdate(const Options& o, const Args& args);

@@ -55,6 +55,13 @@ const std::vector<Command>& commands() {
         {"preset save", qv7::cli::cmdPresetSave, "preset save NAME",
          "Saves the device's current settings as a user preset (a name of at most 10 GBK bytes)."},
         {"preset delete", qv7::cli::cmdPresetDelete, "preset delete NAME|INDEX", "Deletes a user preset."},
+        {"preset export", qv7::cli::cmdPresetExport, "preset export [NAME|INDEX...] FILE",
+         "Writes presets to FILE as JSON (docs/preset-format.md), '-' for standard output: the ones\n"
+         "named, built-in ones too, or else every user preset."},
+        {"preset import", qv7::cli::cmdPresetImport, "preset import [--replace] FILE",
+         "Adds the presets of a JSON file ('-' for standard input) as user presets. Every field and name\n"
+         "is checked first and para.bin is written once, or not at all. A name a user preset already\n"
+         "has is refused unless --replace, which overwrites that preset."},
         {"key store", qv7::cli::cmdKeyStore, "key store N NAME|INDEX",
          "Stores a preset, under its name, in quick key N (0, 1 or 2) of the device."},
         {"firmware write", qv7::cli::cmdFirmwareWrite, "firmware write FILE",

@@ -35,6 +35,12 @@ constexpr std::string_view kStatusConnected = "VexlorTolka连接";
 constexpr std::string_view kStatusNoAccess = "Vexlor声卡没有访问权限";
 constexpr std::string_view kAboutMenuText = "关于 qv7-panel(&A)...";
 constexpr std::string_view kTrayClose = "关闭";
+// The menu of group "常用效果".
+constexpr std::string_view kExportPresetMenuText = "导出效果…";
+constexpr std::string_view kImportPresetMenuText = "导入效果…";
+constexpr std::string_view kPresetFileFilter = "效果文件 (*.json);;所有文件 (*)";
+constexpr std::string_view kReplaceQuestion = "已有同名的用户效果：";  // + name
+constexpr std::string_view kReplaceQuestionEnd = "，是否替换？";
 
 // Control identifiers, by group. Sliders come with the value label above them.
 // Volume.

@@ -53,6 +53,8 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWri
     const DialogUnits units(fontMetrics());
 
     contextMenu_.addAction(qs(kAboutMenuText), this, [this] { showAbout(); });
+    presetMenu_.addAction(qs(kExportPresetMenuText), this, [this] { presets_.exportSelected(); });
+    presetMenu_.addAction(qs(kImportPresetMenuText), this, [this] { presets_.importFile(); });
     tray_ = new Tray(
         QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
         [] { QCoreApplication::quit(); }, this);
@@ -139,6 +141,15 @@ bool CBrontalDlg::eventFilter(QObject* watched, QEvent* event) {
                 // A quick key answers a right click with its replacement dialog or, while disabled, with
                 // nothing at all: never with the window's menu.
                 if (button->isEnabled()) controller_.onQuickKeyRightClick(id);
+                return true;
+            }
+        }
+        // The preset list and its buttons answer with the presets' menu, greyed or not: a file can be
+        // exported or imported without a device.
+        for (int id : {kPresetComboId, kSavePresetButtonId, kDeletePresetButtonId, kApplyPresetButtonId}) {
+            QWidget* w = bindings_.widget(id);
+            if (w && w->isVisible() && QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).contains(at)) {
+                QTimer::singleShot(0, this, [this, at] { presetMenu_.popup(at); });
                 return true;
             }
         }

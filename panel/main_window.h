@@ -34,6 +34,7 @@ public:
     const QtStepTimer& stepTimer() const { return timer_; }
     Tray* tray() const { return tray_; }
     PresetView& presets() { return presets_; }
+    QMenu& presetMenu() { return presetMenu_; }
 
     // What a second start asks of the first copy.
     void bringForward();
@@ -80,6 +81,7 @@ private:
     PresetView presets_;
     Tray* tray_ = nullptr;
     QMenu contextMenu_;
+    QMenu presetMenu_;  // over the controls of group "常用效果"
     // Last, so both are joined before anything their results reach goes away.
     FirmwareCheckSlot firmwareCheck_;
     PanelCheckSlot panelCheck_;

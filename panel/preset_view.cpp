@@ -2,16 +2,23 @@
 #include "panel/preset_view.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 
+#include <span>
+
+#include "common/atomic_file.h"
 #include "panel/control_table.h"
 #include "panel/message_box.h"
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
+#include "presets/preset_exchange.h"
 #include "presets/quick_keys.h"
 
 namespace qv7::panel {
 
 namespace {
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
 // A long library would otherwise open a list as tall as the screen. Styles whose combo popup is a menu
 // (SH_ComboBox_Popup) ignore maxVisibleItems; the style sheet asks for the scrolling list instead.
 void limitPopup(QComboBox& combo) {
@@ -60,6 +67,66 @@ void PresetView::replaceQuickKey(int key) {
     if (dialogs_->run(dialog) != QDialog::Accepted) return;
     if (auto caption = ReplaceQuickKey(controller_.driver(), dialog.chosen(), key))
         controller_.setQuickKeyCaption(key, std::move(*caption));
+}
+
+void PresetView::exportSelected() {
+    const int i = library_.selection();
+    if (i < 0 || i >= library_.count()) return;
+    const auto file = askFile(true);
+    if (!file) return;
+    const PresetEntry one[] = {library_.entry(i)};
+    const std::string text = presetDocument(one);
+    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    if (!writeFileAtomically(*file, bytes))
+        showMessage(std::string(preset_text::kWriteFailed), std::string(preset_text::kCaptionError));
+}
+
+void PresetView::importFile() {
+    const auto file = askFile(false);
+    if (!file) return;
+    PresetExchangeError error;
+    const std::string text = readPresetDocument(*file, error);
+    if (!error.chinese.empty()) {
+        showMessage(error.chinese, std::string(preset_text::kCaptionRefused));
+        return;
+    }
+    PresetImport r = importPresetDocument(library_, text, false);
+    if (r.clash) {
+        const auto parsed = parsePresetDocument(text);
+        std::string names;
+        for (const auto& e : parsed.entries)
+            for (const auto& have : library_.entries().subspan(FIRST_USER_INDEX))
+                if (have.nameBytes() == e.nameBytes()) {
+                    names += (names.empty() ? "" : "、") + e.displayName();
+                    break;
+                }
+        if (!ask(std::string(kReplaceQuestion) + names + std::string(kReplaceQuestionEnd),
+                 std::string(preset_text::kCaptionNotice)))
+            return;
+        r = importPresetDocument(library_, text, true);
+    }
+    // A failed write has had the library's own message already.
+    if (!r.ok && !r.writeFailed) showMessage(r.error.chinese, std::string(preset_text::kCaptionRefused));
+}
+
+std::optional<std::filesystem::path> PresetView::askFile(bool save) {
+    QFileDialog dialog(&window_, qs(save ? kExportPresetMenuText : kImportPresetMenuText));
+    // Qt's own dialog: the same on every desktop, and one the dialog runner can answer.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(qs(kPresetFileFilter));
+    if (save) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("json"));
+        const int i = library_.selection();
+        if (i >= 0 && i < library_.count())
+            dialog.selectFile(QString::fromStdString(library_.entry(i).displayName()) + QStringLiteral(".json"));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialogs_->run(dialog) != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return std::nullopt;
+    return std::filesystem::path(chosen.front().toStdString());
 }
 
 void PresetView::showMessage(const std::string& text, const std::string& caption) {

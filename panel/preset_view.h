@@ -33,6 +33,9 @@ public:
     void selected(int index);
     // Right-button press over the enabled button of quick key `key`.
     void replaceQuickKey(int key);
+    // The group's menu: the selected preset to a file, and a file's presets into the library.
+    void exportSelected();
+    void importFile();
 
     // Rows combo 1064's list shows at once before it scrolls.
     static constexpr int kPopupRows = 20;
@@ -45,6 +48,8 @@ public:
     void showMessage(const std::string& text, const std::string& caption) override;
     bool ask(const std::string& text, const std::string& caption) override;
     std::optional<std::string> askName() override;
+    // A file dialog's chosen path, or nothing when it ended other than with a file.
+    std::optional<std::filesystem::path> askFile(bool save);
     void insertItem(int index, const std::string& text) override;
     void removeItem(int index) override;
     void selectItem(int index) override;

@@ -187,17 +187,61 @@ SaveOutcome PresetLibrary::savePreset(std::string_view utf8Name, const Parameter
         message(preset_text::kLibraryFull, preset_text::kCaptionRefused);
         return SaveOutcome::Full;
     }
-    const auto name = gbk::fromUtf8(utf8Name);
+    NameFault fault = NameFault::None;
+    const auto name = userPresetName(utf8Name, fault);
     if (!name) {
-        message(preset_text::kNameNotGbk, preset_text::kCaptionRefused);
-        return SaveOutcome::BadName;
-    }
-    if (name->empty() || name->size() > kMaxPresetNameBytes) {
-        message(preset_text::kNameLength, preset_text::kCaptionRefused);
+        message(nameFaultText(fault), preset_text::kCaptionRefused);
         return SaveOutcome::BadName;
     }
     AddPreset(PresetEntry::make(set, *name));
     return SaveUserPresets() ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+}
+
+AddPresetsResult PresetLibrary::addPresets(std::span<const PresetEntry> entries, bool replace) {
+    AddPresetsResult r;
+    std::vector<int> targets;  // per entry: the user preset it replaces, or -1
+    targets.reserve(entries.size());
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        int target = -1;
+        for (int i = static_cast<int>(FIRST_USER_INDEX); i < count_ && target < 0; ++i)
+            if (slots_[static_cast<std::size_t>(i)].nameBytes() == entries[k].nameBytes()) target = i;
+        if (target >= 0 && !replace) {
+            r.outcome = AddPresetsResult::Outcome::Clash;
+            r.clash = k;
+            return r;
+        }
+        targets.push_back(target);
+        if (target < 0) ++r.added;
+        else ++r.replaced;
+    }
+    if (r.added > static_cast<int>(MAX_PRESETS) - count_) {
+        r.outcome = AddPresetsResult::Outcome::Full;
+        r.room = static_cast<int>(MAX_PRESETS) - count_;
+        return r;
+    }
+    const auto before = slots_;
+    const int countBefore = count_;
+    const int selectionBefore = selection_;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (targets[k] < 0) {
+            AddPreset(entries[k]);
+            continue;
+        }
+        slots_[static_cast<std::size_t>(targets[k])] = entries[k];
+        ui_.removeItem(targets[k]);
+        ui_.insertItem(targets[k], entries[k].displayName());
+    }
+    if (r.replaced > 0) select(selectionBefore);  // a list item that was taken out and put back lost it
+    if (SaveUserPresets()) return r;
+    // All or nothing: the list goes back to what the unchanged file holds.
+    for (int i = count_ - 1; i >= static_cast<int>(FIRST_USER_INDEX); --i) ui_.removeItem(i);
+    slots_ = before;
+    count_ = countBefore;
+    for (int i = static_cast<int>(FIRST_USER_INDEX); i < count_; ++i)
+        ui_.insertItem(i, slots_[static_cast<std::size_t>(i)].displayName());
+    select(selectionBefore);
+    r.outcome = AddPresetsResult::Outcome::WriteFailed;
+    return r;
 }
 
 void PresetLibrary::SavePresetAs(const ParameterSet& controlSetting) {
@@ -266,6 +310,24 @@ void PresetLibrary::ApplyPreset(mfi& driver, ParameterSet& deviceSetting, Parame
     ui_.refreshControls(deviceSetting);
     trace_("mfiSetPara\n");
     driver.mfiSetPara(deviceSetting);
+}
+
+std::optional<std::string> userPresetName(std::string_view utf8Name, NameFault& fault) {
+    auto name = gbk::fromUtf8(utf8Name);
+    if (!name) {
+        fault = NameFault::NotGbk;
+        return std::nullopt;
+    }
+    if (name->empty() || name->size() > kMaxPresetNameBytes) {
+        fault = NameFault::Length;
+        return std::nullopt;
+    }
+    fault = NameFault::None;
+    return name;
+}
+
+std::string_view nameFaultText(NameFault fault) {
+    return fault == NameFault::NotGbk ? preset_text::kNameNotGbk : preset_text::kNameLength;
 }
 
 std::vector<PresetListing> listPresets(const PresetLibrary& library) {

@@ -101,6 +101,24 @@ public:
 
 enum class SaveOutcome { Saved, Cancelled, Full, BadName, WriteFailed };
 
+// Why "保存效果" would refuse a name.
+enum class NameFault { None, NotGbk, Length };
+// The GBK bytes a user preset named `utf8Name` keeps, or nothing with `fault` set: the rules of
+// "保存效果", shared by every way in (the dialog, qv7ctl, an imported file).
+std::optional<std::string> userPresetName(std::string_view utf8Name, NameFault& fault);
+// The library's own words for a refused name (kNameNotGbk or kNameLength).
+std::string_view nameFaultText(NameFault fault);
+
+// What adding several user presets at once did. Nothing changes, in the list or the file, unless
+// the outcome is Added.
+struct AddPresetsResult {
+    enum class Outcome { Added, Clash, Full, WriteFailed } outcome = Outcome::Added;
+    int added = 0;          // appended at the end
+    int replaced = 0;       // user presets of the same name overwritten in place
+    std::size_t clash = 0;  // for Clash: the position in the given entries of a name a user preset already has
+    int room = 0;           // for Full: how many more user presets the library takes
+};
+
 class PresetLibrary {
 public:
     // `file` is where the user presets live, normally GetAppDirFile("para.bin"); `trace` takes the
@@ -127,6 +145,12 @@ public:
 
     // Saves `set` under `utf8Name` with the same checks and messages as SavePresetAs after its dialog.
     SaveOutcome savePreset(std::string_view utf8Name, const ParameterSet& set);
+    // Adds `entries` (names already checked) as user presets with one rewrite of the file. A name a user
+    // preset already has is a clash, refused unless `replace`, which overwrites that preset in place.
+    // Built-in names may repeat: a built-in saved back becomes a user preset of the same name.
+    // Refused whole when the library lacks the room; when the file cannot be replaced the list is
+    // restored too, so the window never shows presets the file lacks.
+    AddPresetsResult addPresets(std::span<const PresetEntry> entries, bool replace);
     // Steps 3 to 6 of DeletePreset for `index`, without trace or question (qv7ctl asks on its own).
     // True when the preset is gone from the list and from the file; false for built-in presets and
     // indexes past the end (nothing changes), and when the file could not be rewritten or removed

@@ -78,7 +78,9 @@ def check_help(bin_dir, man_dir):
             continue
         with open(f"{man_dir}/{program}.1", encoding="utf-8") as f:
             page = f.read()
-        man_options = {o for tag in man_tags(page, "OPTIONS") for o in LONG_OPTION.findall(tag)}
+        # An option of one command only (preset import --replace) is documented with that command.
+        tags = man_tags(page, "OPTIONS") + man_tags(page, "COMMANDS")
+        man_options = {o for tag in tags for o in LONG_OPTION.findall(tag)}
         problems += compare(program, "options", help_options(run.stdout), man_options)
         if has_commands:
             man_commands = {command_words(tag) for tag in man_tags(page, "COMMANDS")}

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -24,6 +26,7 @@
 #include "panel_test_support.h"
 #include "params/builtin_presets.h"
 #include "params/preset_file.h"
+#include "presets/preset_exchange.h"
 #include "sim/sim_transport.h"
 
 namespace qv7::panel {
@@ -89,6 +92,15 @@ std::function<void(QDialog&)> replaceWith(std::optional<QString> item) {
         auto& dialog = dynamic_cast<CParaReplace&>(d);
         if (item) dialog.list()->setCurrentIndex(dialog.list()->findText(*item));
         dialog.replaceButton()->click();
+    };
+}
+
+// A file dialog that ends with `path` chosen.
+std::function<void(QDialog&)> chooseFile(std::filesystem::path path) {
+    return [path](QDialog& d) {
+        auto& dialog = dynamic_cast<QFileDialog&>(d);
+        dialog.selectFile(QString::fromStdString(path.string()));
+        static_cast<QDialog&>(dialog).accept();  // QFileDialog::accept, which checks the choice
     };
 }
 
@@ -605,6 +617,57 @@ INSTANTIATE_TEST_SUITE_P(
                       TypingCase{"non_gbk_typed_refused", "ab한", "", "ab", true},
                       TypingCase{"refusal_notice_goes_with_the_next_edit", "ab한c", "", "abc", false}),
     [](const ::testing::TestParamInfo<TypingCase>& row) { return std::string(row.param.what); });
+
+// ---- the list's menu: "导出效果…" and "导入效果…" ----
+
+TEST(PanelPresets, TheListsMenuExportsTheSelectedPresetAndImportsAFileIntoTheList) {
+    const PresetEntry mine = userPreset("mine2", withLiveVol(builtin(5).set, 20));
+    Panel p({.user = {mine}});
+    ASSERT_TRUE(p.ready());
+    p.combo()->setCurrentIndex(62);
+    QTest::mousePress(p.combo(), Qt::RightButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == &p.window.presetMenu(); }, kWaitMs));
+    const auto actions = p.window.presetMenu().actions();
+    p.window.presetMenu().close();
+    ASSERT_EQ(actions.size(), 2);
+    EXPECT_EQ(actions[0]->text(), "导出效果…");
+    EXPECT_EQ(actions[1]->text(), "导入效果…");
+    const std::filesystem::path dir = p.config.dir.path().toStdString();
+
+    p.dialogs.answers = {chooseFile(dir / "mine2.json")};
+    actions[0]->trigger();
+    const auto exported = fileBytes(dir / "mine2.json");
+    const auto parsed = parsePresetDocument(std::string(exported.begin(), exported.end()));
+    ASSERT_TRUE(parsed.ok) << parsed.error.english;
+    EXPECT_EQ(parsed.entries, std::vector<PresetEntry>{mine});
+
+    // A new preset and one whose name is taken: asked, then replaced in place and appended.
+    const PresetEntry incoming[] = {userPreset("mine2", builtin(9).set), userPreset("新的", builtin(7).set)};
+    const std::string doc = presetDocument(incoming);
+    std::ofstream(dir / "in.json") << doc;
+    p.dialogs.answers = {chooseFile(dir / "in.json"), clickBox(QMessageBox::Ok)};
+    p.dialogs.shown.clear();
+    actions[1]->trigger();
+    EXPECT_EQ(p.dialogs.shown, (std::vector<QString>{"导入效果…", "提示"}));
+    ASSERT_EQ(p.combo()->count(), 64);
+    EXPECT_EQ(p.combo()->itemText(62), "mine2");
+    EXPECT_EQ(p.combo()->itemText(63), "新的");
+    EXPECT_EQ(decodeUserPresets(fileBytes(p.config.para())), (std::vector<PresetEntry>{incoming[0], incoming[1]}));
+    EXPECT_TRUE(p.messages().empty());
+
+    // A bad value: said in the window's message box with its field and range; nothing changes.
+    const auto before = fileBytes(p.config.para());
+    Json::Value bad;
+    ASSERT_TRUE(Json::Reader().parse(doc, bad));
+    bad["presets"][0]["parameters"]["micVol"] = 17;
+    std::ofstream(dir / "bad.json") << bad.toStyledString();
+    p.dialogs.answers = {chooseFile(dir / "bad.json")};
+    actions[1]->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !p.messages().empty(); }, kWaitMs));
+    EXPECT_EQ(p.messages(), std::vector<std::string>{"错误|第1个效果（mine2）：micVol 为 17，允许范围 0..16"});
+    EXPECT_EQ(fileBytes(p.config.para()), before);
+    EXPECT_EQ(p.combo()->count(), 64);
+}
 
 TEST(NameInput, InsertingInTheMiddleKeepsTheEndAndTheLimit) {
     NameInput d;
