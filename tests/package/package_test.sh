@@ -96,7 +96,7 @@ out=$("$work/root/usr/bin/qv7ctl" --version 2>&1) || fail "unpacked qv7ctl --ver
 echo "$out" | grep -qF "$upstream" || fail "unpacked qv7ctl --version says '$out'"
 
 if command -v lintian >/dev/null 2>&1; then
-  lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 || fail "lintian reports errors"
+  lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || fail "lintian reports errors"
   cat "$work/lintian.log"
 else
   echo "lintian not installed: package not checked by it"
