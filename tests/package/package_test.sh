@@ -38,7 +38,10 @@ usr/share/doc/qv7-panel/changelog.Debian.gz"
   exit 1
 }
 set -- "$work"/out/*.deb
-[ $# -eq 1 ] && [ -f "$1" ] || { echo "FAIL: expected one .deb in $work/out, found: $*"; exit 1; }
+if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+  echo "FAIL: expected one .deb in $work/out, found: $*"
+  exit 1
+fi
 deb=$1
 echo "package: $(basename "$deb")"
 
@@ -65,8 +68,8 @@ dpkg-deb -x "$deb" "$work/root" || { echo "FAIL: dpkg-deb -x"; exit 1; }
 echo "$expected" | sort >"$work/expected"
 missing=$(comm -23 "$work/expected" "$work/files")
 extra=$(comm -13 "$work/expected" "$work/files")
-[ -z "$missing" ] || fail "missing from the package: $(echo $missing)"
-[ -z "$extra" ] || fail "not expected in the package: $(echo $extra)"
+[ -z "$missing" ] || fail "missing from the package: $(echo "$missing" | tr '\n' ' ')"
+[ -z "$extra" ] || fail "not expected in the package: $(echo "$extra" | tr '\n' ' ')"
 
 # Each PNG is drawn at the size of the folder it sits in (width and height are bytes 16-23 of a PNG).
 for size in 16 32 48 64 128 256; do
