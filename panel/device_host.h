@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "device/device_lock.h"
 #include "device/hid_transport.h"
 #include "panel/panel_controller.h"
 #include "panel/read_worker.h"
@@ -35,6 +36,11 @@ public:
     virtual bool present() = 0;
     // True when removals come from a monitor of the system; otherwise the reader's "gone" stands for one.
     virtual bool watchesRemoval() const { return false; }
+    // The name of the open device's lock (device/device_lock.h); empty for one no other program can reach.
+    virtual std::string lockKey() const { return {}; }
+
+    // Where this program takes qv7ctl's commands while it holds the device (its single-instance socket).
+    std::string handoverSocket;
 
     std::function<void()> onArrival;
     std::function<void()> onRemoval;
@@ -75,6 +81,7 @@ public:
     HidTransport* open() override;
     void release() override;
     bool present() override;
+    std::string lockKey() const override;
 
 private:
     std::string path_;
@@ -97,6 +104,7 @@ public:
     HidTransport* open() override;
     bool probe() override { return provider_->present(); }
     void close() override { retire(); }
+    bool heldElsewhere() const override { return !waitingFor_.empty(); }
 
     // Reports read, handed to the controller, dropped in a flood and discarded with a retired device, so far.
     ReportQueue::Counts reportCounts() const { return queue_.counts(); }
@@ -115,6 +123,12 @@ private:
     HidTransport* current_ = nullptr;
     ReportQueue queue_;
     unsigned generation_ = 0;  // a retired worker's notice of a gone device is dropped
+    // The device is the panel's alone while this is held; while another program holds it, its key is watched
+    // and the device arrives again when the lock comes free.
+    DeviceLock lock_;
+    std::string waitingFor_;
+    QTimer lockWatch_;
+    static constexpr int kLockWatchMs = 250;
 };
 
 }  // namespace qv7::panel

@@ -23,6 +23,7 @@ public:
     // The removal probe: is any Tolka still attached? (Opening again would restart its conversation.)
     bool present() override;
     bool watchesRemoval() const override { return notifier_ != nullptr; }
+    std::string lockKey() const override { return device_.isOpen() ? deviceLockKey(device_.describe()) : ""; }
 
 private:
     CHidDevice device_;

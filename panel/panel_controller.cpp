@@ -237,6 +237,8 @@ void PanelController::connectAttempt(int startMode) {
         setText(kStatusLabelId, std::string(kStatusConnected));
         session_.setTransport(transport);
         session_.connect(startMode);
+    } else if (link_.heldElsewhere()) {
+        setText(kStatusLabelId, std::string(kStatusHeldElsewhere));
     }
     trace("in\n");
 }
@@ -561,6 +563,17 @@ void PanelController::enablePresetDelete(bool on) {
 
 void PanelController::ApplyPreset(PresetLibrary& library) {
     entry([&] { library.ApplyPreset(driver_, deviceSetting_, controlSetting_); });
+}
+
+void PanelController::applyRecords(const ParameterSet& parameters, const AdvancedSettings& advanced) {
+    entry([&] {
+        controlSetting_ = parameters;
+        controlAdvanced_ = advanced;
+        ControlToSetting();
+        ControlToAdvanced();
+        SettingToControl();
+        AdvancedToControl();
+    });
 }
 
 void PanelController::setQuickKeyCaption(int key, std::string caption) {

@@ -43,6 +43,9 @@ public:
     virtual bool probe() = 0;
     // Stops the read worker and lets the device go.
     virtual void close() = 0;
+    // After open() found nothing: whether that is because another program holds the device (it arrives again
+    // once that program lets go).
+    virtual bool heldElsewhere() const { return false; }
 };
 
 // The window's reactions that are not control state.
@@ -100,6 +103,9 @@ public:
     void enablePresetDelete(bool on);
     // "使用效果": the library writes both setting copies and sends; the controls then show them.
     void ApplyPreset(PresetLibrary& library);
+    // Settings another program asked for (qv7ctl, through the panel): sent and shown as moving the controls
+    // would, a record that did not change left alone.
+    void applyRecords(const ParameterSet& parameters, const AdvancedSettings& advanced);
     // Key `key`'s caption, shown at once after a replacement.
     void setQuickKeyCaption(int key, std::string caption);
 
