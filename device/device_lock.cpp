@@ -60,8 +60,7 @@ std::string socketLockKey(const std::string& socketPath) {
 }
 
 std::string holderText(const DeviceHolder& holder) {
-    return "program " + holder.program + "\npid " + std::to_string(holder.pid) + "\nhandover " + holder.handover +
-           "\n";
+    return "program " + holder.program + "\npid " + std::to_string(holder.pid) + "\nhandover " + holder.handover + "\n";
 }
 
 DeviceHolder parseHolder(const std::string& text) {

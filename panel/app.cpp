@@ -103,9 +103,8 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
         });
     if (instance) {
         instance->carryOut(std::make_unique<ForwardedCommands>(
-            window.controller(), [&window](const std::string& nameOrIndex) {
-                return findPreset(window.presets().library(), nameOrIndex);
-            }));
+            window.controller(),
+            [&window](const std::string& nameOrIndex) { return findPreset(window.presets().library(), nameOrIndex); }));
     }
     window.show();
     if (!options.screenshot.empty())

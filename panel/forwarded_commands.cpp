@@ -97,13 +97,11 @@ std::optional<handover::Reply> ForwardedCommands::start(const std::vector<std::s
     if (words.size() >= 2 && takes(words[0] + " " + words[1])) command_ = words[0] + " " + words[1];
     else if (!words.empty() && takes(words[0])) command_ = words[0];
     if (command_.empty())
-        return usage("the panel does not carry out `" + (words.empty() ? std::string() : words[0]) +
-                     "` for qv7ctl");
+        return usage("the panel does not carry out `" + (words.empty() ? std::string() : words[0]) + "` for qv7ctl");
     operands_.assign(words.begin() + (command_.find(' ') == std::string::npos ? 1 : 2), words.end());
 
     // What can be refused without the device is refused at once, as qv7ctl alone would.
-    if ((command_ == "info" || command_ == "get") && !operands_.empty())
-        return usage(command_ + " takes no arguments");
+    if ((command_ == "info" || command_ == "get") && !operands_.empty()) return usage(command_ + " takes no arguments");
     if (command_ == "set") {
         if (operands_.empty()) return usage("set needs NAME=VALUE arguments, e.g. set micVol=5 eqGain[6]=30");
         for (const auto& a : operands_) {
@@ -111,8 +109,8 @@ std::optional<handover::Reply> ForwardedCommands::start(const std::vector<std::s
             if (!parseAssignment(a, error)) return usage(error);
         }
     }
-    if (command_ == "key" && (operands_.size() != 1 || operands_[0].size() != 1 || operands_[0][0] < '0' ||
-                              operands_[0][0] > '2'))
+    if (command_ == "key" &&
+        (operands_.size() != 1 || operands_[0].size() != 1 || operands_[0][0] < '0' || operands_[0][0] > '2'))
         return usage("key needs the quick-key number 0, 1 or 2");
     if ((command_ == "mix" || command_ == "charge") &&
         (operands_.size() != 1 || (operands_[0] != "on" && operands_[0] != "off")))
@@ -186,9 +184,11 @@ std::optional<handover::Reply> ForwardedCommands::poll(int64_t nowMs) {
         if (auto reply = begin()) return reply;
     }
     if (controller_.driver().step() != kStepIdle || !controller_.deviceOpen()) {
-        if (!controller_.deviceOpen()) return finish(handover::kNoDevice, "qv7ctl: the device went away during " + what_ + "\n");
+        if (!controller_.deviceOpen())
+            return finish(handover::kNoDevice, "qv7ctl: the device went away during " + what_ + "\n");
         if (!late) return std::nullopt;
-        return finish(handover::kNoDevice, "qv7ctl: no answer from the Tolka (through the panel) during " + what_ + "\n");
+        return finish(handover::kNoDevice,
+                      "qv7ctl: no answer from the Tolka (through the panel) during " + what_ + "\n");
     }
     if (next_ < steps_.size()) {
         what_ = whats_[next_];

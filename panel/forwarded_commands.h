@@ -49,7 +49,7 @@ private:
     bool json_ = false;
     std::vector<Step> steps_;  // each waits for the device's acknowledgement of the one before
     std::size_t next_ = 0;
-    std::string what_;         // the step waited for, for a timeout's message
+    std::string what_;  // the step waited for, for a timeout's message
     std::vector<std::string> whats_;
     std::string out_;
 };

@@ -85,7 +85,8 @@ void SingleInstance::request(QLocalSocket* client, const QByteArray& line) {
     const auto args = handover::decodeRequest(line.toStdString());
     if (!args) return answer(client, refusal("unknown request"));
     if (!commands_) return answer(client, refusal("this panel does not carry out commands"));
-    if (pending_.size() >= kMaxPending) return answer(client, {handover::kInUse, {}, "qv7-panel: too many commands waiting\n"});
+    if (pending_.size() >= kMaxPending)
+        return answer(client, {handover::kInUse, {}, "qv7-panel: too many commands waiting\n"});
     pending_.push_back({client, *args});
     if (!running_ && !commands_->busy()) runNext();
 }

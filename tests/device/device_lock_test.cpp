@@ -2,11 +2,12 @@
 // holder killed outright leaves the device free.
 #include "device/device_lock.h"
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include <string>
 

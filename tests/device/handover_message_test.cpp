@@ -21,9 +21,9 @@ TEST(HandoverRequest, ArgumentsRoundTripAndAnythingElseIsNoRequest) {
     EXPECT_FALSE(encodeRequest({std::string("a\0b", 3)}));
     EXPECT_FALSE(encodeRequest({std::string(kMaxRequest, 'x')}));
 
-    for (const std::string& bad : {std::string("show\n"), std::string("run"), std::string("runx\n"),
-                                  std::string("run\0a\nb\n", 8), std::string("RUN\0get\n", 8),
-                                  "run" + std::string(1, '\0') + std::string(kMaxRequest, 'a') + "\n"})
+    for (const std::string& bad :
+         {std::string("show\n"), std::string("run"), std::string("runx\n"), std::string("run\0a\nb\n", 8),
+          std::string("RUN\0get\n", 8), "run" + std::string(1, '\0') + std::string(kMaxRequest, 'a') + "\n"})
         EXPECT_FALSE(decodeRequest(bad)) << bad;
 }
 
@@ -39,13 +39,10 @@ TEST(HandoverReply, ReadInPiecesAndRefusedWhenMalformedOrOversized) {
     EXPECT_EQ(reader.reply().err, sent.err);
 
     const std::string bad[] = {
-        "exit 0 1 0\nxy",                                  // more than announced
-        "exit 0 999999999 0\n",                            // more than any reply may hold
-        "exit 256 0 0\n",                                  // no exit code
-        "exit -1 0 0\n",
-        "exit 0 0\n",
-        "shown\n",
-        std::string(200, 'e'),                             // a header that never ends
+        "exit 0 1 0\nxy",                                                        // more than announced
+        "exit 0 999999999 0\n",                                                  // more than any reply may hold
+        "exit 256 0 0\n",                                                        // no exit code
+        "exit -1 0 0\n",        "exit 0 0\n", "shown\n", std::string(200, 'e'),  // a header that never ends
     };
     for (const auto& b : bad) {
         ReplyReader r;
