@@ -16,10 +16,10 @@ mkdir -m 0700 "$XDG_RUNTIME_DIR" "$QV7_CONFIG_DIR"
 unset QV7_DEVICE
 device="unix:$dir/tolka"
 
-# Polls `cond` (a shell command) every tenth of a second; the bound only ends a hang.
+# Polls `cond` (a shell command) every tenth of a second; the bound (two minutes) only ends a hang.
 wait_for() {
-    local what=$1 cond=$2 i
-    for i in $(seq 600); do
+    local what=$1 cond=$2 until=$((SECONDS + 120))
+    while [ $SECONDS -lt $until ]; do
         eval "$cond" && return 0
         sleep 0.1
     done
