@@ -1,19 +1,11 @@
-// `NAME=VALUE` arguments of qv7ctl set, e.g. micVol=5 or eqGain[6]=30.
+// `NAME=VALUE` arguments of qv7ctl set: parsed where the panel, which carries out a set for qv7ctl, parses them too.
 #pragma once
 
-#include <optional>
-#include <string>
-
-#include "params/parameter_set.h"
+#include "params/field_assignment.h"
 
 namespace qv7::cli {
 
-struct Assignment {
-    const FieldInfo* field = nullptr;
-    int value = 0;
-};
-
-// The field and a value from 0 to 255; nothing, with the message for the user in `error`, otherwise.
-std::optional<Assignment> parseAssignment(const std::string& arg, std::string& error);
+using qv7::Assignment;
+using qv7::parseAssignment;
 
 }  // namespace qv7::cli

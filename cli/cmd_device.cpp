@@ -15,24 +15,10 @@
 #include "cli/commands.h"
 #include "cli/json_out.h"
 #include "device/firmware_image.h"
-#include "device/identity_fields.h"
-#include "presets/preset_exchange.h"
+#include "device/setting_changes.h"
+#include "presets/device_report.h"
 
 namespace qv7::cli {
-
-namespace {
-
-std::string rangeText(const FieldInfo& f, mfi& d) {
-    return std::to_string(f.min) + ".." + std::to_string(fieldMax(f, [&](int n) { return d.mfiVersionAbove(n); }));
-}
-
-const FieldInfo* fieldWithCode(std::span<const FieldInfo> fields, int code) {
-    for (const auto& f : fields)
-        if (f.validated && f.code == code) return &f;
-    return nullptr;
-}
-
-}  // namespace
 
 int cmdInfo(const Options& o, const Args& args) {
     if (!args.empty()) {
@@ -41,20 +27,7 @@ int cmdInfo(const Options& o, const Args& args) {
     }
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
-    const std::vector<IdentityField> fields = identityFields(c.driver(), c.transport().describe());
-    if (o.json) {
-        Json::Value v(Json::objectValue);
-        for (const auto& [name, value] : fields) v[name] = value;
-        Json::Value keys(Json::arrayValue);
-        for (int k = 0; k < 3; ++k) keys.append(displayText(c.driver().quickKeyName(k)));
-        v["quickKeys"] = keys;
-        std::printf("%s\n", jsonText(v).c_str());
-        return kOk;
-    }
-    std::string keys;
-    for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + displayText(c.driver().quickKeyName(k));
-    for (const auto& [name, value] : fields) std::printf("%-18s %s\n", (name + ":").c_str(), value.c_str());
-    std::printf("%-18s %s\n", "quickKeys:", keys.c_str());
+    std::fputs(infoReport(c.driver(), c.transport().describe(), o.json).c_str(), stdout);
     return kOk;
 }
 
@@ -65,17 +38,9 @@ int cmdGet(const Options& o, const Args& args) {
     }
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
-    const auto p = c.driver().deviceParameters().bytes();
-    const auto a = c.driver().deviceAdvanced().bytes();
-    if (o.json) {
-        Json::Value v(Json::objectValue);
-        v["parameters"] = recordJson(parameterFields(), p);
-        v["advanced"] = recordJson(advancedFields(), a);
-        std::printf("%s\n", jsonText(v).c_str());
-        return kOk;
-    }
-    for (const auto& f : parameterFields()) std::printf("%s=%d\n", f.name, p[f.byte]);
-    for (const auto& f : advancedFields()) std::printf("%s=%d\n", f.name, a[f.byte]);
+    std::fputs(
+        settingsReport(c.driver().deviceParameters().bytes(), c.driver().deviceAdvanced().bytes(), o.json).c_str(),
+        stdout);
     return kOk;
 }
 
@@ -97,54 +62,21 @@ int cmdSet(const Options& o, const Args& args) {
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
     mfi& d = c.driver();
-    const std::string& version = d.identity().FirmwareVersion;
-
-    ParameterSet set = d.deviceParameters();
-    AdvancedSettings adv = d.deviceAdvanced();
-    bool setChanged = false, advChanged = false;
-    for (const auto& ch : changes) {
-        if (!ch.field) continue;
-        const bool knownByDevice = ch.field->record == Record::Parameters
-                                       ? !(ch.field->late && d.isOriginalFirmware())
-                                       : !(ch.field->late && !d.firmware().sevenAdvanced);
-        if (!knownByDevice) {
-            std::fprintf(stderr, "qv7ctl: %s is not a setting of firmware %s\n", ch.field->name, version.c_str());
-            return kUsage;
-        }
-        if (ch.field->record == Record::Parameters) {
-            set.set(ch.field->byte, static_cast<uint8_t>(ch.value));
-            setChanged = true;
-        } else {
-            adv.set(ch.field->byte, static_cast<uint8_t>(ch.value));
-            advChanged = true;
-        }
-    }
-    // Refuse before sending anything: the device must never get half of a command line.
-    if (setChanged) {
-        if (const int code = d.mfiCheckPara(set, d.parameterCount()); code != 0) {
-            const FieldInfo* f = fieldWithCode(parameterFields(), code);
-            std::fprintf(stderr, "qv7ctl: %s=%d is out of range (%s on firmware %s)\n", f ? f->name : "?",
-                         f ? set.at(f->byte) : 0, f ? rangeText(*f, d).c_str() : "?", version.c_str());
-            return kUsage;
-        }
-    }
-    if (advChanged) {
-        if (const int code = d.mfiCheckAdvanced(adv); code != 0) {
-            const FieldInfo* f = fieldWithCode(advancedFields(), code);
-            std::fprintf(stderr, "qv7ctl: %s=%d is out of range (%s on firmware %s)\n", f ? f->name : "?",
-                         f ? adv.at(f->byte) : 0, f ? rangeText(*f, d).c_str() : "?", version.c_str());
-            return kUsage;
-        }
+    std::string error;
+    const auto plan = applyAssignments(d, d.deviceParameters(), d.deviceAdvanced(), changes, error);
+    if (!plan) {
+        std::fprintf(stderr, "qv7ctl: %s\n", error.c_str());
+        return kUsage;
     }
 
     const int64_t timeout = static_cast<int64_t>(o.timeoutSec) * 1000;
     auto acknowledged = [&] { return d.step() == kStepIdle; };
-    if (setChanged) {
-        d.mfiSetPara(set);
+    if (plan->parametersChanged) {
+        d.mfiSetPara(plan->parameters);
         if (const int rc = c.runUntil(acknowledged, timeout, "setpara"); rc != kOk) return rc;
     }
-    if (advChanged) {
-        d.mfiSetAdvanced(adv);
+    if (plan->advancedChanged) {
+        d.mfiSetAdvanced(plan->advanced);
         if (const int rc = c.runUntil(acknowledged, timeout, "SetAdvanced"); rc != kOk) return rc;
     }
     return kOk;

@@ -11,11 +11,14 @@ namespace qv7::cli {
 //   2  kUsage     bad arguments or a value the device would refuse; nothing was sent
 //   3  kNoDevice  nothing to talk to, no answer within --timeout, the device went away,
 //                 a firmware write that stopped making progress, or `watch` out of time
+//   4  kInUse     another program holds the Tolka: the panel, for a command it does not carry out for
+//                 qv7ctl, or another qv7ctl for longer than --timeout; nothing was sent
 enum Exit : int {
     kOk = 0,
     kFailed = 1,
     kUsage = 2,
     kNoDevice = 3,
+    kInUse = 4,
 };
 
 }  // namespace qv7::cli

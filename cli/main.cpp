@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/panel_handover.h"
 #include "cli/tolka_cli.h"
 #include "cli/udev_rules_file.h"
 
@@ -89,7 +90,8 @@ void usage(FILE* to) {
     std::fputs("\nqv7ctl COMMAND --help tells more. --timeout (default 5 s) bounds each wait for the device\n"
                "and the version-check service; a firmware write is bounded by time without progress.\n"
                "exit codes: 0 done, 1 the device refused or failed, 2 bad usage or value (nothing sent),\n"
-               "            3 no device or no answer\n"
+               "            3 no device or no answer, 4 another program holds the Tolka\n"
+               "set, get, key, info, mix, charge and preset apply go through a running panel that holds the Tolka.\n"
                "--print-udev-rules prints the udev rule that lets the user at the seat open the Tolka\n"
                "(for /etc/udev/rules.d/70-qv7.rules) and exits.\n",
                to);
@@ -159,6 +161,11 @@ int main(int argc, char** argv) {
     if (help) {
         std::printf("usage: qv7ctl [options] %s\n\n%s\n", found->synopsis, found->help);
         return qv7::cli::kOk;
+    }
+    // Held until the command ends (the process's end drops it too, however it ends).
+    qv7::DeviceLock lock;
+    if (qv7::cli::usesDevice(found->name)) {
+        if (const auto code = qv7::cli::takeDeviceOrHandOver(o, found->name, words, lock)) return *code;
     }
     return found->run(o, Args(words.begin() + static_cast<std::ptrdiff_t>(used), words.end()));
 }

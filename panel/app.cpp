@@ -12,6 +12,7 @@
 #include "device/device_name.h"
 #include "panel/control_table.h"
 #include "panel/device_host.h"
+#include "panel/forwarded_commands.h"
 #include "panel/hid_provider.h"
 #include "panel/instance_claim.h"
 #include "panel/main_window.h"
@@ -91,6 +92,8 @@ private:
 
 int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
     auto provider = providerFor(options.device);
+    // Written into the device's lock, so qv7ctl finds where to hand its commands; the socket already listens.
+    if (claim.outcome() == InstanceClaim::Outcome::Claimed) provider->handoverSocket = claim.socketPath();
     if (provider->simulated()) std::fprintf(stderr, "qv7-panel: running on %s\n", provider->describe().c_str());
     CBrontalDlg window(std::move(provider));
     std::unique_ptr<SingleInstance> instance;
@@ -99,6 +102,11 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
             std::fputs("qv7-panel: brought forward by a later start\n", stderr);
             window.bringForward();
         });
+    if (instance) {
+        instance->carryOut(std::make_unique<ForwardedCommands>(
+            window.controller(),
+            [&window](const std::string& nameOrIndex) { return findPreset(window.presets().library(), nameOrIndex); }));
+    }
     // Started with the session: the tray holds the panel until the user asks for it. Without a tray the
     // window is the only way to it, so it shows.
     if (options.minimized && window.tray()->usable()) {

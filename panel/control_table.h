@@ -33,6 +33,8 @@ constexpr int kWindowHeightDu = 411;
 constexpr std::string_view kStatusNoDevice = "没有找到Vexlor声卡";
 constexpr std::string_view kStatusConnected = "VexlorTolka连接";
 constexpr std::string_view kStatusNoAccess = "Vexlor声卡没有访问权限";
+// While qv7ctl holds the Tolka: the panel connects by itself once it lets go.
+constexpr std::string_view kStatusHeldElsewhere = "Tolka 正由 qv7ctl 使用，稍后自动连接";
 constexpr std::string_view kAboutMenuText = "关于 qv7-panel(&A)...";
 constexpr std::string_view kTrayClose = "关闭";
 // The menu of group "常用效果".

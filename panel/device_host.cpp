@@ -2,6 +2,7 @@
 #include "panel/device_host.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QMetaObject>
 
@@ -77,6 +78,8 @@ void SocketProvider::release() {
     plugWatch_.start();
 }
 
+std::string SocketProvider::lockKey() const { return socketLockKey(path_); }
+
 // A socket that reported "gone" is not coming back; a new server makes a new arrival.
 bool SocketProvider::present() { return false; }
 
@@ -89,7 +92,16 @@ DeviceHost::DeviceHost(std::unique_ptr<DeviceProvider> provider)
                   if (controller_) controller_->traceReaderLine(text);
               },
               Qt::QueuedConnection);
-      }) {}
+      }) {
+    lockWatch_.setInterval(kLockWatchMs);
+    QObject::connect(&lockWatch_, &QTimer::timeout, this, [this] {
+        // Only a look: the arrival takes the lock for real, with the device open.
+        if (DeviceLock::tryTake(waitingFor_, {}).status() == DeviceLock::Status::Busy) return;
+        lockWatch_.stop();
+        waitingFor_.clear();
+        if (controller_) controller_->onArrival();
+    });
+}
 
 DeviceHost::~DeviceHost() {
     retire();
@@ -117,6 +129,24 @@ HidTransport* DeviceHost::open() {
         if (current_) startReader(*current_);
         return nullptr;
     }
+    // Our own lock would stand in the way of taking it again (flock belongs to the open file, not the process).
+    const std::string key = provider_->lockKey();
+    lock_.release();
+    lock_ = DeviceLock::tryTake(key, {"qv7-panel", static_cast<long>(getpid()), provider_->handoverSocket});
+    if (lock_.status() == DeviceLock::Status::Busy) {
+        // Nothing was read or written: the holder's conversation goes on undisturbed.
+        const DeviceHolder holder = lock_.holder();
+        provider_->release();
+        current_ = nullptr;
+        if (waitingFor_ != key)
+            std::fprintf(stderr, "qv7-panel: %s is held by %s (pid %ld); connecting when it lets go\n", key.c_str(),
+                         holder.program.empty() ? "another program" : holder.program.c_str(), holder.pid);
+        waitingFor_ = key;
+        lockWatch_.start();
+        return nullptr;
+    }
+    waitingFor_.clear();
+    lockWatch_.stop();
     current_ = transport;
     startReader(*transport);
     return transport;
@@ -180,6 +210,7 @@ void DeviceHost::retire() {
     queue_.clear();
     if (current_) provider_->release();
     current_ = nullptr;
+    lock_.release();
     ++generation_;
 }
 

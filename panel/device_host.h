@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "device/device_lock.h"
 #include "device/hid_transport.h"
 #include "panel/panel_controller.h"
 #include "panel/read_worker.h"
@@ -37,6 +38,12 @@ public:
     virtual bool watchesRemoval() const { return false; }
     // A device the last open() found but was not allowed to open (its path); empty otherwise.
     virtual std::string deniedPath() const { return {}; }
+
+    // The name of the open device's lock (device/device_lock.h); empty for one no other program can reach.
+    virtual std::string lockKey() const { return {}; }
+
+    // Where this program takes qv7ctl's commands while it holds the device (its single-instance socket).
+    std::string handoverSocket;
 
     std::function<void()> onArrival;
     std::function<void()> onRemoval;
@@ -77,6 +84,7 @@ public:
     HidTransport* open() override;
     void release() override;
     bool present() override;
+    std::string lockKey() const override;
 
 private:
     std::string path_;
@@ -100,6 +108,7 @@ public:
     bool probe() override { return provider_->present(); }
     std::string deniedPath() const override { return provider_->deniedPath(); }
     void close() override { retire(); }
+    bool heldElsewhere() const override { return !waitingFor_.empty(); }
 
     // Reports read, handed to the controller, dropped in a flood and discarded with a retired device, so far.
     ReportQueue::Counts reportCounts() const { return queue_.counts(); }
@@ -118,6 +127,12 @@ private:
     HidTransport* current_ = nullptr;
     ReportQueue queue_;
     unsigned generation_ = 0;  // a retired worker's notice of a gone device is dropped
+    // The device is the panel's alone while this is held; while another program holds it, its key is watched
+    // and the device arrives again when the lock comes free.
+    DeviceLock lock_;
+    std::string waitingFor_;
+    QTimer lockWatch_;
+    static constexpr int kLockWatchMs = 250;
 };
 
 }  // namespace qv7::panel

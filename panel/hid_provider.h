@@ -25,6 +25,7 @@ public:
     bool present() override;
     bool watchesRemoval() const override { return notifier_ != nullptr; }
     std::string deniedPath() const override;
+    std::string lockKey() const override { return device_.isOpen() ? deviceLockKey(device_.describe()) : ""; }
 
 private:
     CHidDevice::InterfaceSource source_;

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/runtime_dir.h"
+
 namespace qv7::panel {
 
 // A later start sends the request; the running copy answers once it has shown itself.
@@ -47,8 +49,6 @@ private:
     std::string detail_;
 };
 
-// The folder for the user's sockets: $XDG_RUNTIME_DIR, or else a 0700 folder of the user's in the temporary
-// folder, created if missing. Empty, with the reason in `why`, when neither is the user's alone.
-std::string privateRuntimeDir(std::string& why);
+using qv7::privateRuntimeDir;
 
 }  // namespace qv7::panel

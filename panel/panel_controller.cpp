@@ -246,6 +246,8 @@ void PanelController::connectAttempt(int startMode) {
             accessAdvised_ = true;
             view_.adviseAccess(denied);
         }
+    } else if (link_.heldElsewhere()) {
+        setText(kStatusLabelId, std::string(kStatusHeldElsewhere));
     }
     trace("in\n");
 }
@@ -571,6 +573,17 @@ void PanelController::enablePresetDelete(bool on) {
 
 void PanelController::ApplyPreset(PresetLibrary& library) {
     entry([&] { library.ApplyPreset(driver_, deviceSetting_, controlSetting_); });
+}
+
+void PanelController::applyRecords(const ParameterSet& parameters, const AdvancedSettings& advanced) {
+    entry([&] {
+        controlSetting_ = parameters;
+        controlAdvanced_ = advanced;
+        ControlToSetting();
+        ControlToAdvanced();
+        SettingToControl();
+        AdvancedToControl();
+    });
 }
 
 void PanelController::setQuickKeyCaption(int key, std::string caption) {

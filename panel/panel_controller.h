@@ -45,6 +45,9 @@ public:
     virtual void close() = 0;
     // After an open() that gave nothing: the node of a device that is there but may not be opened by this user.
     virtual std::string deniedPath() const { return {}; }
+    // After open() found nothing: whether that is because another program holds the device (it arrives again
+    // once that program lets go).
+    virtual bool heldElsewhere() const { return false; }
 };
 
 // The window's reactions that are not control state.
@@ -104,6 +107,9 @@ public:
     void enablePresetDelete(bool on);
     // "使用效果": the library writes both setting copies and sends; the controls then show them.
     void ApplyPreset(PresetLibrary& library);
+    // Settings another program asked for (qv7ctl, through the panel): sent and shown as moving the controls
+    // would, a record that did not change left alone.
+    void applyRecords(const ParameterSet& parameters, const AdvancedSettings& advanced);
     // Key `key`'s caption, shown at once after a replacement.
     void setQuickKeyCaption(int key, std::string caption);
 

@@ -1,12 +1,20 @@
 // One panel per user: the copy that claimed the name serves its socket, and each later start asks it to come
-// forward (the claim itself, before anything else is built, is in instance_claim.h).
+// forward (the claim itself, before anything else is built, is in instance_claim.h). The same socket takes the
+// commands qv7ctl hands over while the panel holds the Tolka (common/handover_message.h), one at a time.
 #pragma once
 
 #include <QLocalServer>
 #include <QObject>
+#include <QPointer>
+#include <QTimer>
 
+#include <deque>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "panel/forwarded_commands.h"
 #include "panel/instance_claim.h"
 
 class QLocalSocket;
@@ -17,14 +25,27 @@ class SingleInstance : public QObject {
 public:
     // Serves the claimed socket; `show` runs on the window thread once for each later start.
     SingleInstance(InstanceClaim claim, std::function<void()> show, QObject* parent = nullptr);
+    // Without it, every hand-over is refused.
+    void carryOut(std::unique_ptr<ForwardedCommands> commands) { commands_ = std::move(commands); }
 
 private:
+    struct Pending {
+        QPointer<QLocalSocket> client;
+        std::vector<std::string> args;
+    };
     void serve(QLocalSocket* client);
+    void request(QLocalSocket* client, const QByteArray& line);
+    void runNext();
+    void answer(QLocalSocket* client, const handover::Reply& reply);
 
     // Declared first so it is released last: the server removes its socket file while the lock is still held.
     InstanceClaim claim_;
     QLocalServer server_;
     std::function<void()> show_;
+    std::unique_ptr<ForwardedCommands> commands_;
+    std::deque<Pending> pending_;
+    QPointer<QLocalSocket> running_;
+    QTimer poll_;
 };
 
 }  // namespace qv7::panel

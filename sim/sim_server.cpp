@@ -77,6 +77,8 @@ int serveSocket(TolkaSim& device, const ServerOptions& o, const std::atomic<bool
         if (::poll(&p, 1, 200) <= 0) continue;
         const int fd = ::accept4(lfd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
+        // Tells a test how many conversations the device has had to take part in.
+        if (o.verbose) std::fprintf(stderr, "qv7-sim: client connected\n");
         present = serveClient(fd, device, o, in, out, sent, stop);
         ::close(fd);
     }

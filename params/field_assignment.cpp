@@ -1,9 +1,10 @@
-// Parsing of qv7ctl's setting assignments; the range check against the firmware happens later, on the device.
-#include "cli/assignment.h"
+// Parsing of setting assignments (qv7ctl set, and the panel carrying one out for it); the range check against
+// the firmware happens later, on the device.
+#include "params/field_assignment.h"
 
 #include <charconv>
 
-namespace qv7::cli {
+namespace qv7 {
 
 std::optional<Assignment> parseAssignment(const std::string& arg, std::string& error) {
     const auto eq = arg.find('=');
@@ -28,4 +29,4 @@ std::optional<Assignment> parseAssignment(const std::string& arg, std::string& e
     return a;
 }
 
-}  // namespace qv7::cli
+}  // namespace qv7
