@@ -14,11 +14,11 @@
 #include "panel/qt_ui_post.h"
 #include "panel/screen_fit.h"
 #include "panel/tray.h"
+#include "panel/window_texts.h"
 
 namespace qv7::panel {
 
 namespace {
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The online checks initialise libcurl and its TLS libraries (2.5 MiB and several milliseconds on a start that
 // otherwise takes about 60): nothing on the first frame needs them, and an answer a second later changes nothing.
@@ -39,7 +39,7 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
           *this) {
     panelCheck_.hold();
     firmwareCheck_.hold();
-    QString title = qs(kWindowTitle);
+    QString title = windowText(kWindowTitle);
     // Nobody should take a simulated or socket device for the hardware.
     if (host_.provider().simulated())
         title += QStringLiteral(" (%1)").arg(QString::fromStdString(host_.provider().describe()));
@@ -47,7 +47,7 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, LineWriter tr
     setWindowIcon(appIcon());
     const DialogUnits units(fontMetrics());
 
-    contextMenu_.addAction(qs(kAboutMenuText), this, [this] { showAbout(); });
+    contextMenu_.addAction(windowText(kAboutMenuText), this, [this] { showAbout(); });
     tray_ = new Tray(
         QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
         [] { QCoreApplication::quit(); }, this);

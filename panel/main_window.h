@@ -32,6 +32,8 @@ public:
     const QtStepTimer& stepTimer() const { return timer_; }
     Tray* tray() const { return tray_; }
     PresetView& presets() { return presets_; }
+    // The right-click menu (its About item).
+    QMenu& contextMenu() { return contextMenu_; }
 
     // What a second start asks of the first copy.
     void bringForward();

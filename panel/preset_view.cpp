@@ -7,6 +7,7 @@
 #include "panel/message_box.h"
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
+#include "panel/window_texts.h"
 #include "presets/quick_keys.h"
 
 namespace qv7::panel {
@@ -67,7 +68,7 @@ void PresetView::showMessage(const std::string& text, const std::string& caption
 }
 
 bool PresetView::ask(const std::string& text, const std::string& caption) {
-    PanelMessageBox box(QMessageBox::Question, QString::fromStdString(caption), QString::fromStdString(text),
+    PanelMessageBox box(QMessageBox::Question, messageText(caption), messageText(text),
                         QMessageBox::Ok | QMessageBox::Cancel, &window_);
     dialogs_->run(box);
     // The clicked button, not the result code: Escape and the close box also end the box.

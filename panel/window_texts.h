@@ -1,0 +1,23 @@
+// The window's texts in the window's language. The texts are written in Chinese, which is also what the layers
+// below the window (device/, presets/, update/) hand over, already filled with numbers and names; they are
+// translated here, where they are shown, so those layers stay free of Qt.
+#pragma once
+
+#include <QString>
+
+#include <string_view>
+
+namespace qv7::panel {
+
+// Translation contexts (the .ts file's groups).
+inline constexpr char kWindowContext[] = "Window";      // the main window's controls, its menu and the tray
+inline constexpr char kMessagesContext[] = "Messages";  // captions and texts of message boxes
+
+// `text` (UTF-8) in the window's language: its translation in `context`, or, for a text filled in below the window,
+// its pattern's translation filled with the same values. Texts nobody translated (names, numbers, paths and any
+// text while the window speaks Chinese) come back as they are.
+QString shownText(const char* context, std::string_view text);
+inline QString windowText(std::string_view text) { return shownText(kWindowContext, text); }
+inline QString messageText(std::string_view text) { return shownText(kMessagesContext, text); }
+
+}  // namespace qv7::panel
