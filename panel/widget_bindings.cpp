@@ -59,7 +59,7 @@ void WidgetBindings::build(const DialogUnits& units) {
         QWidget* w = nullptr;
         switch (control.kind) {
         case Kind::Group:
-            w = new GroupFrame(windowText(control.caption), parent);
+            w = new GroupFrame(windowText(control.caption, kGroupCaption), parent);
             w->setObjectName(QStringLiteral("group ") + qs(control.caption));
             break;
         case Kind::Text:

@@ -14,6 +14,20 @@ namespace {
 // Texts the window shows as they come from elsewhere: the control table (a Qt-free layer), the device, the preset
 // library and the update checks. Listed here so lupdate finds them; a text added there is added here too.
 // clang-format off
+[[maybe_unused]] const char* const kGroupCaptions[][2] = {
+    QT_TRANSLATE_NOOP3("Window", "Tolka上的效果", "group"),
+    QT_TRANSLATE_NOOP3("Window", "其他", "group"),
+    QT_TRANSLATE_NOOP3("Window", "常用效果", "group"),
+    QT_TRANSLATE_NOOP3("Window", "模拟接口", "group"),
+    QT_TRANSLATE_NOOP3("Window", "音量", "group"),
+    QT_TRANSLATE_NOOP3("Window", "均衡器", "group"),
+    QT_TRANSLATE_NOOP3("Window", "自动关机", "group"),
+    QT_TRANSLATE_NOOP3("Window", "混响", "group"),
+    QT_TRANSLATE_NOOP3("Window", "电音变声", "group"),
+    QT_TRANSLATE_NOOP3("Window", "闪避", "group"),
+    QT_TRANSLATE_NOOP3("Window", "降噪", "group"),
+    QT_TRANSLATE_NOOP3("Window", "Tolka在线升级", "group"),
+};
 [[maybe_unused]] const char* const kFixedTexts[] = {
     // The control table and the window's constants.
     QT_TRANSLATE_NOOP("Window", "Tolka面板-Vexlor"),
@@ -22,18 +36,14 @@ namespace {
     QT_TRANSLATE_NOOP("Window", "关于 qv7-panel(&A)..."),
     QT_TRANSLATE_NOOP("Window", "显示面板"),
     QT_TRANSLATE_NOOP("Window", "关闭"),
-    QT_TRANSLATE_NOOP("Window", "Tolka上的效果"),
-    QT_TRANSLATE_NOOP("Window", "其他"),
     QT_TRANSLATE_NOOP("Window", "闪避"),
     QT_TRANSLATE_NOOP("Window", "充电"),
     QT_TRANSLATE_NOOP("Window", "立体混音"),
     QT_TRANSLATE_NOOP("Window", "耳返"),
-    QT_TRANSLATE_NOOP("Window", "常用效果"),
     QT_TRANSLATE_NOOP("Window", "保存效果"),
     QT_TRANSLATE_NOOP("Window", "删除效果"),
     QT_TRANSLATE_NOOP("Window", "效果列表："),
     QT_TRANSLATE_NOOP("Window", "使用效果"),
-    QT_TRANSLATE_NOOP("Window", "模拟接口"),
     QT_TRANSLATE_NOOP("Window", "国标"),
     QT_TRANSLATE_NOOP("Window", "港标"),
     QT_TRANSLATE_NOOP("Window", "音量"),
@@ -41,17 +51,13 @@ namespace {
     QT_TRANSLATE_NOOP("Window", "话筒"),
     QT_TRANSLATE_NOOP("Window", "伴奏"),
     QT_TRANSLATE_NOOP("Window", "直播"),
-    QT_TRANSLATE_NOOP("Window", "均衡器"),
     QT_TRANSLATE_NOOP("Window", "开关"),
-    QT_TRANSLATE_NOOP("Window", "自动关机"),
     QT_TRANSLATE_NOOP("Window", "分钟"),
-    QT_TRANSLATE_NOOP("Window", "混响"),
     QT_TRANSLATE_NOOP("Window", "湿声"),
     QT_TRANSLATE_NOOP("Window", "种类"),
     QT_TRANSLATE_NOOP("Window", "延时"),
     QT_TRANSLATE_NOOP("Window", "高切"),
     QT_TRANSLATE_NOOP("Window", "低切"),
-    QT_TRANSLATE_NOOP("Window", "电音变声"),
     QT_TRANSLATE_NOOP("Window", "不使用"),
     QT_TRANSLATE_NOOP("Window", "电音"),
     QT_TRANSLATE_NOOP("Window", "变声"),
@@ -61,10 +67,8 @@ namespace {
     QT_TRANSLATE_NOOP("Window", "门限"),
     QT_TRANSLATE_NOOP("Window", "速度"),
     QT_TRANSLATE_NOOP("Window", "等级"),
-    QT_TRANSLATE_NOOP("Window", "降噪"),
     QT_TRANSLATE_NOOP("Window", "降噪范围:"),
     QT_TRANSLATE_NOOP("Window", "底噪范围:"),
-    QT_TRANSLATE_NOOP("Window", "Tolka在线升级"),
     QT_TRANSLATE_NOOP("Window", "进度："),
     QT_TRANSLATE_NOOP("Window", "电池："),
     // The update group's button and label (update/firmware_update.h).
@@ -185,11 +189,11 @@ bool allAscii(std::string_view text) {
 // Values of patterns nest at most a few deep (a notice, its list, the list's items).
 constexpr int kMaxDepth = 12;
 
-QString translated(const char* context, const QString& text, bool part, int depth) {
+QString translated(const char* context, const QString& text, const char* disambiguation, bool part, int depth) {
     const QByteArray utf8 = text.toUtf8();
     // Every text the window has to translate is Chinese: numbers, versions and most names need no look-up.
     if (allAscii({utf8.constData(), static_cast<std::size_t>(utf8.size())})) return text;
-    const QString exact = QCoreApplication::translate(context, utf8.constData());
+    const QString exact = QCoreApplication::translate(context, utf8.constData(), disambiguation);
     if (exact != text || depth >= kMaxDepth) return exact;
     for (const CompiledPattern& p : patterns()) {
         if (std::strcmp(p.context, context) != 0 || (p.part && !part)) continue;
@@ -202,7 +206,7 @@ QString translated(const char* context, const QString& text, bool part, int dept
         for (int i = 1; i <= p.values; ++i) {
             const QString value = m.captured(i);
             const bool asItIs = std::strchr(p.asTheyAre, '0' + i) != nullptr;
-            values.push_back(asItIs ? value : translated(context, value, true, depth + 1));
+            values.push_back(asItIs ? value : translated(context, value, nullptr, true, depth + 1));
         }
         // All values in one pass: a value holding "%2" (a path may) is never filled in again.
         switch (values.size()) {
@@ -221,8 +225,9 @@ QString translated(const char* context, const QString& text, bool part, int dept
 
 }  // namespace
 
-QString shownText(const char* context, std::string_view text) {
-    return translated(context, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), false, 0);
+QString shownText(const char* context, std::string_view text, const char* disambiguation) {
+    return translated(context, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), disambiguation,
+                      false, 0);
 }
 
 }  // namespace qv7::panel

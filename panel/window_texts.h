@@ -16,8 +16,13 @@ inline constexpr char kMessagesContext[] = "Messages";  // captions and texts of
 // `text` (UTF-8) in the window's language: its translation in `context`, or, for a text filled in below the window,
 // its pattern's translation filled with the same values. Texts nobody translated (names, numbers, paths and any
 // text while the window speaks Chinese) come back as they are.
-QString shownText(const char* context, std::string_view text);
-inline QString windowText(std::string_view text) { return shownText(kWindowContext, text); }
+// `disambiguation` tells apart two uses of one text that English words differently.
+QString shownText(const char* context, std::string_view text, const char* disambiguation = nullptr);
+inline QString windowText(std::string_view text, const char* disambiguation = nullptr) {
+    return shownText(kWindowContext, text, disambiguation);
+}
+// Group box captions: "音量" heads a group and captions a reverb slider, "闪避" heads a group and names a check box.
+inline constexpr char kGroupCaption[] = "group";
 inline QString messageText(std::string_view text) { return shownText(kMessagesContext, text); }
 
 }  // namespace qv7::panel

@@ -253,32 +253,20 @@ Update now?</translation>
         <translation>Quit</translation>
     </message>
     <message>
-        <source>Tolka上的效果</source>
-        <translation>Effects on the Tolka</translation>
-    </message>
-    <message>
-        <source>其他</source>
-        <translation>Other</translation>
-    </message>
-    <message>
         <source>闪避</source>
-        <translation>Ducking</translation>
+        <translation>Duck</translation>
     </message>
     <message>
         <source>充电</source>
-        <translation>Charge</translation>
+        <translation>Chrg</translation>
     </message>
     <message>
         <source>立体混音</source>
-        <translation>Stereo mix</translation>
+        <translation>Stereo</translation>
     </message>
     <message>
         <source>耳返</source>
         <translation>In-ear</translation>
-    </message>
-    <message>
-        <source>常用效果</source>
-        <translation>Presets</translation>
     </message>
     <message>
         <source>保存效果</source>
@@ -297,10 +285,6 @@ Update now?</translation>
         <translation>Apply</translation>
     </message>
     <message>
-        <source>模拟接口</source>
-        <translation>Analog jack</translation>
-    </message>
-    <message>
         <source>国标</source>
         <translation>CN</translation>
     </message>
@@ -310,11 +294,11 @@ Update now?</translation>
     </message>
     <message>
         <source>音量</source>
-        <translation>Volume</translation>
+        <translation>Vol</translation>
     </message>
     <message>
         <source>监听</source>
-        <translation>Monitor</translation>
+        <translation>Mon</translation>
     </message>
     <message>
         <source>话筒</source>
@@ -329,24 +313,12 @@ Update now?</translation>
         <translation>Live</translation>
     </message>
     <message>
-        <source>均衡器</source>
-        <translation>Equalizer</translation>
-    </message>
-    <message>
         <source>开关</source>
         <translation>On</translation>
     </message>
     <message>
-        <source>自动关机</source>
-        <translation>Auto off</translation>
-    </message>
-    <message>
         <source>分钟</source>
         <translation>min</translation>
-    </message>
-    <message>
-        <source>混响</source>
-        <translation>Reverb</translation>
     </message>
     <message>
         <source>湿声</source>
@@ -358,19 +330,15 @@ Update now?</translation>
     </message>
     <message>
         <source>延时</source>
-        <translation>Delay</translation>
+        <translation>Time</translation>
     </message>
     <message>
         <source>高切</source>
-        <translation>Hi cut</translation>
+        <translation>HCut</translation>
     </message>
     <message>
         <source>低切</source>
-        <translation>Lo cut</translation>
-    </message>
-    <message>
-        <source>电音变声</source>
-        <translation>Auto-tune and voice</translation>
+        <translation>LCut</translation>
     </message>
     <message>
         <source>不使用</source>
@@ -398,19 +366,15 @@ Update now?</translation>
     </message>
     <message>
         <source>门限</source>
-        <translation>Thresh</translation>
+        <translation>Gate</translation>
     </message>
     <message>
         <source>速度</source>
-        <translation>Speed</translation>
+        <translation>Rate</translation>
     </message>
     <message>
         <source>等级</source>
         <translation>Level</translation>
-    </message>
-    <message>
-        <source>降噪</source>
-        <translation>Noise reduction</translation>
     </message>
     <message>
         <source>降噪范围:</source>
@@ -421,16 +385,12 @@ Update now?</translation>
         <translation>Floor:</translation>
     </message>
     <message>
-        <source>Tolka在线升级</source>
-        <translation>Tolka online update</translation>
-    </message>
-    <message>
         <source>进度：</source>
-        <translation>Progress:</translation>
+        <translation>Done:</translation>
     </message>
     <message>
         <source>电池：</source>
-        <translation>Battery:</translation>
+        <translation>Batt:</translation>
     </message>
     <message>
         <source>无新版本</source>
@@ -466,6 +426,66 @@ Update now?</translation>
     <message>
         <source>写入停滞，已 %1 秒无进展，请检查连接</source>
         <translation>Writing stalled: no progress for %1 s. Check the connection</translation>
+    </message>
+    <message>
+        <source>Tolka上的效果</source>
+        <comment>group</comment>
+        <translation>Effects on the Tolka</translation>
+    </message>
+    <message>
+        <source>其他</source>
+        <comment>group</comment>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>常用效果</source>
+        <comment>group</comment>
+        <translation>Presets</translation>
+    </message>
+    <message>
+        <source>模拟接口</source>
+        <comment>group</comment>
+        <translation>Analog jack</translation>
+    </message>
+    <message>
+        <source>音量</source>
+        <comment>group</comment>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>均衡器</source>
+        <comment>group</comment>
+        <translation>Equalizer</translation>
+    </message>
+    <message>
+        <source>自动关机</source>
+        <comment>group</comment>
+        <translation>Auto off</translation>
+    </message>
+    <message>
+        <source>混响</source>
+        <comment>group</comment>
+        <translation>Reverb</translation>
+    </message>
+    <message>
+        <source>电音变声</source>
+        <comment>group</comment>
+        <translation>Auto-tune and voice</translation>
+    </message>
+    <message>
+        <source>闪避</source>
+        <comment>group</comment>
+        <translation>Ducking</translation>
+    </message>
+    <message>
+        <source>降噪</source>
+        <comment>group</comment>
+        <translation>Noise reduction</translation>
+    </message>
+    <message>
+        <source>Tolka在线升级</source>
+        <comment>group</comment>
+        <translation>Tolka online update</translation>
     </message>
 </context>
 </TS>
