@@ -24,7 +24,8 @@ NameInput::NameInput(QWidget* parent) : QDialog(parent) {
     setFixedSize(du.x(213), du.y(84));
     setModal(true);
 
-    auto* prompt = new QLabel(QCoreApplication::translate("NameInput", "请输入该参数的名字，最长为5个汉字（10个字母）："), this);
+    auto* prompt =
+        new QLabel(QCoreApplication::translate("NameInput", "请输入该参数的名字，最长为5个汉字（10个字母）："), this);
     prompt->setGeometry(du.rect({7, 7, 199, 9}));
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("1065"));

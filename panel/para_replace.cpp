@@ -15,7 +15,9 @@ CParaReplace::CParaReplace(const PresetLibrary& library, QWidget* parent) : QDia
     setModal(true);
 
     auto* text = new QLabel(
-        QCoreApplication::translate("CParaReplace", "    请从常用参数列表中选择一项替换这个按键对应的参数，这组参数会保存在Tolka中。"), this);
+        QCoreApplication::translate("CParaReplace",
+                                    "    请从常用参数列表中选择一项替换这个按键对应的参数，这组参数会保存在Tolka中。"),
+        this);
     text->setWordWrap(true);
     text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     text->setGeometry(du.rect({7, 7, 221, 26}));

@@ -52,8 +52,9 @@ void SingleMessageBox::refresh() {
     open->setText(text_);
     // Say whether the box shows the one message repeated or the latest of several different ones.
     open->setInformativeText(
-        varied_ ? QCoreApplication::translate("SingleMessageBox", "（又收到 %1 条消息，这里显示最新的一条）").arg(repeats_)
-                : QCoreApplication::translate("SingleMessageBox", "（又收到 %1 次）").arg(repeats_));
+        varied_
+            ? QCoreApplication::translate("SingleMessageBox", "（又收到 %1 条消息，这里显示最新的一条）").arg(repeats_)
+            : QCoreApplication::translate("SingleMessageBox", "（又收到 %1 次）").arg(repeats_));
 }
 
 }  // namespace qv7::panel

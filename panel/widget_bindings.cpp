@@ -1,8 +1,6 @@
 // Widget creation and mirroring; a widget's user signal goes to the controller, the controller's state comes back.
 #include "panel/widget_bindings.h"
 
-#include <algorithm>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,6 +10,8 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+
+#include <algorithm>
 
 #include "panel/bar_label.h"
 #include "panel/disabled_look.h"

@@ -193,7 +193,7 @@ QString translated(const char* context, const QString& text, const char* disambi
     const QByteArray utf8 = text.toUtf8();
     // Every text the window has to translate is Chinese: numbers, versions and most names need no look-up.
     if (allAscii({utf8.constData(), static_cast<std::size_t>(utf8.size())})) return text;
-    const QString exact = QCoreApplication::translate(context, utf8.constData(), disambiguation);
+    QString exact = QCoreApplication::translate(context, utf8.constData(), disambiguation);
     if (exact != text || depth >= kMaxDepth) return exact;
     for (const CompiledPattern& p : patterns()) {
         if (std::strcmp(p.context, context) != 0 || (p.part && !part)) continue;

@@ -88,8 +88,8 @@ struct Walk {
         for (const QWidget* w : top.findChildren<QWidget*>()) all.push_back(w);
         for (const QWidget* w : all) {
             if (std::find(data.begin(), data.end(), w) != data.end()) continue;
-            const QString name = where + " " + QString::fromLatin1(w->metaObject()->className()) + " " +
-                                 w->objectName();
+            const QString name =
+                where + " " + QString::fromLatin1(w->metaObject()->className()) + " " + w->objectName();
             check(name + " tool tip", w->toolTip());
             if (auto* label = qobject_cast<const QLabel*>(w)) check(name, label->text());
             if (auto* button = qobject_cast<const QAbstractButton*>(w)) check(name, button->text());
@@ -231,12 +231,14 @@ TEST_F(EnglishTexts, FilledTextsKeepTheirValues) {
          "保存或删除效果前，会先把原文件另存一份。",
          "The preset file /tmp/第1条（校验和错误）、%2/para.bin could not be loaded: it is not a regular file. None "
          "of its presets are listed. Before a preset is saved or deleted, the file will be kept as a copy."},
-        {kMessagesContext, "效果文件 p 中有记录无法载入，已跳过：第7条（记录头错误）、第9条（校验和错误）等共 11 条。"
-                           "保存或删除效果前，会先把原文件另存一份。",
+        {kMessagesContext,
+         "效果文件 p 中有记录无法载入，已跳过：第7条（记录头错误）、第9条（校验和错误）等共 11 条。"
+         "保存或删除效果前，会先把原文件另存一份。",
          "Records in the preset file p could not be loaded and were skipped: record 7 (bad header), record 9 (bad "
          "checksum) and others, 11 in all. Before a preset is saved or deleted, the file will be kept as a copy."},
-        {kMessagesContext, "效果文件 p 无法载入：无法读取（Permission denied），其中的效果都没有列出。"
-                           "保存或删除效果前，会先把原文件另存一份。",
+        {kMessagesContext,
+         "效果文件 p 无法载入：无法读取（Permission denied），其中的效果都没有列出。"
+         "保存或删除效果前，会先把原文件另存一份。",
          "The preset file p could not be loaded: it cannot be read (Permission denied). None of its presets are "
          "listed. Before a preset is saved or deleted, the file will be kept as a copy."},
         {kWindowContext, StalledLabel(3), "Writing stalled: no progress for 3 s. Check the connection"},
@@ -340,7 +342,9 @@ TEST_F(EnglishWindow, WindowMenusAndDialogsSpeakNoChinese) {
 
         // The firmware offer's question and the stalled write's label text.
         FirmwareUpdateGroup group;
-        group.store({.image = std::vector<uint8_t>(64, 1), .description = "fixes", .softwareVersion = "1.2.0",
+        group.store({.image = std::vector<uint8_t>(64, 1),
+                     .description = "fixes",
+                     .softwareVersion = "1.2.0",
                      .hardwareVersion = "1.0"});
         w.window->askQuestion(group.UpdatePrompt("1.1.0"), kUpdatePromptCaption, [](bool) {});
         w.walkBoxes(walk, "firmware offer");
