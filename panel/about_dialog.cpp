@@ -2,6 +2,7 @@
 #include "panel/about_dialog.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPushButton>
 
@@ -15,7 +16,7 @@ CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, c
                      std::function<std::string()> diagnostics)
     : QDialog(parent) {
     const DialogUnits du(fontMetrics());
-    setWindowTitle(QStringLiteral("关于Tolka面板"));
+    setWindowTitle(QCoreApplication::translate("CAboutDlg", "关于Tolka面板"));
     setFixedSize(du.x(221), du.y(121));
     setModal(true);
 
@@ -24,14 +25,14 @@ CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, c
         int captionX, y, width;
         const std::string& text;
     };
-    const Row rows[] = {{"名字：", 28, 16, 146, name},
-                        {"型号：", 28, 29, 147, model},
-                        {"固件版本：", 15, 42, 152, firmware},
-                        {"硬件版本：", 15, 55, 157, hardware},
-                        {"序列号：", 22, 68, 131, serial}};
+    const Row rows[] = {{QT_TRANSLATE_NOOP("CAboutDlg", "名字："), 28, 16, 146, name},
+                        {QT_TRANSLATE_NOOP("CAboutDlg", "型号："), 28, 29, 147, model},
+                        {QT_TRANSLATE_NOOP("CAboutDlg", "固件版本："), 15, 42, 152, firmware},
+                        {QT_TRANSLATE_NOOP("CAboutDlg", "硬件版本："), 15, 55, 157, hardware},
+                        {QT_TRANSLATE_NOOP("CAboutDlg", "序列号："), 22, 68, 131, serial}};
     int i = 0;
     for (const Row& r : rows) {
-        auto* caption = new QLabel(QString::fromUtf8(r.caption), this);
+        auto* caption = new QLabel(QCoreApplication::translate("CAboutDlg", r.caption), this);
         caption->setGeometry(du.rect({r.captionX, r.y, 49 - r.captionX, 8}));
         values_[i] = new QLabel(QString::fromStdString(r.text), this);
         // The device names itself: a tag in its name is shown as written.
@@ -43,14 +44,14 @@ CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, c
     auto* icon = new QLabel(this);
     icon->setPixmap(appIcon().pixmap(du.y(20), du.y(20)));
     icon->setGeometry(du.rect({14, 91, 21, 20}));
-    auto* version = new QLabel(QStringLiteral("Tolka面板，1.4 版"), this);
+    auto* version = new QLabel(QCoreApplication::translate("CAboutDlg", "Tolka面板，1.4 版"), this);
     version->setGeometry(du.rect({42, 91, 110, 8}));
-    copy_ = new QPushButton(QStringLiteral("复制诊断信息"), this);
+    copy_ = new QPushButton(QCoreApplication::translate("CAboutDlg", "复制诊断信息"), this);
     copy_->setGeometry(du.rect({42, 102, 80, 14}));
     connect(copy_, &QPushButton::clicked, this, [diagnostics = std::move(diagnostics)] {
         if (diagnostics) QGuiApplication::clipboard()->setText(QString::fromStdString(diagnostics()));
     });
-    auto* ok = new QPushButton(QStringLiteral("确定"), this);
+    auto* ok = new QPushButton(QCoreApplication::translate("CAboutDlg", "确定"), this);
     ok->setGeometry(du.rect({164, 97, 50, 14}));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

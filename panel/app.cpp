@@ -31,7 +31,7 @@ public:
         setApplicationName(QString::fromStdString(name));
         setApplicationVersion(QStringLiteral(QV7_VERSION));
         setQuitOnLastWindowClosed(false);
-        installQtTranslations(*this);
+        installTranslations(*this, systemWindowLanguage());
     }
     int run(const PanelOptions& options, InstanceClaim claim);
 };

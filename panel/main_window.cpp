@@ -17,11 +17,11 @@
 #include "panel/qt_ui_post.h"
 #include "panel/screen_fit.h"
 #include "panel/tray.h"
+#include "panel/window_texts.h"
 
 namespace qv7::panel {
 
 namespace {
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // The online checks initialise libcurl and its TLS libraries (2.5 MiB and several milliseconds on a start that
 // otherwise takes about 60): nothing on the first frame needs them, and an answer a second later changes nothing.
@@ -44,7 +44,7 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWri
           *this) {
     panelCheck_.hold();
     firmwareCheck_.hold();
-    QString title = qs(kWindowTitle);
+    QString title = windowText(kWindowTitle);
     // Nobody should take a simulated or socket device for the hardware.
     if (host_.provider().simulated())
         title += QStringLiteral(" (%1)").arg(QString::fromStdString(host_.provider().describe()));
@@ -52,14 +52,16 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWri
     setWindowIcon(appIcon());
     const DialogUnits units(fontMetrics());
 
-    contextMenu_.addAction(qs(kAboutMenuText), this, [this] { showAbout(); });
-    presetMenu_.addAction(qs(kExportPresetMenuText), this, [this] { presets_.exportSelected(); });
-    presetMenu_.addAction(qs(kImportPresetMenuText), this, [this] { presets_.importFile(); });
+    contextMenu_.addAction(windowText(kAboutMenuText), this, [this] { showAbout(); });
+    presetMenu_.addAction(windowText(kExportPresetMenuText), this, [this] { presets_.exportSelected(); });
+    presetMenu_.addAction(windowText(kImportPresetMenuText), this, [this] { presets_.importFile(); });
     tray_ = new Tray(
         QCoreApplication::applicationName(), [this] { bringForward(); }, [this] { showAbout(); },
         [] { QCoreApplication::quit(); }, this);
     tray_->offerAutostart(autostartFile(), [this](const std::string& error) {
-        notices_.showMessage("无法更改开机启动：\n" + error, std::string(kTrayAutostart));
+        notices_.showMessage(
+            QCoreApplication::translate(kMessagesContext, "无法更改开机启动：").toStdString() + "\n" + error,
+            std::string(kTrayAutostart));
     });
     // A window hidden in a tray that goes away would be out of reach: it comes back instead.
     tray_->followDesktop([this](bool usable) {
@@ -107,12 +109,14 @@ std::string CBrontalDlg::diagnostics() const {
 }
 
 void CBrontalDlg::adviseAccess(const std::string& path) {
+    auto qs = [](std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); };
     // The commands and the rule's place are qv7ctl's words too, so both programs give the same fix.
-    const QString text = QStringLiteral("在 %1 找到了Vexlor声卡，但当前用户没有权限打开它。\n\n"
-                                        "请安装 udev 规则 %2（“%3” 可打印规则内容），然后运行：\n\n%4\n\n"
-                                        "再把声卡重新插上。")
-                             .arg(QString::fromStdString(path), qs(hid::udevRulePath()), qs(hid::kPrintRuleCommand),
-                                  qs(hid::kReloadRulesCommand));
+    const QString text =
+        QCoreApplication::translate(kMessagesContext, "在 %1 找到了Vexlor声卡，但当前用户没有权限打开它。\n\n"
+                                                      "请安装 udev 规则 %2（“%3” 可打印规则内容），然后运行：\n\n%4\n\n"
+                                                      "再把声卡重新插上。")
+            .arg(QString::fromStdString(path), qs(hid::udevRulePath()), qs(hid::kPrintRuleCommand),
+                 qs(hid::kReloadRulesCommand));
     notices_.showMessage(text.toStdString(), "没有访问权限");
 }
 

@@ -35,6 +35,8 @@ public:
     Tray* tray() const { return tray_; }
     PresetView& presets() { return presets_; }
     QMenu& presetMenu() { return presetMenu_; }
+    // The right-click menu (its About item).
+    QMenu& contextMenu() { return contextMenu_; }
 
     // What a second start asks of the first copy.
     void bringForward();

@@ -6,6 +6,7 @@
 
 #include "panel/main_window.h"
 #include "panel/message_box.h"
+#include "panel/window_texts.h"
 
 namespace qv7::panel {
 
@@ -19,7 +20,7 @@ void CBrontalDlg::cancelFirmwareCheck() { firmwareCheck_.cancel(); }
 
 void CBrontalDlg::askQuestion(const std::string& text, const std::string& caption, std::function<void(bool)> answer) {
     // open(), not exec(): no nested event loop, so reports and removals are handled while the box waits.
-    auto* box = new PanelMessageBox(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
+    auto* box = new PanelMessageBox(QMessageBox::NoIcon, messageText(caption), messageText(text),
                                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::finished, this, [box, answer = std::move(answer)] {

@@ -1,10 +1,13 @@
 // NameInput keeps every name storable: whole GBK characters only, never more than the 10 bytes a preset holds.
 #include "panel/name_input.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 #include "common/gbk_text.h"
 #include "panel/widget_bindings.h"
+#include "panel/window_texts.h"
 #include "params/preset_entry.h"
 #include "presets/preset_library.h"
 
@@ -17,11 +20,12 @@ std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
 NameInput::NameInput(QWidget* parent) : QDialog(parent) {
     const DialogUnits du(fontMetrics());
-    setWindowTitle(QStringLiteral("输入名字"));
+    setWindowTitle(QCoreApplication::translate("NameInput", "输入名字"));
     setFixedSize(du.x(213), du.y(84));
     setModal(true);
 
-    auto* prompt = new QLabel(QStringLiteral("请输入该参数的名字，最长为5个汉字（10个字母）："), this);
+    auto* prompt =
+        new QLabel(QCoreApplication::translate("NameInput", "请输入该参数的名字，最长为5个汉字（10个字母）："), this);
     prompt->setGeometry(du.rect({7, 7, 199, 9}));
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("1065"));
@@ -30,10 +34,10 @@ NameInput::NameInput(QWidget* parent) : QDialog(parent) {
     notice_->setTextFormat(Qt::PlainText);
     notice_->setGeometry(du.rect({7, 38, 199, 9}));
     notice_->setStyleSheet(QStringLiteral("color: #b00000"));
-    ok_ = new QPushButton(QStringLiteral("确定"), this);
+    ok_ = new QPushButton(QCoreApplication::translate("NameInput", "确定"), this);
     ok_->setGeometry(du.rect({49, 60, 50, 14}));
     ok_->setDefault(true);
-    cancel_ = new QPushButton(QStringLiteral("取消"), this);
+    cancel_ = new QPushButton(QCoreApplication::translate("NameInput", "取消"), this);
     cancel_->setGeometry(du.rect({113, 60, 50, 14}));
 
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
@@ -62,7 +66,7 @@ void NameInput::edited(const QString& text) {
     const auto bytes = gbk::byteLength(utf8(text));
     if (!bytes) {
         // A character the device's code page has no bytes for would be stored mangled: refuse the whole edit.
-        notice_->setText(qs(preset_text::kNameNotGbk));
+        notice_->setText(messageText(preset_text::kNameNotGbk));
         restore(kept_, static_cast<int>(head));
         return;
     }

@@ -11,14 +11,13 @@
 #include "panel/message_box.h"
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
+#include "panel/window_texts.h"
 #include "presets/preset_exchange.h"
 #include "presets/quick_keys.h"
 
 namespace qv7::panel {
 
 namespace {
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
 // A long library would otherwise open a list as tall as the screen. Styles whose combo popup is a menu
 // (SH_ComboBox_Popup) ignore maxVisibleItems; the style sheet asks for the scrolling list instead.
 void limitPopup(QComboBox& combo) {
@@ -87,7 +86,7 @@ void PresetView::importFile() {
     PresetExchangeError error;
     const std::string text = readPresetDocument(*file, error);
     if (!error.chinese.empty()) {
-        showMessage(error.chinese, std::string(preset_text::kCaptionRefused));
+        showMessage(windowInEnglish() ? error.english : error.chinese, std::string(preset_text::kCaptionRefused));
         return;
     }
     PresetImport r = importPresetDocument(library_, text, false);
@@ -106,14 +105,15 @@ void PresetView::importFile() {
         r = importPresetDocument(library_, text, true);
     }
     // A failed write has had the library's own message already.
-    if (!r.ok && !r.writeFailed) showMessage(r.error.chinese, std::string(preset_text::kCaptionRefused));
+    if (!r.ok && !r.writeFailed)
+        showMessage(windowInEnglish() ? r.error.english : r.error.chinese, std::string(preset_text::kCaptionRefused));
 }
 
 std::optional<std::filesystem::path> PresetView::askFile(bool save) {
-    QFileDialog dialog(&window_, qs(save ? kExportPresetMenuText : kImportPresetMenuText));
+    QFileDialog dialog(&window_, windowText(save ? kExportPresetMenuText : kImportPresetMenuText));
     // Qt's own dialog: the same on every desktop, and one the dialog runner can answer.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setNameFilter(qs(kPresetFileFilter));
+    dialog.setNameFilter(windowText(kPresetFileFilter));
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("json"));
@@ -134,7 +134,7 @@ void PresetView::showMessage(const std::string& text, const std::string& caption
 }
 
 bool PresetView::ask(const std::string& text, const std::string& caption) {
-    PanelMessageBox box(QMessageBox::Question, QString::fromStdString(caption), QString::fromStdString(text),
+    PanelMessageBox box(QMessageBox::Question, messageText(caption), messageText(text),
                         QMessageBox::Ok | QMessageBox::Cancel, &window_);
     dialogs_->run(box);
     // The clicked button, not the result code: Escape and the close box also end the box.

@@ -1,12 +1,16 @@
 // The one message box and the repeats it absorbs.
 #include "panel/single_message_box.h"
 
+#include <QCoreApplication>
+
 #include "panel/message_box.h"
+#include "panel/window_texts.h"
 
 namespace qv7::panel {
 
 namespace {
-QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+// Captions and texts come from the device, the preset library and the update checks, in Chinese.
+QString qs(const std::string& s) { return messageText(s); }
 }  // namespace
 
 SingleMessageBox::SingleMessageBox(QWidget* parent) : parent_(parent) {
@@ -47,8 +51,10 @@ void SingleMessageBox::refresh() {
     open->setWindowTitle(caption_);
     open->setText(text_);
     // Say whether the box shows the one message repeated or the latest of several different ones.
-    open->setInformativeText(varied_ ? QStringLiteral("（又收到 %1 条消息，这里显示最新的一条）").arg(repeats_)
-                                     : QStringLiteral("（又收到 %1 次）").arg(repeats_));
+    open->setInformativeText(
+        varied_
+            ? QCoreApplication::translate("SingleMessageBox", "（又收到 %1 条消息，这里显示最新的一条）").arg(repeats_)
+            : QCoreApplication::translate("SingleMessageBox", "（又收到 %1 次）").arg(repeats_));
 }
 
 }  // namespace qv7::panel

@@ -7,28 +7,28 @@
 #include "panel/autostart.h"
 #include "panel/control_table.h"
 #include "panel/sni_host_watch.h"
+#include "panel/window_texts.h"
 #include "panel/xembed_tray_watch.h"
 
 namespace qv7::panel {
 
 namespace {
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 }  // namespace
 
 Tray::Tray(const QString& tip, std::function<void()> restore, std::function<void()> about, std::function<void()> quit,
            QObject* parent)
     : QObject(parent), tip_(tip), restore_(std::move(restore)) {
-    menu_.addAction(qs(kTrayShow), this, [this] { restoreWindow(); });
-    menu_.addAction(qs(kAboutMenuText), this, [about = std::move(about)] { about(); });
-    close_ = menu_.addAction(qs(kTrayClose), this, [quit = std::move(quit)] { quit(); });
+    menu_.addAction(windowText(kTrayShow), this, [this] { restoreWindow(); });
+    menu_.addAction(windowText(kAboutMenuText), this, [about = std::move(about)] { about(); });
+    close_ = menu_.addAction(windowText(kTrayClose), this, [quit = std::move(quit)] { quit(); });
 }
 
 Tray::~Tray() = default;
 
 void Tray::offerAutostart(std::filesystem::path file, std::function<void(const std::string&)> failed) {
     autostartFile_ = std::move(file);
-    autostart_ = new QAction(qs(kTrayAutostart), &menu_);
+    autostart_ = new QAction(windowText(kTrayAutostart), &menu_);
     autostart_->setCheckable(true);
     menu_.insertAction(close_, autostart_);
     // Triggered, not toggled: only the user's choice writes; the refresh below sets the mark without writing.

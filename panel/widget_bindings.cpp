@@ -11,9 +11,12 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include <algorithm>
+
 #include "panel/bar_label.h"
 #include "panel/disabled_look.h"
 #include "panel/group_frame.h"
+#include "panel/window_texts.h"
 
 namespace qv7::panel {
 
@@ -56,7 +59,7 @@ void WidgetBindings::build(const DialogUnits& units) {
         QWidget* w = nullptr;
         switch (control.kind) {
         case Kind::Group:
-            w = new GroupFrame(qs(control.caption), parent);
+            w = new GroupFrame(windowText(control.caption, kGroupCaption), parent);
             w->setObjectName(QStringLiteral("group ") + qs(control.caption));
             break;
         case Kind::Text:
@@ -64,7 +67,7 @@ void WidgetBindings::build(const DialogUnits& units) {
             // The percentage is drawn over the bar made just before it.
             auto* bar =
                 control.id == kUpdatePercentLabelId ? qobject_cast<QProgressBar*>(widget(kUpdateProgressId)) : nullptr;
-            QLabel* label = bar ? new BarLabel(*bar, parent) : new QLabel(qs(control.caption), parent);
+            QLabel* label = bar ? new BarLabel(*bar, parent) : new QLabel(windowText(control.caption), parent);
             // Labels show the device's texts (battery, versions): never read as markup.
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(alignment(control.align));
@@ -81,18 +84,18 @@ void WidgetBindings::build(const DialogUnits& units) {
             break;
         }
         case Kind::CheckBox:
-            w = new QCheckBox(qs(control.caption), parent);
+            w = new QCheckBox(windowText(control.caption), parent);
             break;
         case Kind::Radio: {
             if (control.groupStart) group = new QButtonGroup(&window_);
-            auto* radio = new QRadioButton(qs(control.caption), parent);
+            auto* radio = new QRadioButton(windowText(control.caption), parent);
             group->addButton(radio);
             radioGroups_[control.id] = group;
             w = radio;
             break;
         }
         case Kind::Button: {
-            auto* button = new QPushButton(qs(control.caption), parent);
+            auto* button = new QPushButton(windowText(control.caption), parent);
             button->setAutoDefault(false);
             w = button;
             break;
@@ -204,14 +207,17 @@ void WidgetBindings::mirrorOne(int id) {
     }
     case Kind::ValueLabel: {
         auto* label = static_cast<QLabel*>(w);
-        const QString text = QString::fromStdString(s.text);
+        // The status line and the update's label are the window's words; the rest are values from the device.
+        const bool words = id == kStatusLabelId || id == kUpdatePercentLabelId;
+        const QString text = words ? windowText(s.text) : QString::fromStdString(s.text);
         if (label->text() != text) label->setText(text);
         break;
     }
     case Kind::Button: {
         auto* button = static_cast<QPushButton*>(w);
-        // Device names are shown as they are, never as mnemonics.
-        QString text = QString::fromStdString(s.text);
+        // Device names are shown as they are, never translated and never as mnemonics.
+        const bool named = std::find(kQuickKeyButtons.begin(), kQuickKeyButtons.end(), id) != kQuickKeyButtons.end();
+        QString text = named ? QString::fromStdString(s.text) : windowText(s.text);
         text.replace('&', "&&");
         if (button->text() != text) button->setText(text);
         break;

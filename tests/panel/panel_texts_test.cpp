@@ -201,7 +201,7 @@ TEST(PanelTexts, PresetPopupShowsAboutTwentyRows) {
 }
 
 TEST(PanelTexts, QtsOwnButtonsSpeakChinese) {
-    ASSERT_TRUE(installQtTranslations(*qApp));
+    ASSERT_TRUE(installTranslations(*qApp, QStringLiteral("zh")));
     QMessageBox box(QMessageBox::NoIcon, "t", "x", QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
