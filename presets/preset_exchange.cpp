@@ -1,6 +1,7 @@
 // The preset document: written with jsoncpp, read strictly, checked field by field before anything is kept.
 #include "presets/preset_exchange.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -203,9 +204,16 @@ ParsedPresets parsePresetDocument(std::string_view text) {
         }
         const std::string utf8 = name.asString();
         NameFault fault = NameFault::None;
-        const auto gbkName = userPresetName(utf8, fault);
+        auto gbkName = userPresetName(utf8, fault);
+        // para.bin ends a name at its first NUL and nobody types control characters: a file that holds them would
+        // import as another name than it shows.
+        const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+        if (gbkName && std::any_of(gbkName->begin(), gbkName->end(), control)) {
+            gbkName.reset();
+            fault = NameFault::NotGbk;
+        }
         // Shown only when it is text the window can show.
-        at.name = gbk::fromUtf8(utf8) ? utf8 : std::string();
+        at.name = gbk::fromUtf8(utf8) && std::none_of(utf8.begin(), utf8.end(), control) ? utf8 : std::string();
         if (!gbkName) {
             out.error = at.error(fault == NameFault::NotGbk ? "the name has characters a preset name cannot hold"
                                                             : "the name must be 1 to 10 GBK bytes (5 Chinese "
