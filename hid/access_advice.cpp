@@ -4,10 +4,6 @@
 
 namespace qv7::hid {
 
-const char* const kUdevRule =
-    "KERNEL==\"hidraw*\", ATTRS{idVendor}==\"0416\", ATTRS{idProduct}==\"1290\", TAG+=\"uaccess\"\n"
-    "KERNEL==\"hidraw*\", KERNELS==\"*:0416:1290.*\", TAG+=\"uaccess\"\n";
-
 std::string_view udevRulePath() { return QV7_UDEV_RULE_PATH; }
 
 bool accessDenied(int error) { return error == EACCES || error == EPERM; }

@@ -7,9 +7,6 @@
 
 namespace qv7::hid {
 
-// The lines of udev/70-qv7.rules that grant access.
-extern const char* const kUdevRule;
-
 // Where the installed rule lives (udev's rules folder of the build), e.g. /usr/lib/udev/rules.d/70-qv7.rules.
 std::string_view udevRulePath();
 
