@@ -95,7 +95,7 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
     // Written into the device's lock, so qv7ctl finds where to hand its commands; the socket already listens.
     if (claim.outcome() == InstanceClaim::Outcome::Claimed) provider->handoverSocket = claim.socketPath();
     if (provider->simulated()) std::fprintf(stderr, "qv7-panel: running on %s\n", provider->describe().c_str());
-    CBrontalDlg window(std::move(provider));
+    CBrontalDlg window(std::move(provider), {}, nullptr, options.trace ? LineWriter(writeLineToStdout) : LineWriter());
     std::unique_ptr<SingleInstance> instance;
     if (claim.outcome() == InstanceClaim::Outcome::Claimed)
         instance = std::make_unique<SingleInstance>(std::move(claim), [&window] {

@@ -27,21 +27,30 @@ namespace {
 // otherwise takes about 60): nothing on the first frame needs them, and an answer a second later changes nothing.
 constexpr int kOnlineChecksAfterMs = 1000;
 constexpr std::size_t kDiagnosticsTraceLines = 200;
+HttpOptions onlineCheckOptions(const TraceTail& tail, const LineWriter& onlineTrace) {
+    HttpOptions options;
+    options.diagnostics = tail.tee(onlineTrace ? onlineTrace : [](std::string_view) {});
+    return options;
+}
+
 }  // namespace
 
-CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWriter& trace, QWidget* parent)
+CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWriter& trace, QWidget* parent,
+                         const LineWriter& onlineTrace)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       traceTail_(kDiagnosticsTraceLines), driverMessages_(this), notices_(this),
       timer_([this] { controller_.onTimer(); }), host_(std::move(provider)),
       controller_(timer_, host_, *this, traceTail_.tee(trace)), bindings_(*this, controller_),
       presets_(*this, controller_, notices_, GetAppDirFile("para.bin"), traceTail_.tee(trace)),
-      firmwareCheck_(queuedOn(this), [this](const FirmwareOffer& offer) { controller_.onFirmwareOffer(offer); }),
+      firmwareCheck_(
+          queuedOn(this), [this](const FirmwareOffer& offer) { controller_.onFirmwareOffer(offer); }, {},
+          onlineCheckOptions(traceTail_, onlineTrace)),
       panelCheck_(
           queuedOn(this),
           [this](const std::string& text, const std::string& caption, std::function<void(bool)> answer) {
               askQuestion(text, caption, std::move(answer));
           },
-          *this) {
+          *this, PanelCheckContext{.http = onlineCheckOptions(traceTail_, onlineTrace)}) {
     panelCheck_.hold();
     firmwareCheck_.hold();
     QString title = windowText(kWindowTitle);

@@ -22,9 +22,11 @@ class Tray;
 
 class CBrontalDlg : public QWidget, public PanelView, public UrlOpener {
 public:
-    // `trace` takes the diagnostic lines (standard output when empty).
+    // `trace` takes the diagnostic lines (standard output when empty). The online checks' libcurl lines
+    // ("dwError = N") are kept for the diagnostics text and passed to `onlineTrace` only when it is set: the
+    // checks fail silently, and an offline machine should not fill the terminal with them.
     explicit CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWriter& trace = {},
-                         QWidget* parent = nullptr);
+                         QWidget* parent = nullptr, const LineWriter& onlineTrace = {});
     ~CBrontalDlg() override;
 
     PanelController& controller() { return controller_; }

@@ -13,6 +13,7 @@ struct PanelOptions {
     std::string device = "hid";
     std::string screenshot;
     bool minimized = false;  // start hidden in the tray (shown all the same when there is no tray)
+    bool trace = false;      // the online checks' libcurl lines on standard output too
     std::string error;       // what to tell the user when the action is Refuse
 };
 

@@ -14,6 +14,7 @@ struct Case {
     std::string device;
     std::string screenshot;
     bool minimized = false;
+    bool trace = false;
 };
 
 TEST(PanelOptions, SpellingsTable) {
@@ -43,6 +44,8 @@ TEST(PanelOptions, SpellingsTable) {
         {{"--simulate", "--minimized"}, Action::Run, "sim", "", true},
         {{"--minimized=yes"}, Action::Refuse, "hid", ""},
         {{"--minimised"}, Action::Refuse, "hid", ""},
+        {{"--simulate", "--trace"}, Action::Run, "sim", "", false, true},
+        {{"--trace=1"}, Action::Refuse, "hid", ""},
     };
     for (const Case& c : cases) {
         std::string joined;
@@ -55,12 +58,13 @@ TEST(PanelOptions, SpellingsTable) {
         EXPECT_EQ(o.device, c.device);
         EXPECT_EQ(o.screenshot, c.screenshot);
         EXPECT_EQ(o.minimized, c.minimized);
+        EXPECT_EQ(o.trace, c.trace);
     }
 }
 
 TEST(PanelOptions, UsageNamesEveryOption) {
     const std::string usage = panelUsage();
-    for (const char* option : {"--simulate", "--device", "--screenshot", "--minimized", "--help", "--version"})
+    for (const char* option : {"--simulate", "--device", "--screenshot", "--minimized", "--trace", "--help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -1,0 +1,42 @@
+#!/bin/bash
+# An offline machine: both online checks fail at once (nothing listens on the service's port). Their libcurl lines
+# ("dwError = N") stay off the panel's terminal, and --trace shows them.
+# usage: offline_checks_test.sh QV7_PANEL
+set -u
+panel=$1
+dir=$(mktemp -d)
+pid=
+trap 'kill $pid 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+export XDG_RUNTIME_DIR="$dir/run" QT_QPA_PLATFORM=offscreen
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
+# A port nothing listens on: the connection is refused at once, as on a machine with no network.
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+export QV7_CHECK_HOST="127.0.0.1:$port" QV7_SITE_HOST="127.0.0.1:$port"
+
+# Runs the panel until its trace shows both checks have ended (the driver's trace says when the firmware check
+# starts; the panel check ends first), or for 15 s, whichever comes first.
+run_panel() {
+    local name=$1
+    shift
+    mkdir -p "$dir/$name"
+    QV7_CONFIG_DIR="$dir/$name" "$panel" --simulate "$@" >"$dir/$name.out" 2>"$dir/$name.err" &
+    pid=$!
+    local until=$((SECONDS + 15))
+    while [ $SECONDS -lt $until ] && ! grep -q "^dwError = .*" "$dir/$name.out"; do sleep 0.2; done
+    # Both checks start a second after the window is built; two more seconds let the refused one end.
+    sleep 3
+    kill $pid 2>/dev/null
+    wait $pid 2>/dev/null
+    pid=
+}
+
+run_panel quiet
+grep -q "dwError" "$dir/quiet.out" "$dir/quiet.err" && fail "the panel printed libcurl lines without --trace: $(grep -h dwError "$dir/quiet.out" "$dir/quiet.err" | head -2)"
+run_panel traced --trace
+grep -q "^dwError = 7" "$dir/traced.out" || fail "--trace did not show the refused connection (dwError = 7): $(head -c 600 "$dir/traced.out")"
+
+[ $failures -eq 0 ] && echo "offline checks: quiet without --trace, shown with it"
+exit $failures
