@@ -33,6 +33,12 @@ HttpOptions onlineCheckOptions(const TraceTail& tail, const LineWriter& onlineTr
     return options;
 }
 
+PanelCheckContext panelCheckContext(const TraceTail& tail, const LineWriter& onlineTrace) {
+    PanelCheckContext context;
+    context.http = onlineCheckOptions(tail, onlineTrace);
+    return context;
+}
+
 }  // namespace
 
 CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWriter& trace, QWidget* parent,
@@ -50,7 +56,7 @@ CBrontalDlg::CBrontalDlg(std::unique_ptr<DeviceProvider> provider, const LineWri
           [this](const std::string& text, const std::string& caption, std::function<void(bool)> answer) {
               askQuestion(text, caption, std::move(answer));
           },
-          *this, PanelCheckContext{.http = onlineCheckOptions(traceTail_, onlineTrace)}) {
+          *this, panelCheckContext(traceTail_, onlineTrace)) {
     panelCheck_.hold();
     firmwareCheck_.hold();
     QString title = windowText(kWindowTitle);
