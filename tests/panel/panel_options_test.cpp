@@ -64,7 +64,8 @@ TEST(PanelOptions, SpellingsTable) {
 
 TEST(PanelOptions, UsageNamesEveryOption) {
     const std::string usage = panelUsage();
-    for (const char* option : {"--simulate", "--device", "--screenshot", "--minimized", "--trace", "--help", "--version"})
+    for (const char* option :
+         {"--simulate", "--device", "--screenshot", "--minimized", "--trace", "--help", "--version"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 
