@@ -3,15 +3,16 @@
 # (as under sudo) beside a user's holder, and a user's qv7ctl beside root's. Each looks for the per-user lock in
 # its own folder; the lock on the node itself is what they share. A file in /dev/shm stands in for the hidraw node
 # (flock on it behaves as on the node; tests/vm runs the real node). Runs as root, the user being nobody.
-# usage: device_lock_users_test.sh QV7CTL HOLD_DEVICE_LOCK
+# A socket device has no node to lock: the simulator serves one host and turns any other away, saying so.
+# usage: device_lock_users_test.sh QV7CTL HOLD_DEVICE_LOCK QV7_SIM
 set -u
-ctl=$1 holder=$2
+ctl=$1 holder=$2 sim=$3
 [ "$(id -u)" = 0 ] || { echo "SKIP: needs root to run a second user's process"; exit 77; }
 command -v setpriv >/dev/null || { echo "SKIP: no setpriv"; exit 77; }
 [ -d /dev/shm ] && [ -w /dev/shm ] || { echo "SKIP: no writable /dev/shm"; exit 77; }
 dir=$(mktemp -d -p /dev/shm qv7-users.XXXXXX)
-hpid=
-trap 'kill $hpid 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
+hpid= spid=
+trap 'kill $hpid $spid 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
 chmod 755 "$dir"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -73,5 +74,34 @@ hold "${as_root[@]}"
 expect_refused "the user beside root" "${as_user[@]}"
 let_go
 expect_past_lock "the user after root" "${as_user[@]}"
+
+# 3. A simulated Tolka on a socket, the user's program connected to it; root's firmware write is turned away.
+"$sim" --listen "$dir/tolka" 2>"$dir/sim.log" &
+spid=$!
+until=$((SECONDS + 60))
+until [ -S "$dir/tolka" ] || [ $SECONDS -ge $until ]; do sleep 0.05; done
+chmod 666 "$dir/tolka"  # connecting takes write access to the socket
+rm -f "$dir/run-user/held"
+"${as_user[@]}" python3 -c '
+import socket, sys, time
+s = socket.socket(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+s.connect(sys.argv[1])
+open(sys.argv[2], "w").close()
+time.sleep(600)
+' "$dir/tolka" "$dir/run-user/held" &
+hpid=$!
+until=$((SECONDS + 60))
+until [ -e "$dir/run-user/held" ] || [ $SECONDS -ge $until ] || ! kill -0 $hpid 2>/dev/null; do sleep 0.05; done
+[ -e "$dir/run-user/held" ] || fail "the user's host did not connect"
+"${as_root[@]}" "$ctl" --device "unix:$dir/tolka" --timeout 5 firmware write "$dir/image.bin" >/dev/null 2>"$dir/refused.log"
+rc=$?
+[ $rc -eq 4 ] || fail "root beside the user's host on a socket Tolka exited $rc, not 4: $(cat "$dir/refused.log")"
+grep -qF "is in use by another program: the simulated Tolka is serving another host" "$dir/refused.log" ||
+    fail "the socket refusal does not say why: $(cat "$dir/refused.log")"
+grep -q "turned a second host away" "$dir/sim.log" || fail "the simulator does not say it turned a host away"
+let_go
+# The first host gone, the next is served.
+"${as_root[@]}" "$ctl" --device "unix:$dir/tolka" --timeout 5 get >/dev/null 2>"$dir/free.log" ||
+    fail "root after the user's host left: exit $?: $(cat "$dir/free.log")"
 
 exit $((failures > 0))
