@@ -47,7 +47,9 @@ bool serveClient(int fd, int lfd, TolkaSim& device, const ServerOptions& o, Faul
         const int n = ::poll(p, 2, 200);
         if (n < 0 && errno != EINTR) return true;
         if (n <= 0) continue;
-        if (p[1].revents & POLLIN) turnAway(lfd);
+        // A host that has hung up is no longer served: the next one waits for the loop above to take it (when the
+        // last command's host closed and the next one's connected, both show in one poll).
+        if ((p[1].revents & POLLIN) && !(p[0].revents & (POLLHUP | POLLERR))) turnAway(lfd);
         if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         const ssize_t got = ::recv(fd, buf, sizeof buf, 0);
         if (got <= 0) return true;  // the host closed the link
