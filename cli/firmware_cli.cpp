@@ -106,7 +106,15 @@ private:
 FirmwareCheckResult CheckFirmware(std::string_view hardwareVersion, std::string_view softwareVersion,
                                   const FirmwareCliOptions& options) {
     FirmwareCheckResult r;
-    const std::string url = options.checkUrl.empty() ? VersionCheckUrl() : options.checkUrl;
+    std::string url = options.checkUrl;
+    if (url.empty()) {
+        const HostSetting host = CheckHostSetting();
+        if (!host.ok()) {
+            r.detail = host.error;
+            return r;
+        }
+        url = host.base + kCheckPath;
+    }
     std::string text;
     int rc;
     {
