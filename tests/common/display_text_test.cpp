@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
+#include <random>
 #include <string>
+#include <vector>
 
 namespace qv7 {
 namespace {
@@ -41,6 +45,38 @@ TEST(DisplayText, ControlsAreEscapedAndEverythingElseKept) {
         const std::string escaped = escapeControls(c.in);
         EXPECT_EQ(escaped, c.out);
         for (char ch : escaped) EXPECT_FALSE(static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f);
+    }
+}
+
+// The code points of `s` when it is well-formed UTF-8; nothing when it is not.
+std::optional<std::vector<uint32_t>> codePoints(const std::string& s) {
+    std::vector<uint32_t> out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        const std::size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
+        if (n == 0 || i + n > s.size()) return std::nullopt;
+        uint32_t c = n == 1 ? b : b & (0x7Fu >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            const auto t = static_cast<unsigned char>(s[i + k]);
+            if ((t & 0xC0) != 0x80) return std::nullopt;
+            c = (c << 6) | (t & 0x3Fu);
+        }
+        out.push_back(c);
+        i += n;
+    }
+    return out;
+}
+
+// Whatever bytes come in, what goes out is well-formed UTF-8 without a C0 or C1 control or DEL.
+TEST(DisplayText, AnyBytesComeOutAsPrintableUtf8) {
+    std::mt19937 random(20);
+    for (int round = 0; round < 5000; ++round) {
+        std::string in(random() % 48, '\0');
+        for (char& c : in) c = static_cast<char>(random() % 256);
+        const std::string out = escapeControls(in);
+        const auto points = codePoints(out);
+        ASSERT_TRUE(points) << out;
+        for (uint32_t c : *points) ASSERT_FALSE(c < 0x20 || (c >= 0x7F && c <= 0x9F)) << out;
     }
 }
 
