@@ -6,8 +6,8 @@
 #include "cli/commands.h"
 #include "cli/json_out.h"
 #include "common/app_dir.h"
-#include "common/atomic_file.h"
 #include "common/gbk_text.h"
+#include "common/output_file.h"
 #include "presets/preset_exchange.h"
 #include "presets/preset_library.h"
 #include "presets/quick_keys.h"
@@ -199,10 +199,13 @@ int cmdPresetExport(const Options&, const Args& args) {
         return kOk;
     }
     const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    if (const auto r = writeFileAtomically(file, bytes); !r) {
+    const auto r = writeOutputFile(file, bytes);
+    if (!r) {
         std::fprintf(stderr, "qv7ctl: %s\n", r.error.c_str());
         return kFailed;
     }
+    // Standard output named by its path holds the document alone, as '-' does.
+    if (r.descriptor == 1) return kOk;
     std::printf("exported %zu presets to %s\n", chosen.size(), file.c_str());
     return kOk;
 }
