@@ -7,6 +7,7 @@
 #include "cli/json_out.h"
 #include "common/app_dir.h"
 #include "common/atomic_file.h"
+#include "common/display_width.h"
 #include "common/gbk_text.h"
 #include "presets/preset_exchange.h"
 #include "presets/preset_library.h"
@@ -73,7 +74,9 @@ int cmdPresetList(const Options& o, const Args& args) {
         std::printf("%s\n", jsonText(v).c_str());
         return kOk;
     }
-    for (const auto& p : list) std::printf("%3d  %-12s %s\n", p.index, p.name.c_str(), p.builtin ? "built-in" : "user");
+    // Padded by columns, not bytes: a Chinese name takes two columns a character and three bytes.
+    for (const auto& p : list)
+        std::printf("%3d  %s %s\n", p.index, padToWidth(p.name, 12).c_str(), p.builtin ? "built-in" : "user");
     return kOk;
 }
 
