@@ -57,8 +57,7 @@ int main(int argc, char** argv) {
 
     QTemporaryDir config;
     qputenv("QV7_CONFIG_DIR", config.path().toUtf8());
-    qv7::WriteIniString(config.filePath("TolkaPanel.ini").toStdString(), "Setting", "last_date",
-                        qv7::FormatToday());
+    qv7::WriteIniString(config.filePath("TolkaPanel.ini").toStdString(), "Setting", "last_date", qv7::FormatToday());
     qv7::panel::CBrontalDlg window(
         std::make_unique<qv7::panel::SimProvider>(std::make_shared<qv7::sim::SimTransport>(qv7::sim::defaultConfig())),
         [](std::string_view) {});
