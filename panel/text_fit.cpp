@@ -3,12 +3,12 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace qv7::panel {
@@ -27,8 +27,8 @@ struct Wrapped {
     int lastLineChars = 0;
 };
 
-Wrapped wrapAt(const QLabel& label, int width) {
-    QTextLayout layout(label.text(), label.font(), const_cast<QLabel*>(&label));
+Wrapped wrapAt(QLabel& label, int width) {
+    QTextLayout layout(label.text(), label.font(), &label);
     QTextOption option;
     option.setWrapMode(QTextOption::WordWrap);
     layout.setTextOption(option);
