@@ -108,6 +108,20 @@ TEST(PanelScreenFit, WheelOverAnUnfocusedSliderScrollsThePageWhileItCanAndAFocus
         EXPECT_NE(wet->value(), value) << "the focused slider moves";
         EXPECT_EQ(bar->value(), scrolled) << "the page stays";
         EXPECT_GT(sent, before) << "the focused slider sends its value";
+
+        // Focus elsewhere: the wheel scrolls the page again; a click on the slider gives it the wheel back.
+        wet->clearFocus();
+        const int shown = wet->value();
+        const int at = bar->value();
+        wheelOver(wet, -2);
+        EXPECT_LT(bar->value(), at) << "the page scrolls back";
+        EXPECT_EQ(wet->value(), shown);
+        area->ensureWidgetVisible(wet);
+        QTest::mouseClick(wet, Qt::LeftButton, {}, wet->rect().center());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return wet->hasFocus(); }, kWaitMs)) << "a click focuses the slider";
+        const int clicked = wet->value();
+        wheelOver(wet, 1);
+        EXPECT_NE(wet->value(), clicked) << "the clicked slider moves";
     } else {
         wheelOver(wet, 1);
         EXPECT_NE(wet->value(), value) << "with nothing to scroll the slider takes the wheel";
