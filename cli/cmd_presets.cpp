@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/json_out.h"
 #include "common/app_dir.h"
+#include "common/display_width.h"
 #include "common/gbk_text.h"
 #include "common/output_file.h"
 #include "presets/preset_exchange.h"
@@ -73,7 +74,9 @@ int cmdPresetList(const Options& o, const Args& args) {
         std::printf("%s\n", jsonText(v).c_str());
         return kOk;
     }
-    for (const auto& p : list) std::printf("%3d  %-12s %s\n", p.index, p.name.c_str(), p.builtin ? "built-in" : "user");
+    // Padded by columns, not bytes: a Chinese name takes two columns a character and three bytes.
+    for (const auto& p : list)
+        std::printf("%3d  %s %s\n", p.index, padToWidth(p.name, 12).c_str(), p.builtin ? "built-in" : "user");
     return kOk;
 }
 
