@@ -22,6 +22,20 @@ LinkRunner::Outcome LinkRunner::runUntil(const std::function<bool()>& done, int6
         const int64_t now = clock_.nowMs();
         if (now >= end) return Outcome::TimedOut;
         if (deadline_ >= 0 && now >= deadline_) {
+            // Reports already waiting come before the tick, as a window's queue puts posted messages before
+            // WM_TIMER: an answer that arrived with the tick must not see its request sent again. One that sets
+            // the timer again (or stops it) voids the tick. A device that floods holds the tick off for at most
+            // a queue's worth of reports.
+            if (reportsBeforeTick_ < kMaxReportsBeforeTick) {
+                const ReadStatus st = transport_.read(report, 0);
+                if (st == ReadStatus::Gone) return Outcome::Gone;
+                if (st == ReadStatus::Report) {
+                    ++reportsBeforeTick_;
+                    session_.onReport(report);
+                    continue;
+                }
+            }
+            reportsBeforeTick_ = 0;
             deadline_ = now + mfi::kStepTimerMs;  // a periodic timer: the tick re-arms itself
             ++ticks_;
             session_.onTimer();

@@ -28,8 +28,14 @@ public:
 
     Clock& clock() { return clock_; }
 
-    void restart(int ms) override { deadline_ = clock_.nowMs() + ms; }
-    void stop() override { deadline_ = -1; }
+    void restart(int ms) override {
+        deadline_ = clock_.nowMs() + ms;
+        reportsBeforeTick_ = 0;
+    }
+    void stop() override {
+        deadline_ = -1;
+        reportsBeforeTick_ = 0;
+    }
     long ticks() const { return ticks_; }
 
 private:
@@ -37,7 +43,11 @@ private:
     HidTransport& transport_;
     Clock& clock_;
     LinkSession session_;
+    // The most reports a due tick waits for: what the window's report queue holds.
+    static constexpr int kMaxReportsBeforeTick = 512;
+
     int64_t deadline_ = -1;
+    int reportsBeforeTick_ = 0;  // handled since the tick fell due
     long ticks_ = 0;
 };
 

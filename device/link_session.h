@@ -17,6 +17,26 @@ public:
     virtual void stop() = 0;
 };
 
+// The step timer as the session and its application set it. Each restart and stop is counted, so a tick
+// that waited for reports can tell whether one of them set the timer again.
+class CountedStepTimer : public StepTimer {
+public:
+    explicit CountedStepTimer(StepTimer& timer) : timer_(timer) {}
+    void restart(int ms) override {
+        ++sets_;
+        timer_.restart(ms);
+    }
+    void stop() override {
+        ++sets_;
+        timer_.stop();
+    }
+    unsigned long sets() const { return sets_; }
+
+private:
+    StepTimer& timer_;
+    unsigned long sets_ = 0;
+};
+
 class LinkSession : public LinkEventSink {
 public:
     // `app` receives every driver event after the session has written the packet and re-armed the timer.
@@ -41,12 +61,18 @@ public:
     void onLinkEvent(int wParam, int lParam) override;
 
     long packetsWritten() const { return packetsWritten_; }
+    // The application's own re-arms go through here, so that timerSets() sees them too.
+    StepTimer& timer() { return timer_; }
+    // How often the timer has been set (restarted or stopped) so far. A tick that fell due before reports
+    // that were still waiting is void when handling them set the timer again, as setting a window's timer
+    // again drops the WM_TIMER it had waiting.
+    unsigned long timerSets() const { return timer_.sets(); }
 
 private:
     void writePending();
 
     mfi& driver_;
-    StepTimer& timer_;
+    CountedStepTimer timer_;
     LinkEventSink* app_;
     HidTransport* transport_ = nullptr;
     std::function<bool()> ticksWanted_;

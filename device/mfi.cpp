@@ -631,17 +631,19 @@ void mfi::onParameterReply(std::span<const uint8_t> p) {
 }
 
 void mfi::onUpdateBlockReply(ByteReader reply) {
-    // Only a reply to the block now outstanding moves the transfer. With the one-second repetition, a
-    // late or duplicated request puts two replies for one block on the wire; counting both would skip a
-    // block the device never took, and the device would then refuse every later one.
+    // With the one-second repetition, a late or duplicated request puts two replies for one block on the
+    // wire. A reply naming an offset the transfer has already passed answers a block that was counted:
+    // counting it again would skip a block the device never took, and the device would then refuse every
+    // later one. Any other offset is a device that echoes otherwise than we read it; waiting for the
+    // offset we expect would resend the block for ever, so it moves the transfer on by what it took.
     const uint8_t status = reply.u8();
     echoedOffset_ = static_cast<int>(reply.u32le());
     const uint8_t echoedLength = reply.u8();
     const int sent = std::min(cmd::kBlockSize, imageLength_ - bytesAcknowledged_);
     if (status == 1) {
         if (echoedOffset_ != bytesAcknowledged_) {
-            trace("error!!!!!!!!!!!!!!!\n");  // stale or repeated: changes nothing
-            return;
+            trace("error!!!!!!!!!!!!!!!\n");
+            if (echoedOffset_ < bytesAcknowledged_) return;  // late or repeated: changes nothing
         }
         if (echoedLength > sent) {
             // The device claims bytes it was never sent: its count can no longer be trusted.

@@ -123,6 +123,7 @@ HidTransport* DeviceHost::open() {
     // providers replace theirs only on success), so it gets its reader back.
     worker_.stop();
     queue_.clear();
+    tick_ = nullptr;  // the connection that follows re-arms the timer
     ++generation_;
     HidTransport* transport = provider_->open();
     if (!transport) {
@@ -199,13 +200,34 @@ bool DeviceHost::deliver() {
         // A report can end in a new connection: what is left belongs to the retired device.
         for (const auto& report : one)
             if (generation == generation_ && controller_) controller_->onReport(report);
+        runTickIfDue();
         if (!more) return false;
         if (generation != generation_ || std::chrono::steady_clock::now() >= until) break;
     }
     return true;
 }
 
+void DeviceHost::afterArrived(std::function<void()> then) {
+    if (tick_) return;  // one is waiting already: this one would come right behind it
+    tickAfterPushed_ = queue_.counts().pushed;
+    tick_ = std::move(then);
+    runTickIfDue();
+}
+
+void DeviceHost::runTickIfDue() {
+    if (!tick_) return;
+    const ReportQueue::Counts c = queue_.counts();
+    if (c.taken + c.dropped + c.discarded < tickAfterPushed_) return;
+    // A report taken from the queue is handed over before the next is taken: all of them are handled now.
+    auto tick = std::move(tick_);
+    tick_ = nullptr;
+    tick();
+}
+
 void DeviceHost::retire() {
+    // The device's reports are forgotten, and with them a tick that waited for them: the timer that
+    // raised it ticks again, and the next device's connection re-arms it anyway.
+    tick_ = nullptr;
     worker_.stop();
     queue_.clear();
     if (current_) provider_->release();

@@ -109,6 +109,8 @@ public:
     std::string deniedPath() const override { return provider_->deniedPath(); }
     void close() override { retire(); }
     bool heldElsewhere() const override { return !waitingFor_.empty(); }
+    // A tick waits for the reports queued before it; those are taken a batch per turn like any others.
+    void afterArrived(std::function<void()> then) override;
 
     // Reports read, handed to the controller, dropped in a flood and discarded with a retired device, so far.
     ReportQueue::Counts reportCounts() const { return queue_.counts(); }
@@ -120,6 +122,8 @@ private:
     // One batch to the controller; true when reports remain.
     bool deliver();
     static constexpr int kTurnBudgetMs = 10;
+    // Runs the waiting tick once the reports queued before it have left the queue.
+    void runTickIfDue();
 
     std::unique_ptr<DeviceProvider> provider_;
     PanelController* controller_ = nullptr;
@@ -127,6 +131,10 @@ private:
     HidTransport* current_ = nullptr;
     ReportQueue queue_;
     unsigned generation_ = 0;  // a retired worker's notice of a gone device is dropped
+    // A tick of the step timer waiting for the reports pushed before it (their count); at most one waits, as
+    // a window has at most one WM_TIMER of a timer waiting.
+    std::function<void()> tick_;
+    uint64_t tickAfterPushed_ = 0;
     // The device is the panel's alone while this is held; while another program holds it, its key is watched
     // and the device arrives again when the lock comes free.
     DeviceLock lock_;

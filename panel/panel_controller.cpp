@@ -114,8 +114,8 @@ std::string KeyName(int index) {
 }
 
 PanelController::PanelController(StepTimer& timer, DeviceLink& link, PanelView& view, LineWriter trace, Clock* clock)
-    : clock_(clock != nullptr ? *clock : steadyClock_), timer_(timer), session_(driver_, timer, this), link_(link),
-      view_(view), trace_(orStdout(std::move(trace))) {
+    : clock_(clock != nullptr ? *clock : steadyClock_), session_(driver_, timer, this), link_(link), view_(view),
+      trace_(orStdout(std::move(trace))) {
     driver_.setMessageSink(&view_);
     driver_.setDiagnostics(trace_);
     // The stall notice of a firmware write counts on the ticks, also once the driver has left the transfer.
@@ -286,10 +286,17 @@ void PanelController::onReport(std::span<const uint8_t> report) {
 }
 
 void PanelController::onTimer() {
-    entry([&] {
-        session_.onTimer();
-        if (update_.watchTransfer(driver_, clock_.nowMs())) showUpdateGroup();
-        session_.sleepIfIdle();  // the watch may just have seen the write end
+    // The reports that had arrived when the timer fell due come first, as a window's queue puts posted
+    // messages before WM_TIMER: an answer still queued behind the tick would otherwise see its request sent
+    // again with the same sequence number. One that set the timer again voids the tick.
+    const unsigned long sets = session_.timerSets();
+    link_.afterArrived([this, sets] {
+        if (session_.timerSets() != sets) return;
+        entry([&] {
+            session_.onTimer();
+            if (update_.watchTransfer(driver_, clock_.nowMs())) showUpdateGroup();
+            session_.sleepIfIdle();  // the watch may just have seen the write end
+        });
     });
 }
 
@@ -321,10 +328,10 @@ void PanelController::onLinkEvent(int wParam, int lParam) {
             const bool stall = update_.watchTransfer(driver_, clock_.nowMs());
             if (text || stall) showUpdateGroup();
             if (lParam == kTransferStepPeriod) {
-                timer_.restart(mfi::kStepTimerMs);
+                session_.timer().restart(mfi::kStepTimerMs);
             } else if (isEvent(wParam, lParam, ev::kOverSent)) {
                 // The device needs longer for the write; the packet-ready that follows re-arms at 1000 ms.
-                timer_.restart(3 * mfi::kStepTimerMs);
+                session_.timer().restart(3 * mfi::kStepTimerMs);
             }
             break;
         }

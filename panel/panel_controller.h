@@ -48,6 +48,9 @@ public:
     // After open() found nothing: whether that is because another program holds the device (it arrives again
     // once that program lets go).
     virtual bool heldElsewhere() const { return false; }
+    // Runs `then` once every report that has arrived from the device so far has been handed to onReport (at
+    // once when none waits). A link that holds reports back from the window thread orders them before a tick.
+    virtual void afterArrived(std::function<void()> then) { then(); }
 };
 
 // The window's reactions that are not control state.
@@ -191,7 +194,6 @@ private:
     mfi driver_;
     SteadyClock steadyClock_;
     Clock& clock_;
-    StepTimer& timer_;
     LinkSession session_;
     DeviceLink& link_;
     PanelView& view_;

@@ -28,6 +28,7 @@ void usage(FILE* to) {
         "  --chip-serial TEXT   chip serial (default SIMCHIP-0416-1290-0001)\n"
         "  --require-unlock     ask for the unlock preamble before a firmware write\n"
         "  --hang-at STAGE      stop answering a firmware write at start, erase, over or data:BYTES\n"
+        "  --block-echo-shift N acknowledge each firmware block naming its offset plus N bytes\n"
         "  --faults LIST        faults on both directions, e.g. drop=0.3,dup=0.1,split=0.1,corrupt=0.05,delay=0.2:300,seed=7\n"
         "  --faults-in LIST     faults on reports to the device only\n"
         "  --faults-out LIST    faults on reports from the device only\n"
@@ -96,13 +97,14 @@ int main(int argc, char** argv) {
             options.toHost.seed = options.toDevice.seed + 1;
         } else if (a == "--faults-in") faults(options.toDevice);
         else if (a == "--faults-out") faults(options.toHost);
-        else if (a == "--battery" || a == "--unplug-after") {
+        else if (a == "--battery" || a == "--unplug-after" || a == "--block-echo-shift") {
             const char* v = value("a number");
-            if (!parseCount(v, n) || (a == "--battery" && n > 65535)) {
+            if (!parseCount(v, n) || (a == "--battery" && n > 65535) || (a == "--block-echo-shift" && n > 0xFFFFFFFF)) {
                 std::fprintf(stderr, "qv7-sim: bad number '%s' for %s\n", v, a.c_str());
                 return 2;
             }
             if (a == "--battery") config.batteryCentivolts = static_cast<unsigned>(n);
+            else if (a == "--block-echo-shift") config.blockEchoShift = static_cast<uint32_t>(n);
             else options.unplugAfter = n;
         } else if (a == "--help" || a == "-h") {
             usage(stdout);

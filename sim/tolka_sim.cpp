@@ -311,7 +311,7 @@ std::vector<Report> TolkaSim::onFirmware(std::span<const uint8_t> app) {
         // host can resume from there.
         const bool refused = offset > nextOffset_ || static_cast<uint64_t>(offset) + len > announcedLength_;
         std::vector<uint8_t> r = {cmd::kReplyUpdateData, static_cast<uint8_t>(refused ? 2 : 1)};
-        ByteWriter(r).u32le(refused ? nextOffset_ : offset).u8(len);
+        ByteWriter(r).u32le(refused ? nextOffset_ : offset + config_.blockEchoShift).u8(len);
         if (refused) return dataOut(r);
         std::copy_n(app.begin() + 6, len, received_.begin() + offset);
         nextOffset_ = std::max(nextOffset_, offset + len);

@@ -35,7 +35,10 @@ struct SimConfig {
     // transfer (other commands still get their replies), so a host's patience can be tried.
     enum class Hang { None, Start, Erase, Data, Over };
     Hang hangAt = Hang::None;
-    uint32_t hangAtBytes = 0;   // Data: blocks are answered until the device holds this many bytes
+    uint32_t hangAtBytes = 0;  // Data: blocks are answered until the device holds this many bytes
+    // A device that names another offset than the block's when it takes one: the acknowledgement echoes the
+    // block's offset plus this many bytes (the block is stored where it was sent; refusals stay exact).
+    uint32_t blockEchoShift = 0;
     ParameterSet parameters{};  // filled with the first built-in set by defaultConfig()
     AdvancedSettings advanced{};
     std::array<QuickKey, 3> keys{};

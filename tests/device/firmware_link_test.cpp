@@ -105,6 +105,36 @@ TEST(FirmwareOverFaults, LightMixWritesTheLargestImageEverySeed) {
     }
 }
 
+// A device that answers each block naming its offset plus one (block 88 answered as 89, as a device that reads
+// the reply otherwise than we do might): on a clean link and under the heavy mix every write ends verified
+// instead of resending one block for ever.
+TEST(FirmwareOverFaults, ADeviceEchoingAnotherOffsetStillFinishes) {
+    const struct {
+        const char* what;
+        std::size_t imageBytes;
+        const char* faults;
+        uint32_t seeds;
+    } cases[] = {
+        {"clean link, 200 bytes", 200, nullptr, 1},
+        {"clean link, 4,400 bytes", 4400, nullptr, 1},
+        {"heavy mix", 4400, "drop=0.3,dup=0.2,split=0.2,corrupt=0.1,delay=0.2:300", 10},
+    };
+    for (const auto& c : cases) {
+        const auto image = testImage(c.imageBytes);
+        for (uint32_t seed = 1; seed <= c.seeds; ++seed) {
+            SCOPED_TRACE(std::string(c.what) + ", seed " + std::to_string(seed));
+            auto config = sim::defaultConfig();
+            config.blockEchoShift = 1;
+            Conversation conv(config, c.faults ? mix(c.faults, seed) : sim::LinkFaults{});
+            const auto o = transfer(conv, image, 3600000);
+            EXPECT_TRUE(o.ended && o.written && o.done) << "ended " << o.ended << " written " << o.written;
+            EXPECT_TRUE(o.messages.empty());
+            EXPECT_LE(o.maxProgress, 100);
+            EXPECT_NE(std::find(conv.steps.begin(), conv.steps.end(), "error!!!!!!!!!!!!!!!\n"), conv.steps.end());
+        }
+    }
+}
+
 // One fault, placed on the fourth block of a ten-block image.
 TEST(FirmwareOverFaults, SingleFaultsEndVerifiedOrWithAClearFailure) {
     constexpr uint32_t kAt = 3 * cmd::kBlockSize;

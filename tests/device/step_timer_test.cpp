@@ -2,7 +2,9 @@
 // still sent again every 1000 ms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
 #include <numeric>
 
@@ -87,6 +89,58 @@ TEST(StepTimer, AnUnansweredStepIsRepeatedEverySecondAfterTheTimerSlept) {
         const long ticks = conv.runner.ticks();
         idleFor(conv, 10000);
         EXPECT_EQ(conv.runner.ticks(), ticks);
+    }
+}
+
+// Every answer of the device arrives exactly when the step timer falls due for the request it answers. The answer
+// was there first, as a window's queue puts a posted message before WM_TIMER: it is handled before the tick, so
+// no request is sent twice (before: the tick resent the acknowledged request with the same sequence number).
+TEST(StepTimer, AnAnswerArrivingWithTheTickIsHandledBeforeIt) {
+    const struct {
+        const char* what;
+        std::function<void(mfi&)> send;
+        std::function<bool(const mfi&, const EventLog&)> done;
+    } cases[] = {
+        {"setting", [](mfi& d) { d.mfiSetCharge(1); }, [](const mfi& d, const EventLog&) { return d.mfiIdle(); }},
+        {"parameter set",
+         [](mfi& d) {
+             ParameterSet s = d.deviceParameters();
+             s.set(findField("wet")->byte, 16);
+             d.mfiSetPara(s);
+         },
+         [](const mfi& d, const EventLog&) { return d.mfiIdle(); }},
+        {"firmware write",
+         [](mfi& d) {
+             std::vector<uint8_t> image(440);
+             std::iota(image.begin(), image.end(), uint8_t{1});
+             ASSERT_TRUE(d.mfiBeginUpdate(image, ImageWordSum(image)));
+         },
+         [](const mfi&, const EventLog& log) {
+             return std::find(log.events.begin(), log.events.end(), Event(8, 5)) != log.events.end();
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool answerWithTheTick = false;
+        std::map<std::vector<uint8_t>, int> requests;  // each data packet the driver sent, how often
+        sim::LinkFaults faults;
+        faults.tap = [&](bool toDevice, std::vector<uint8_t> r) -> std::vector<sim::Delivery> {
+            if (!answerWithTheTick) return {{std::move(r), 0}};
+            if (!toDevice) return {{std::move(r), mfi::kStepTimerMs}};
+            const std::size_t n = link::lengthField(r);
+            if (r[link::kOffSession] == link::kSessionData && n > link::kDataOverhead && n <= r.size())
+                ++requests[std::vector<uint8_t>(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(n))];
+            return {{std::move(r), 0}};
+        };
+        Conversation conv(sim::defaultConfig(), faults);
+        ASSERT_TRUE(conv.startUp());
+        idleFor(conv, 2500);
+
+        answerWithTheTick = true;
+        c.send(conv.d);
+        ASSERT_EQ(conv.runner.runUntil([&] { return c.done(conv.d, conv.log); }, 60000), LinkRunner::Outcome::Done);
+        EXPECT_FALSE(requests.empty());
+        for (const auto& [packet, times] : requests) EXPECT_EQ(times, 1) << hex(packet);
     }
 }
 

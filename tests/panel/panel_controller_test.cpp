@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <ostream>
 #include <string_view>
@@ -424,6 +425,56 @@ TEST(PanelTimer, SleepsWhileIdleAndEveryWayWorkReachesTheDriverWakesIt) {
         for (int guard = 0; guard < 400 && rig.timer.running; ++guard) ASSERT_TRUE(rig.pumpOne());
         EXPECT_GT(rig.commands(), commands);
         EXPECT_FALSE(rig.timer.running) << "the device has answered everything";
+    }
+}
+
+// Every answer of the device is already waiting when the timer falls due. The tick is acted on only after
+// what arrived before it, as a window's queue puts posted messages before WM_TIMER, and a tick whose reports
+// set the timer again is void: no request goes out twice (before: each tick resent the answered request with
+// its sequence number).
+TEST(PanelTimer, ATickComesAfterTheAnswersThatArrivedBeforeIt) {
+    const struct {
+        const char* what;
+        std::function<void(Rig&)> act;
+    } cases[] = {
+        {"slider",
+         [](Rig& rig) {
+             rig.controller.onSliderMoved(kMonitorVolSliderId, rig.controller.value(kMonitorVolSliderId) ^ 1);
+         }},
+        {"check box", [](Rig& rig) { rig.controller.onClicked(kStereoMixCheckId, true); }},
+        {"firmware write",
+         [](Rig& rig) {
+             FirmwareOffer offer;
+             offer.image.assign(100, 7);
+             rig.controller.onFirmwareOffer(offer);
+             rig.controller.onClicked(kUpdateButtonId, false);
+             ASSERT_EQ(rig.view.questions.size(), 1u);
+             rig.view.questions[0].second(true);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool counting = false;
+        std::map<std::vector<uint8_t>, int> requests;  // each data packet the panel sent, how often
+        sim::LinkFaults faults;
+        faults.tap = [&](bool toDevice, std::vector<uint8_t> r) -> std::vector<sim::Delivery> {
+            const std::size_t n = link::lengthField(r);
+            if (counting && toDevice && r[link::kOffSession] == link::kSessionData && n > link::kDataOverhead &&
+                n <= r.size())
+                ++requests[std::vector<uint8_t>(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(n))];
+            return {{std::move(r), 0}};
+        };
+        Rig rig(sim::defaultConfig(), faults);
+        rig.start();
+        rig.link.arrived = [&rig] { rig.pump(); };
+        counting = true;
+        const long commands = rig.commands();
+        c.act(rig);
+        for (int guard = 0; guard < 400 && rig.timer.running; ++guard) rig.controller.onTimer();
+        EXPECT_FALSE(rig.timer.running) << "the device has answered everything";
+        EXPECT_GT(rig.commands(), commands);
+        EXPECT_FALSE(requests.empty());
+        for (const auto& [packet, times] : requests) EXPECT_EQ(times, 1) << packet.size() << " bytes";
     }
 }
 

@@ -42,6 +42,12 @@ struct SimLink : DeviceLink {
         isOpen = false;
         ++closes;
     }
+    // What a tick finds waiting before it is acted on (the window's report queue); nothing unless set.
+    std::function<void()> arrived;
+    void afterArrived(std::function<void()> then) override {
+        if (arrived) arrived();
+        then();
+    }
 };
 
 struct RecordingView : PanelView {
@@ -72,8 +78,8 @@ inline sim::SimConfig simConfig(const std::string& firmware) {
 
 // A controller on an in-process simulator, with reports handed over by pump() instead of a worker.
 struct Rig {
-    explicit Rig(sim::SimConfig config = sim::defaultConfig())
-        : sim(std::move(config)), link(sim),
+    explicit Rig(sim::SimConfig config = sim::defaultConfig(), sim::LinkFaults faults = {})
+        : sim(std::move(config), std::move(faults)), link(sim),
           controller(
               timer, link, view, [this](std::string_view l) { trace.emplace_back(l); }, &clock) {}
 
