@@ -148,7 +148,7 @@ std::optional<int> askRunningPanel(const Options& o, const Args& words, std::opt
         return reply.code;
     case Sent::NoReply:
         std::fprintf(stderr, "qv7ctl: the running panel took `%s %s` but gave no answer within %d s\n",
-                     words.size() > 0 ? words[0].c_str() : "", words.size() > 1 ? words[1].c_str() : "",
+                     !words.empty() ? words[0].c_str() : "", words.size() > 1 ? words[1].c_str() : "",
                      o.timeoutSec + kPanelMarginSec);
         return kNoDevice;
     case Sent::Unreachable:
