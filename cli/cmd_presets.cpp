@@ -116,7 +116,11 @@ int cmdPresetSave(const Options& o, const Args& args) {
     }
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
-    return l.print(presetSaveCommand(l.lib, args[0], c.driver().deviceParameters(), l.messages()));
+    // A panel that runs without this Tolka still keeps the list: it saves what was read here into it.
+    const ParameterSet& set = c.driver().deviceParameters();
+    if (const auto code = askRunningPanel(o, {"preset", "save", args[0], kParametersOption, parametersHex(set)}))
+        return *code;
+    return l.print(presetSaveCommand(l.lib, args[0], set, l.messages()));
 }
 
 int cmdPresetDelete(const Options& o, const Args& args) {

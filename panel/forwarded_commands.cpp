@@ -67,7 +67,7 @@ std::optional<handover::Reply> ForwardedCommands::start(const std::vector<std::s
         return handover::Reply{handover::kOtherLibrary, {}, "qv7-panel: its presets are not " + *library + "\n"};
     }
     // The preset library's commands that need no device are answered at once, device or not.
-    if (presets_ && words.size() >= 2 && ForwardedPresets::takesAtOnce(words[0] + " " + words[1])) {
+    if (presets_ && ForwardedPresets::takesAtOnce(words)) {
         busy_ = false;
         return presets_->run(words[0] + " " + words[1], {words.begin() + 2, words.end()}, json_, attachment);
     }

@@ -1,5 +1,6 @@
 #include "panel/forwarded_presets.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -42,9 +43,12 @@ bool ForwardedPresets::keeps(const std::string& file) const {
            std::filesystem::equivalent(theirs.parent_path(), mine.parent_path(), ec) && !ec;
 }
 
-bool ForwardedPresets::takesAtOnce(const std::string& command) {
+bool ForwardedPresets::takesAtOnce(const std::vector<std::string>& words) {
     static const std::set<std::string> names = {"preset list", "preset show", "preset delete", "preset import"};
-    return names.count(command) != 0;
+    if (words.size() < 2 || words[0] != "preset") return false;
+    if (words[1] == "save")
+        return words.size() >= 3 && std::find(words.begin(), words.end(), kParametersOption) != words.end();
+    return names.count(words[0] + " " + words[1]) != 0;
 }
 
 handover::Reply ForwardedPresets::run(const std::string& command, const std::vector<std::string>& operands, bool json,
@@ -65,6 +69,11 @@ handover::Reply ForwardedPresets::run(const std::string& command, const std::vec
     } else if (command == "preset delete") {
         if (operands.size() != 1) return usage("preset delete needs a user preset's name or index");
         r = reply(presetDeleteCommand(library, operands[0], diverted.messages()));
+    } else if (command == "preset save") {
+        const auto set =
+            operands.size() == 3 && operands[1] == kParametersOption ? parametersFromHex(operands[2]) : std::nullopt;
+        if (!set) return usage("preset save through the panel needs a name, then --parameters and 60 hex digits");
+        r = reply(presetSaveCommand(library, operands[0], *set, diverted.messages()));
     } else if (command == "preset import") {
         const bool replace = !operands.empty() && operands[0] == "--replace";
         if (operands.size() != (replace ? 2u : 1u))

@@ -24,8 +24,9 @@ public:
     // Whether `file` is the para.bin of the panel's library (qv7ctl names the one it would use).
     bool keeps(const std::string& file) const;
 
-    // The commands that need no device, answered at once: preset list, show, delete and import.
-    static bool takesAtOnce(const std::string& command);
+    // The commands that need no device, answered at once: preset list, show, delete and import, and preset save
+    // with the settings qv7ctl read (`words`: the command's words, --json and the like taken off).
+    static bool takesAtOnce(const std::vector<std::string>& words);
     // One of those; `attachment` is an import's document (handover::takeAttachment), nothing else has one.
     handover::Reply run(const std::string& command, const std::vector<std::string>& operands, bool json,
                         const std::optional<std::string>& attachment);

@@ -33,6 +33,32 @@ std::string notFound(const std::string& arg) {
 
 }  // namespace
 
+std::string parametersHex(const ParameterSet& set) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const uint8_t b : set.bytes()) {
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 0x0f];
+    }
+    return hex;
+}
+
+std::optional<ParameterSet> parametersFromHex(std::string_view hex) {
+    ParameterSet::Bytes bytes{};
+    if (hex.size() != bytes.size() * 2) return std::nullopt;
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const int high = digit(hex[2 * i]), low = digit(hex[2 * i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        bytes[i] = static_cast<uint8_t>(high * 16 + low);
+    }
+    return ParameterSet::fromBytes(bytes);
+}
+
 std::string presetMessageLine(const std::string& text, const std::string& caption) {
     return "qv7ctl: " + text + " (" + caption + ")\n";
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,12 @@ PresetCommandResult presetDeleteCommand(PresetLibrary& library, const std::strin
 // `source` names the document in messages: its file, or "-" for standard input.
 PresetCommandResult presetImportCommand(PresetLibrary& library, const std::string& source, std::string_view text,
                                         bool replace, const PresetMessages& messages);
+// `preset save NAME --parameters HEX` hands the panel a save qv7ctl read from a Tolka the panel does not hold:
+// the option and the settings as 60 hex digits, or nothing when `hex` is not that.
+inline constexpr char kParametersOption[] = "--parameters";
+std::string parametersHex(const ParameterSet& set);
+std::optional<ParameterSet> parametersFromHex(std::string_view hex);
+
 PresetCommandResult presetSaveCommand(PresetLibrary& library, const std::string& name, const ParameterSet& set,
                                       const PresetMessages& messages);
 

@@ -128,6 +128,18 @@ expect 0 "saving after the rewrite" preset save keep3
 names=$(file_names | tr '\n' ' ')
 [ "$names" = "keep2 ext1 keep3 " ] || fail "para.bin after the panel's save holds '$names', not 'keep2 ext1 keep3 '"
 
+# A save from a Tolka the panel does not hold (here the in-process simulator) goes into the panel's list too.
+reloads=$(grep -c "changed on disk" "$dir/panel.log")
+"$ctl" --device sim preset save simsave >"$dir/out" 2>>"$dir/ctl.log" || fail "a save from another Tolka exited $?"
+file_has simsave || fail "a save from another Tolka is not in para.bin: $(file_names | tr '\n' ' ')"
+# The panel wrote it itself: its watcher, given time to settle, finds nothing new to reload.
+sleep 1
+[ "$(grep -c "changed on disk" "$dir/panel.log")" -eq "$reloads" ] ||
+    fail "the save from another Tolka was written by qv7ctl, not by the panel"
+expect 0 "list after a save from another Tolka" preset list
+grep -q ' simsave ' "$dir/out" || fail "the panel does not list a save from another Tolka: $(cat "$dir/out")"
+file_has keep3 || fail "a save from another Tolka lost keep3"
+
 # 4. The hand-over stays bounded: an attachment past the bound, or shorter than announced, is refused.
 sock="$XDG_RUNTIME_DIR/$(basename "$panel")"
 python3 - "$sock" >"$dir/raw.log" 2>&1 <<'PY' || fail "raw requests: $(cat "$dir/raw.log")"
