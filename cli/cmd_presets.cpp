@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/json_out.h"
+#include "cli/panel_handover.h"
 #include "common/app_dir.h"
-#include "common/display_width.h"
 #include "common/gbk_text.h"
 #include "common/output_file.h"
+#include "presets/preset_commands.h"
 #include "presets/preset_exchange.h"
 #include "presets/preset_library.h"
 #include "presets/quick_keys.h"
@@ -29,9 +29,19 @@ struct Library {
     CliPresetUi ui;
     PresetLibrary lib{ui, GetAppDirFile("para.bin"), [](std::string_view) {}};
     Library() { lib.InitPresetLibrary(); }
-    void reportMessages() {
-        for (const auto& m : ui.messages) std::fprintf(stderr, "qv7ctl: %s (%s)\n", m.text.c_str(), m.caption.c_str());
-        ui.messages.clear();
+    void reportMessages() { std::fputs(messages()().c_str(), stderr); }
+    PresetMessages messages() {
+        return [this] {
+            std::string lines;
+            for (const auto& m : ui.messages) lines += presetMessageLine(m.text, m.caption);
+            ui.messages.clear();
+            return lines;
+        };
+    }
+    static int print(const PresetCommandResult& r) {
+        std::fwrite(r.out.data(), 1, r.out.size(), stdout);
+        std::fwrite(r.err.data(), 1, r.err.size(), stderr);
+        return r.code;
     }
     std::optional<int> find(const std::string& arg) {
         auto i = findPreset(lib, arg);
@@ -60,48 +70,16 @@ int cmdPresetList(const Options& o, const Args& args) {
         std::fprintf(stderr, "qv7ctl: preset list takes no arguments\n");
         return kUsage;
     }
+    if (const auto code = askRunningPanel(o, {"preset", "list"})) return *code;
     Library l;
-    const auto list = listPresets(l.lib);
-    if (o.json) {
-        Json::Value v(Json::arrayValue);
-        for (const auto& p : list) {
-            Json::Value entry(Json::objectValue);
-            entry["index"] = p.index;
-            entry["name"] = p.name;
-            entry["builtin"] = p.builtin;
-            v.append(entry);
-        }
-        std::printf("%s\n", jsonText(v).c_str());
-        return kOk;
-    }
-    // Padded by columns, not bytes: a Chinese name takes two columns a character and three bytes.
-    for (const auto& p : list)
-        std::printf("%3d  %s %s\n", p.index, padToWidth(p.name, 12).c_str(), p.builtin ? "built-in" : "user");
-    return kOk;
+    return l.print(presetListCommand(l.lib, o.json));
 }
 
 int cmdPresetShow(const Options& o, const Args& args) {
     if (!oneArgument(args, "preset show", "a preset name or index")) return kUsage;
+    if (const auto code = askRunningPanel(o, {"preset", "show", args[0]})) return *code;
     Library l;
-    const auto i = l.find(args[0]);
-    if (!i) return kUsage;
-    const auto& e = l.lib.entry(*i);
-    const auto b = e.set.bytes();
-    if (o.json) {
-        Json::Value v(Json::objectValue);
-        v["index"] = *i;
-        v["name"] = shownName(e);
-        v["builtin"] = *i < static_cast<int>(FIRST_USER_INDEX);
-        Json::Value parameters(Json::objectValue);
-        for (const auto& f : parameterFields()) parameters[f.name] = b[f.byte];
-        v["parameters"] = parameters;
-        std::printf("%s\n", jsonText(v).c_str());
-        return kOk;
-    }
-    std::printf("# %d %s (%s)\n", *i, shownName(e).c_str(),
-                *i < static_cast<int>(FIRST_USER_INDEX) ? "built-in" : "user");
-    for (const auto& f : parameterFields()) std::printf("%s=%d\n", f.name, b[f.byte]);
-    return kOk;
+    return l.print(presetShowCommand(l.lib, args[0], o.json));
 }
 
 int cmdPresetApply(const Options& o, const Args& args) {
@@ -138,42 +116,18 @@ int cmdPresetSave(const Options& o, const Args& args) {
     }
     DeviceConnection c(o);
     if (const int rc = c.open(); rc != kOk) return rc;
-    const SaveOutcome r = l.lib.savePreset(args[0], c.driver().deviceParameters());
-    l.reportMessages();
-    switch (r) {
-    case SaveOutcome::Saved:
-        std::printf("saved as preset %d in %s\n", l.lib.count() - 1, l.lib.file().c_str());
-        return kOk;
-    case SaveOutcome::BadName:
-        return kUsage;
-    case SaveOutcome::WriteFailed:
-        std::fprintf(stderr, "qv7ctl: %s\n", l.lib.lastFileError().c_str());
-        return kFailed;
-    default:
-        return kFailed;
-    }
+    // A panel that runs without this Tolka still keeps the list: it saves what was read here into it.
+    const ParameterSet& set = c.driver().deviceParameters();
+    if (const auto code = askRunningPanel(o, {"preset", "save", args[0], kParametersOption, parametersHex(set)}))
+        return *code;
+    return l.print(presetSaveCommand(l.lib, args[0], set, l.messages()));
 }
 
-int cmdPresetDelete(const Options&, const Args& args) {
+int cmdPresetDelete(const Options& o, const Args& args) {
     if (!oneArgument(args, "preset delete", "a user preset's name or index")) return kUsage;
+    if (const auto code = askRunningPanel(o, {"preset", "delete", args[0]})) return *code;
     Library l;
-    const auto i = l.find(args[0]);
-    if (!i) return kUsage;
-    if (*i < static_cast<int>(FIRST_USER_INDEX)) {
-        std::fprintf(stderr, "qv7ctl: preset %d (%s) is built in and cannot be deleted\n", *i,
-                     shownName(l.lib.entry(*i)).c_str());
-        return kUsage;
-    }
-    const std::string name = shownName(l.lib.entry(*i));
-    const bool ok = l.lib.removeUserPreset(*i);
-    l.reportMessages();
-    if (!ok) {
-        std::fprintf(stderr, "qv7ctl: preset %d (%s) is still in %s: %s\n", *i, name.c_str(), l.lib.file().c_str(),
-                     l.lib.lastFileError().c_str());
-        return kFailed;
-    }
-    std::printf("deleted preset %d (%s)\n", *i, name.c_str());
-    return kOk;
+    return l.print(presetDeleteCommand(l.lib, args[0], l.messages()));
 }
 
 int cmdPresetExport(const Options&, const Args& args) {
@@ -213,7 +167,7 @@ int cmdPresetExport(const Options&, const Args& args) {
     return kOk;
 }
 
-int cmdPresetImport(const Options&, const Args& args) {
+int cmdPresetImport(const Options& o, const Args& args) {
     const bool replace = !args.empty() && args[0] == "--replace";
     if (args.size() != (replace ? 2u : 1u)) {
         std::fprintf(stderr,
@@ -245,17 +199,12 @@ int cmdPresetImport(const Options&, const Args& args) {
         std::fprintf(stderr, "qv7ctl: %s\n", error.english.c_str());
         return kUsage;
     }
+    // The running panel's library takes it, so the window lists it and its next save keeps it.
+    Args words = {"preset", "import"};
+    words.insert(words.end(), args.begin(), args.end());
+    if (const auto code = askRunningPanel(o, words, text)) return *code;
     Library l;
-    const PresetImport r = importPresetDocument(l.lib, text, replace);
-    l.reportMessages();
-    if (!r.ok) {
-        std::fprintf(stderr, "qv7ctl: %s: %s; nothing imported\n", file == "-" ? "standard input" : file.c_str(),
-                     r.error.english.c_str());
-        return r.writeFailed ? kFailed : kUsage;
-    }
-    std::printf("imported %d presets (%d added, %d replaced) into %s\n", r.added + r.replaced, r.added, r.replaced,
-                l.lib.file().c_str());
-    return kOk;
+    return l.print(presetImportCommand(l.lib, file, text, replace, l.messages()));
 }
 
 int cmdKeyStore(const Options& o, const Args& args) {

@@ -11,7 +11,9 @@
 #include <set>
 #include <thread>
 
+#include "common/app_dir.h"
 #include "common/handover_message.h"
+#include "common/runtime_dir.h"
 #include "device/device_name.h"
 #include "hid/hid_device.h"
 
@@ -30,7 +32,8 @@ constexpr char kPanelProgram[] = "qv7-panel";
 // These leave settings or the device as the panel's controls would; everything else that opens the device
 // (firmware writes, the preset library's writes) would go around the window's state.
 const std::set<std::string>& throughPanel() {
-    static const std::set<std::string> names = {"info", "get", "set", "mix", "charge", "key", "preset apply"};
+    static const std::set<std::string> names = {"info",   "get", "set",          "mix",
+                                                "charge", "key", "preset apply", "preset save"};
     return names;
 }
 
@@ -71,9 +74,15 @@ Sent askPanel(const std::string& socketPath, const std::string& request, int tim
         close(fd);
         return Sent::Unreachable;
     }
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
-        close(fd);
-        return Sent::Unreachable;
+    // A request with an import's document is larger than one send may take.
+    for (std::size_t sent = 0; sent < request.size();) {
+        const ssize_t n = send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            close(fd);
+            return sent == 0 ? Sent::Unreachable : Sent::NoReply;
+        }
+        sent += static_cast<std::size_t>(n);
     }
     handover::ReplyReader reader;
     Sent result = Sent::NoReply;
@@ -94,6 +103,12 @@ Sent askPanel(const std::string& socketPath, const std::string& request, int tim
     return result;
 }
 
+// A preset command names the library qv7ctl would use, so a panel keeping another one does not answer for it.
+void addLibrary(Args& forwarded) {
+    forwarded.push_back(handover::kLibraryOption);
+    forwarded.push_back(GetAppDirFile("para.bin"));
+}
+
 std::string holderName(const DeviceHolder& h) {
     if (h.program.empty()) return "another program";
     return h.pid > 0 ? h.program + " (pid " + std::to_string(h.pid) + ")" : h.program;
@@ -108,6 +123,39 @@ bool usesDevice(const std::string& command) {
 }
 
 bool goesThroughPanel(const std::string& command) { return throughPanel().count(command) != 0; }
+
+std::optional<int> askRunningPanel(const Options& o, const Args& words, std::optional<std::string_view> attachment) {
+    std::string why;
+    const std::string dir = privateRuntimeDir(why);
+    if (dir.empty()) return std::nullopt;  // no panel can be found there either: the command runs here
+    Args forwarded = words;
+    if (o.json) forwarded.push_back("--json");
+    addLibrary(forwarded);
+    forwarded.push_back("--timeout");
+    forwarded.push_back(std::to_string(o.timeoutSec));
+    const auto request = handover::encodeRequest(forwarded, attachment);
+    if (!request) {
+        std::fprintf(stderr, "qv7ctl: these arguments cannot be handed to the running panel\n");
+        return kUsage;
+    }
+    handover::Reply reply;
+    switch (askPanel(dir + "/" + kPanelProgram, *request, o.timeoutSec + kPanelMarginSec, reply)) {
+    case Sent::Answered:
+        if (reply.code == handover::kOtherLibrary) return std::nullopt;  // the panel's presets are not these
+        std::fwrite(reply.out.data(), 1, reply.out.size(), stdout);
+        std::fwrite(reply.err.data(), 1, reply.err.size(), stderr);
+        std::fflush(stdout);
+        return reply.code;
+    case Sent::NoReply:
+        std::fprintf(stderr, "qv7ctl: the running panel took `%s %s` but gave no answer within %d s\n",
+                     !words.empty() ? words[0].c_str() : "", words.size() > 1 ? words[1].c_str() : "",
+                     o.timeoutSec + kPanelMarginSec);
+        return kNoDevice;
+    case Sent::Unreachable:
+        break;
+    }
+    return std::nullopt;
+}
 
 std::optional<int> takeDeviceOrHandOver(const Options& o, const std::string& command, const Args& words,
                                         DeviceLock& lock) {
@@ -137,6 +185,7 @@ std::optional<int> takeDeviceOrHandOver(const Options& o, const std::string& com
             }
             Args forwarded = words;
             if (o.json) forwarded.push_back("--json");
+            if (command.rfind("preset ", 0) == 0) addLibrary(forwarded);
             forwarded.push_back("--timeout");
             forwarded.push_back(std::to_string(o.timeoutSec));
             const auto request = handover::encodeRequest(forwarded);
@@ -147,6 +196,13 @@ std::optional<int> takeDeviceOrHandOver(const Options& o, const std::string& com
             handover::Reply reply;
             switch (askPanel(holder.handover, *request, o.timeoutSec + kPanelMarginSec, reply)) {
             case Sent::Answered:
+                if (reply.code == handover::kOtherLibrary) {
+                    std::fprintf(stderr,
+                                 "qv7ctl: the panel holds the Tolka (%s) but keeps its presets elsewhere, not in %s;\n"
+                                 "        run the command with the panel's settings folder, or quit the panel\n",
+                                 holderName(holder).c_str(), GetAppDirFile("para.bin").c_str());
+                    return kInUse;
+                }
                 std::fwrite(reply.out.data(), 1, reply.out.size(), stdout);
                 std::fwrite(reply.err.data(), 1, reply.err.size(), stderr);
                 std::fflush(stdout);

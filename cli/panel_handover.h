@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "device/device_lock.h"
@@ -20,5 +21,12 @@ bool goesThroughPanel(const std::string& command);
 // panel's output or the reason printed). `words` is the command line's command and its arguments.
 std::optional<int> takeDeviceOrHandOver(const Options& o, const std::string& command, const Args& words,
                                         DeviceLock& lock);
+
+// The preset library's commands that need no device (preset list, show, delete, import): carried out by the
+// running panel, whichever Tolka it holds or none, on the list its window shows, so the two programs keep one
+// library. Returns the exit code, the panel's output printed, or nothing when no panel answers on the user's
+// socket (the command then runs here). `attachment`: an import's document, checked against its bound already.
+std::optional<int> askRunningPanel(const Options& o, const Args& words,
+                                   std::optional<std::string_view> attachment = std::nullopt);
 
 }  // namespace qv7::cli

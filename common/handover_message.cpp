@@ -19,16 +19,39 @@ bool number(const std::string& text, std::size_t& at, std::size_t& value) {
 }
 }  // namespace
 
-std::optional<std::string> encodeRequest(const std::vector<std::string>& args) {
+std::optional<std::string> encodeRequest(const std::vector<std::string>& args,
+                                         std::optional<std::string_view> attachment) {
+    std::vector<std::string> all = args;
+    if (attachment) {
+        if (attachment->size() > kMaxAttachment) return std::nullopt;
+        all.push_back(kAttachedOption);
+        all.push_back(std::to_string(attachment->size()));
+    }
     std::string line = kRunPrefix;
-    for (const auto& a : args) {
+    for (const auto& a : all) {
         if (a.find('\0') != std::string::npos || a.find('\n') != std::string::npos) return std::nullopt;
         line += '\0';
         line += a;
     }
     line += '\n';
     if (line.size() > kMaxRequest) return std::nullopt;
+    if (attachment) line += *attachment;
     return line;
+}
+
+Attachment takeAttachment(std::vector<std::string>& args) {
+    Attachment a;
+    if (args.size() < 2 || args[args.size() - 2] != kAttachedOption) return a;
+    const std::string& text = args.back();
+    std::size_t length = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), length);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size() || text.empty() || length > kMaxAttachment) {
+        a.valid = false;
+        return a;
+    }
+    a.length = length;
+    args.resize(args.size() - 2);
+    return a;
 }
 
 std::optional<std::vector<std::string>> decodeRequest(const std::string& line) {

@@ -96,6 +96,9 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
     if (claim.outcome() == InstanceClaim::Outcome::Claimed) provider->handoverSocket = claim.socketPath();
     if (provider->simulated()) std::fprintf(stderr, "qv7-panel: running on %s\n", provider->describe().c_str());
     CBrontalDlg window(std::move(provider), {}, nullptr, options.trace ? LineWriter(writeLineToStdout) : LineWriter());
+    // Declared before the instance that uses it, so it outlives it.
+    ForwardedPresets forwardedPresets(window.presets().library(),
+                                      [&window](std::string* into) { window.presets().divertMessages(into); });
     std::unique_ptr<SingleInstance> instance;
     if (claim.outcome() == InstanceClaim::Outcome::Claimed)
         instance = std::make_unique<SingleInstance>(
@@ -109,7 +112,12 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
     if (instance) {
         instance->carryOut(std::make_unique<ForwardedCommands>(
             window.controller(),
-            [&window](const std::string& nameOrIndex) { return findPreset(window.presets().library(), nameOrIndex); }));
+            [&window](const std::string& nameOrIndex) {
+                // The preset named as the file has it now, should another program have changed it.
+                window.presets().reloadChangedFile();
+                return findPreset(window.presets().library(), nameOrIndex);
+            },
+            &forwardedPresets));
     }
     // Started with the session: the tray holds the panel until the user asks for it. Without a tray the
     // window is the only way to it, so it shows.

@@ -13,14 +13,15 @@ namespace qv7::panel {
 namespace {
 
 const std::set<std::string>& commandNames() {
-    static const std::set<std::string> names = {"info", "get", "set", "mix", "charge", "key", "preset apply"};
+    static const std::set<std::string> names = {"info",   "get", "set",          "mix",
+                                                "charge", "key", "preset apply", "preset save"};
     return names;
 }
 
 }  // namespace
 
-ForwardedCommands::ForwardedCommands(PanelController& controller, FindPreset findPreset)
-    : controller_(controller), findPreset_(std::move(findPreset)) {}
+ForwardedCommands::ForwardedCommands(PanelController& controller, FindPreset findPreset, ForwardedPresets* presets)
+    : controller_(controller), findPreset_(std::move(findPreset)), presets_(presets) {}
 
 bool ForwardedCommands::takes(const std::string& command) { return commandNames().count(command) != 0; }
 
@@ -36,7 +37,8 @@ bool ForwardedCommands::deviceReady() const {
            controller_.driver().step() == kStepIdle;
 }
 
-std::optional<handover::Reply> ForwardedCommands::start(const std::vector<std::string>& args, int64_t nowMs) {
+std::optional<handover::Reply> ForwardedCommands::start(const std::vector<std::string>& args, int64_t nowMs,
+                                                        const std::optional<std::string>& attachment) {
     busy_ = true;
     started_ = false;
     next_ = 0;
@@ -44,9 +46,12 @@ std::optional<handover::Reply> ForwardedCommands::start(const std::vector<std::s
     json_ = false;
     int timeoutSec = 5;
     std::vector<std::string> words;
+    std::optional<std::string> library;  // the para.bin qv7ctl would use, for its preset commands
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--json") {
             json_ = true;
+        } else if (args[i] == handover::kLibraryOption && i + 1 < args.size()) {
+            library = args[++i];
         } else if (args[i] == "--timeout" && i + 1 < args.size()) {
             const std::string& v = args[++i];
             const auto r = std::from_chars(v.data(), v.data() + v.size(), timeoutSec);
@@ -57,6 +62,16 @@ std::optional<handover::Reply> ForwardedCommands::start(const std::vector<std::s
         }
     }
     deadlineMs_ = nowMs + int64_t{timeoutSec} * 1000;
+    if (library && presets_ && !presets_->keeps(*library)) {
+        busy_ = false;
+        return handover::Reply{handover::kOtherLibrary, {}, "qv7-panel: its presets are not " + *library + "\n"};
+    }
+    // The preset library's commands that need no device are answered at once, device or not.
+    if (presets_ && ForwardedPresets::takesAtOnce(words)) {
+        busy_ = false;
+        return presets_->run(words[0] + " " + words[1], {words.begin() + 2, words.end()}, json_, attachment);
+    }
+    if (attachment) return usage("only preset import takes an attached document");
     command_.clear();
     if (words.size() >= 2 && takes(words[0] + " " + words[1])) command_ = words[0] + " " + words[1];
     else if (!words.empty() && takes(words[0])) command_ = words[0];
@@ -96,6 +111,13 @@ std::optional<handover::Reply> ForwardedCommands::begin() {
     if (command_ == "get") {
         out_ = get();
         return finish(handover::kOk);
+    }
+    if (command_ == "preset save") {
+        if (!presets_) return usage("the panel does not carry out `preset save` for qv7ctl");
+        // The settings the device has acknowledged, as qv7ctl alone saves what it reads from the device.
+        auto saved = presets_->save(operands_, c.deviceSetting());
+        out_ = std::move(saved.out);
+        return finish(saved.code, std::move(saved.err));
     }
     if (command_ == "set") {
         std::vector<Assignment> changes;

@@ -10,6 +10,7 @@
 
 #include "common/handover_message.h"
 #include "device/setting_changes.h"
+#include "panel/forwarded_presets.h"
 #include "panel/panel_controller.h"
 
 namespace qv7::panel {
@@ -19,11 +20,14 @@ public:
     // The combo index of the preset qv7ctl names (by name or index), nothing when there is none.
     using FindPreset = std::function<std::optional<int>(const std::string&)>;
 
-    ForwardedCommands(PanelController& controller, FindPreset findPreset);
+    // `presets` carries out the preset library's commands (none without it).
+    ForwardedCommands(PanelController& controller, FindPreset findPreset, ForwardedPresets* presets = nullptr);
 
     // Starts one command: qv7ctl's command words, then --json and --timeout SEC as it was given them. Returns the
     // reply when it is known at once, or nothing while the device is still to answer: poll() then gives it.
-    std::optional<handover::Reply> start(const std::vector<std::string>& args, int64_t nowMs);
+    // `attachment`: the document a request carried (handover::takeAttachment), for preset import.
+    std::optional<handover::Reply> start(const std::vector<std::string>& args, int64_t nowMs,
+                                         const std::optional<std::string>& attachment = std::nullopt);
     std::optional<handover::Reply> poll(int64_t nowMs);
     bool busy() const { return busy_; }
 
@@ -41,6 +45,7 @@ private:
 
     PanelController& controller_;
     FindPreset findPreset_;
+    ForwardedPresets* presets_;
     bool busy_ = false;
     bool started_ = false;  // the device was ready and the command began
     int64_t deadlineMs_ = 0;

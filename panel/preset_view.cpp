@@ -3,7 +3,9 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 
+#include <cstdio>
 #include <span>
 
 #include "common/atomic_file.h"
@@ -12,6 +14,7 @@
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
 #include "panel/window_texts.h"
+#include "presets/preset_commands.h"
 #include "presets/preset_exchange.h"
 #include "presets/quick_keys.h"
 
@@ -40,7 +43,32 @@ std::vector<std::string> PresetView::initialise() {
     mirroring_ = false;
     library_.InitPresetLibrary();
     mirroring_ = true;
+    watchFile();
     return items_;
+}
+
+void PresetView::watchFile() {
+    if (settle_.isSingleShot()) return;  // watching already
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
+    QObject::connect(&settle_, &QTimer::timeout, &window_, [this] { reloadChangedFile(); });
+    QObject::connect(&watcher_, &QFileSystemWatcher::directoryChanged, &window_, [this] { settle_.start(); });
+    QObject::connect(&watcher_, &QFileSystemWatcher::fileChanged, &window_, [this] { settle_.start(); });
+    const QString file = QString::fromStdString(library_.file().string());
+    const QString folder = QString::fromStdString(library_.file().parent_path().string());
+    // A folder that cannot be watched (gone, or out of inotify watches) still gets the look before every write.
+    if (!watcher_.addPath(folder))
+        std::fprintf(stderr, "qv7-panel: cannot watch %s for changes to the presets\n",
+                     folder.toLocal8Bit().constData());
+    if (QFileInfo::exists(file)) watcher_.addPath(file);
+}
+
+void PresetView::reloadChangedFile() {
+    const QString file = QString::fromStdString(library_.file().string());
+    if (QFileInfo::exists(file) && !watcher_.files().contains(file)) watcher_.addPath(file);
+    if (!library_.reloadIfChanged()) return;
+    std::fprintf(stderr, "qv7-panel: %s changed on disk; the presets were reloaded (%d user presets)\n",
+                 file.toLocal8Bit().constData(), library_.count() - static_cast<int>(FIRST_USER_INDEX));
 }
 
 void PresetView::command(int id) {
@@ -130,10 +158,23 @@ std::optional<std::filesystem::path> PresetView::askFile(bool save) {
 }
 
 void PresetView::showMessage(const std::string& text, const std::string& caption) {
+    if (diverted_) {
+        *diverted_ += presetMessageLine(text, caption);
+        return;
+    }
     messages_.showMessage(text, caption);
 }
 
+void PresetView::fileNotice(const PresetFileNotice& notice) {
+    if (diverted_) {
+        *diverted_ += "qv7ctl: " + notice.english + "\n";
+        return;
+    }
+    PresetUi::fileNotice(notice);
+}
+
 bool PresetView::ask(const std::string& text, const std::string& caption) {
+    if (diverted_) return false;
     PanelMessageBox box(QMessageBox::Question, messageText(caption), messageText(text),
                         QMessageBox::Ok | QMessageBox::Cancel, &window_);
     dialogs_->run(box);
@@ -142,6 +183,7 @@ bool PresetView::ask(const std::string& text, const std::string& caption) {
 }
 
 std::optional<std::string> PresetView::askName() {
+    if (diverted_) return std::nullopt;
     NameInput dialog(&window_);
     if (dialogs_->run(dialog) != QDialog::Accepted) return std::nullopt;
     return dialog.name();

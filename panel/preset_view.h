@@ -2,6 +2,8 @@
 // replacement.
 #pragma once
 
+#include <QFileSystemWatcher>
+#include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
@@ -40,6 +42,16 @@ public:
     // Rows combo 1064's list shows at once before it scrolls.
     static constexpr int kPopupRows = 20;
 
+    // While `into` is set, the library's messages and file notices are added to it as qv7ctl's lines instead of
+    // showing in the window, and questions are answered no: a command qv7ctl handed over is running.
+    void divertMessages(std::string* into) { diverted_ = into; }
+    // Takes in para.bin as another program left it, when it changed; the watcher calls it once changes settle.
+    void reloadChangedFile();
+
+    // How long the folder must be quiet before para.bin is looked at: a writer's temporary file, its rename
+    // and a sync tool's several steps make one reload.
+    static constexpr int kSettleMs = 150;
+
     // Tests answer the dialogs without a modal loop.
     void setDialogRunner(DialogRunner* runner) { dialogs_ = runner ? runner : &modal_; }
     PresetLibrary& library() { return library_; }
@@ -56,8 +68,11 @@ public:
     void enableDelete(bool enabled) override;
     std::string itemText(int index) const override;
     void refreshControls(const ParameterSet& setting) override;
+    void fileNotice(const PresetFileNotice& notice) override;
 
 private:
+    void watchFile();
+
     QWidget& window_;
     PanelController& controller_;
     MessageSink& messages_;
@@ -67,6 +82,10 @@ private:
     QComboBox* combo_ = nullptr;      // the window's combo 1064 (the replacement dialog has one of that name too)
     bool mirroring_ = false;          // the controller holds the list from its initialisation on
     PresetLibrary library_;
+    std::string* diverted_ = nullptr;
+    // The folder is watched, not only the file: a replacement by rename ends a watch on the file itself.
+    QFileSystemWatcher watcher_;
+    QTimer settle_;
 };
 
 }  // namespace qv7::panel

@@ -19,6 +19,7 @@ constexpr int kClientTimeoutMs = 10000;
 constexpr std::size_t kMaxPending = 16;
 constexpr int kPollMs = 20;
 constexpr char kAccepted[] = "qv7HandedOver";
+constexpr char kAttachmentLength[] = "qv7AttachmentLength";
 
 int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -53,6 +54,7 @@ SingleInstance::SingleInstance(InstanceClaim claim, std::function<void()> show, 
 
 void SingleInstance::serve(QLocalSocket* client) {
     connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+    connect(client, &QObject::destroyed, this, [this, client] { attaching_.erase(client); });
     // A command taken is bounded by its own --timeout instead: the device may need that long to answer.
     QTimer::singleShot(kClientTimeoutMs, client, [client] {
         if (client->property(kAccepted).toBool()) return;
@@ -60,6 +62,7 @@ void SingleInstance::serve(QLocalSocket* client) {
         client->deleteLater();
     });
     auto onData = [this, client] {
+        if (attaching_.count(client) != 0) return readAttachment(client);
         if (client->property(kAccepted).toBool()) return;
         if (!client->canReadLine()) {
             if (client->bytesAvailable() > kMaxRequest) {
@@ -84,12 +87,43 @@ void SingleInstance::request(QLocalSocket* client, const QByteArray& line) {
         return;
     }
     if (!line.endsWith('\n')) return answer(client, refusal("the request is too long"));
-    const auto args = handover::decodeRequest(line.toStdString());
+    auto args = handover::decodeRequest(line.toStdString());
     if (!args) return answer(client, refusal("unknown request"));
+    const handover::Attachment attached = handover::takeAttachment(*args);
+    if (!attached.valid)
+        return answer(client,
+                      refusal("an attachment is at most " + std::to_string(handover::kMaxAttachment) + " bytes"));
+    if (!attached.length) return queue(client, std::move(*args), std::nullopt);
+    // Still within the connection's time for its request: the accepted mark waits for the attachment's end.
+    client->setProperty(kAccepted, false);
+    Pending& p = attaching_[client];
+    p.client = client;
+    p.args = std::move(*args);
+    p.attachment.emplace();
+    p.attachment->reserve(*attached.length);
+    client->setProperty(kAttachmentLength, static_cast<qulonglong>(*attached.length));
+    readAttachment(client);
+}
+
+void SingleInstance::readAttachment(QLocalSocket* client) {
+    const auto it = attaching_.find(client);
+    if (it == attaching_.end()) return;
+    std::string& got = *it->second.attachment;
+    const auto want = static_cast<std::size_t>(client->property(kAttachmentLength).toULongLong());
+    const QByteArray part = client->read(static_cast<qint64>(want - got.size()));
+    got.append(part.constData(), static_cast<std::size_t>(part.size()));
+    if (got.size() < want) return;
+    client->setProperty(kAccepted, true);
+    Pending p = std::move(it->second);
+    attaching_.erase(it);
+    queue(client, std::move(p.args), std::move(p.attachment));
+}
+
+void SingleInstance::queue(QLocalSocket* client, std::vector<std::string> args, std::optional<std::string> attachment) {
     if (!commands_) return answer(client, refusal("this panel does not carry out commands"));
     if (pending_.size() >= kMaxPending)
         return answer(client, {handover::kInUse, {}, "qv7-panel: too many commands waiting\n"});
-    pending_.push_back({client, *args});
+    pending_.push_back({client, std::move(args), std::move(attachment)});
     if (!running_ && !commands_->busy()) runNext();
 }
 
@@ -101,7 +135,7 @@ void SingleInstance::runNext() {
         pending_.pop_front();
         // A client that gave up is not answered, but its command is not started either.
         if (!next.client) continue;
-        if (const auto reply = commands_->start(next.args, nowMs())) {
+        if (const auto reply = commands_->start(next.args, nowMs(), next.attachment)) {
             answer(next.client, *reply);
             continue;
         }

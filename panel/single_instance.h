@@ -9,7 +9,9 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,9 +36,13 @@ private:
     struct Pending {
         QPointer<QLocalSocket> client;
         std::vector<std::string> args;
+        std::optional<std::string> attachment;
     };
     void serve(QLocalSocket* client);
     void request(QLocalSocket* client, const QByteArray& line);
+    // Reads more of the attachment a request announced; queues the request once it is whole.
+    void readAttachment(QLocalSocket* client);
+    void queue(QLocalSocket* client, std::vector<std::string> args, std::optional<std::string> attachment);
     void runNext();
     void answer(QLocalSocket* client, const handover::Reply& reply);
 
@@ -46,6 +52,7 @@ private:
     std::function<void()> show_;
     std::unique_ptr<ForwardedCommands> commands_;
     std::deque<Pending> pending_;
+    std::map<QLocalSocket*, Pending> attaching_;  // requests whose attachment is still arriving
     QPointer<QLocalSocket> running_;
     QTimer poll_;
 };

@@ -1,6 +1,7 @@
 // The preset library's operations, driven alike by the Qt window and by qv7ctl.
 #include "presets/preset_library.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -121,6 +122,8 @@ bool PresetLibrary::AddPreset(const PresetEntry& entry) {
 void PresetLibrary::LoadUserPresets() {
     // A save killed half-way leaves its temporary file; this is the start after it.
     removeStaleTemporaryFiles(file_);
+    // Stamped before it is read: a change between the two shows as a change at the next look, never as none.
+    stamp_ = stampFile(file_, kMaxPresetFileSize);
     const PresetFileLoad load = loadUserPresetFile(file_);
     for (const auto& e : load.entries)
         if (!AddPreset(e)) break;
@@ -160,14 +163,53 @@ bool PresetLibrary::SaveUserPresets() {
         message(preset_text::kSaveFailed, preset_text::kCaptionNotice);
         return false;
     }
+    // Each change reloads a changed file first; one that changed again since is not written over unseen.
+    if (fileChanged()) {
+        lastFileError_ = file_.string() + " was changed by another program while this change was made; nothing written";
+        message(preset_text::kSaveFailed, preset_text::kCaptionNotice);
+        return false;
+    }
     if (!keepUnloadedFile()) return false;
     if (const auto r = writeFileAtomically(file_, bytes); !r) {
         lastFileError_ = r.error;
         message(preset_text::kWriteFailed, preset_text::kCaptionError);
         return false;
     }
+    stamp_ = stampOfContents(std::move(bytes));
     lastFileError_.clear();
     return true;
+}
+
+bool PresetLibrary::fileChanged() const { return stampFile(file_, kMaxPresetFileSize) != stamp_; }
+
+bool PresetLibrary::reloadIfChanged() {
+    if (!fileChanged()) return false;
+    const int selected = selection_;
+    std::optional<PresetEntry> selectedEntry;
+    if (selected >= static_cast<int>(FIRST_USER_INDEX) && selected < count_)
+        selectedEntry = slots_[static_cast<std::size_t>(selected)];
+    for (int i = count_ - 1; i >= static_cast<int>(FIRST_USER_INDEX); --i) {
+        ui_.removeItem(i);
+        slots_[static_cast<std::size_t>(i)] = PresetEntry{};
+    }
+    count_ = std::min(count_, static_cast<int>(FIRST_USER_INDEX));
+    LoadUserPresets();
+    int next = selected;
+    if (selectedEntry) {
+        next = findUserEntry(*selectedEntry, selected);
+        if (next < 0) next = std::min(selected, count_ - 1);
+    }
+    select(next);
+    ui_.enableDelete(deleteAllowed());
+    return true;
+}
+
+int PresetLibrary::findUserEntry(const PresetEntry& e, int hint) const {
+    if (hint >= static_cast<int>(FIRST_USER_INDEX) && hint < count_ && slots_[static_cast<std::size_t>(hint)] == e)
+        return hint;
+    for (int i = static_cast<int>(FIRST_USER_INDEX); i < count_; ++i)
+        if (slots_[static_cast<std::size_t>(i)] == e) return i;
+    return -1;
 }
 
 void PresetLibrary::OnPresetSelected(int index) {
@@ -182,6 +224,7 @@ void PresetLibrary::select(int index) {
 }
 
 SaveOutcome PresetLibrary::savePreset(std::string_view utf8Name, const ParameterSet& set) {
+    reloadIfChanged();
     // Checked first: the original appended past the 200 slots and lost the preset.
     if (isFull()) {
         message(preset_text::kLibraryFull, preset_text::kCaptionRefused);
@@ -198,6 +241,7 @@ SaveOutcome PresetLibrary::savePreset(std::string_view utf8Name, const Parameter
 }
 
 AddPresetsResult PresetLibrary::addPresets(std::span<const PresetEntry> entries, bool replace) {
+    reloadIfChanged();
     AddPresetsResult r;
     std::vector<int> targets;  // per entry: the user preset it replaces, or -1
     targets.reserve(entries.size());
@@ -262,12 +306,22 @@ void PresetLibrary::DeletePreset() {
     std::string question(preset_text::kDeleteQuestion);
     question += ui_.itemText(i);
     question += preset_text::kDeleteQuestionEnd;
+    const PresetEntry meant = slots_[static_cast<std::size_t>(i)];
     if (!ui_.ask(question, std::string(preset_text::kCaptionNotice))) return;
-    removeUserPreset(i);
+    // While the question was open a qv7ctl command through the panel may have changed the list.
+    if (const int now = findUserEntry(meant, i); now >= 0) removeUserPreset(now);
 }
 
 bool PresetLibrary::removeUserPreset(int i) {
     if (i < static_cast<int>(FIRST_USER_INDEX) || i >= count_) return false;
+    // The index is the list's before another program changed the file: the preset meant is found again.
+    if (const PresetEntry meant = slots_[static_cast<std::size_t>(i)]; reloadIfChanged()) {
+        i = findUserEntry(meant, i);
+        if (i < 0) {
+            lastFileError_.clear();
+            return true;  // another program deleted it already
+        }
+    }
     const int n = count_;
     ui_.removeItem(i);
     bool fileDone = true;
@@ -284,6 +338,7 @@ bool PresetLibrary::removeUserPreset(int i) {
                 lastFileError_ = "cannot remove " + file_.string() + ": " + ec.message();
                 fileDone = false;
             }
+            if (fileDone) stamp_ = FileStamp{};
         }
     } else {
         for (int k = i; k < n - 1; ++k) slots_[static_cast<std::size_t>(k)] = slots_[static_cast<std::size_t>(k) + 1];

@@ -16,6 +16,7 @@
 #include "params/parameter_set.h"
 #include "params/preset_entry.h"
 #include "params/preset_file.h"
+#include "presets/file_stamp.h"
 
 namespace qv7 {
 
@@ -131,7 +132,8 @@ public:
     bool AddPreset(const PresetEntry& entry);
     void LoadUserPresets();
     // Rewrites the file from entry 62 on; nothing is written while there are no user presets.
-    // False, after the message, when the file could not be replaced; the library keeps its entries.
+    // False, after the message, when the file could not be replaced, or changed since it was last loaded (nothing
+    // is written over a file the library has not seen); the library keeps its entries.
     // A file the load could not take whole is first kept under a dated name, or, when no copy can
     // be kept, left alone (a refusal, with its message).
     bool SaveUserPresets();
@@ -159,6 +161,15 @@ public:
     // Selects as the model does after a delete: mirrored, no trace, delete button untouched.
     void select(int index);
 
+    // Whether para.bin holds something other than what the library last loaded from it or wrote to it: another
+    // program (qv7ctl, a second copy, a sync tool, an editor) has written or removed it since.
+    bool fileChanged() const;
+    // Takes in what another program did to para.bin: when the file changed, the user presets are loaded from it
+    // again and the selection stays on the preset it was on while that is still there. True when it reloaded.
+    // Every change to the library (save, import, delete) starts with it, so its write builds on the file as it
+    // is, and the window's list follows the file.
+    bool reloadIfChanged();
+
     int count() const { return count_; }
     int selection() const { return selection_; }
     std::span<const PresetEntry> entries() const { return {slots_.data(), static_cast<std::size_t>(count_)}; }
@@ -178,6 +189,8 @@ private:
     // Before the file is replaced or removed: keeps it when the load left records out. False, after
     // the refusal's message, when it needs keeping and cannot be kept.
     bool keepUnloadedFile();
+    // Where `e` is among the user presets now, `hint` first; -1 when it is not.
+    int findUserEntry(const PresetEntry& e, int hint) const;
 
     PresetUi& ui_;
     std::filesystem::path file_;
@@ -187,6 +200,7 @@ private:
     int selection_ = -1;
     std::string lastFileError_;
     bool mustKeepFile_ = false;
+    FileStamp stamp_;  // para.bin as last loaded or written
     std::function<std::time_t()> clock_;
 };
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,50 @@ TEST(HandoverRequest, ArgumentsRoundTripAndAnythingElseIsNoRequest) {
          {std::string("show\n"), std::string("run"), std::string("runx\n"), std::string("run\0a\nb\n", 8),
           std::string("RUN\0get\n", 8), "run" + std::string(1, '\0') + std::string(kMaxRequest, 'a') + "\n"})
         EXPECT_FALSE(decodeRequest(bad)) << bad;
+}
+
+TEST(HandoverRequest, AnAttachmentFollowsTheLineWithinItsBound) {
+    const std::string document = std::string("{\"format\":\"qv7-presets\"}\n\0", 28);
+    const auto request = encodeRequest({"preset", "import", "-"}, document);
+    ASSERT_TRUE(request);
+    const std::size_t end = request->find('\n');
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_EQ(request->substr(end + 1), document);
+    auto args = decodeRequest(request->substr(0, end + 1));
+    ASSERT_TRUE(args);
+    const Attachment a = takeAttachment(*args);
+    EXPECT_TRUE(a.valid);
+    EXPECT_EQ(a.length, document.size());
+    EXPECT_EQ(*args, (std::vector<std::string>{"preset", "import", "-"}));
+
+    // An empty document is still attached; one past the bound is not sent.
+    const auto emptyRequest = encodeRequest({"preset", "import", "-"}, "");
+    ASSERT_TRUE(emptyRequest);
+    std::vector<std::string> empty = *decodeRequest(*emptyRequest);
+    EXPECT_EQ(takeAttachment(empty).length, 0u);
+    EXPECT_FALSE(encodeRequest({"preset", "import", "-"}, std::string(kMaxAttachment + 1, ' ')));
+    EXPECT_TRUE(encodeRequest({"preset", "import", "-"}, std::string(kMaxAttachment, ' ')));
+
+    struct Case {
+        std::vector<std::string> args;
+        bool valid;
+        std::optional<std::size_t> length;
+    };
+    const Case cases[] = {
+        {{"preset", "list"}, true, std::nullopt},
+        {{"preset", "import", "--attached"}, true, std::nullopt},  // a word, not an announcement
+        {{"preset", "import", "--attached", "1048576"}, true, kMaxAttachment},
+        {{"preset", "import", "--attached", "1048577"}, false, std::nullopt},
+        {{"preset", "import", "--attached", "-5"}, false, std::nullopt},
+        {{"preset", "import", "--attached", ""}, false, std::nullopt},
+        {{"preset", "import", "--attached", "12x"}, false, std::nullopt},
+        {{"preset", "import", "--attached", std::string(30, '9')}, false, std::nullopt},
+    };
+    for (Case c : cases) {
+        const Attachment got = takeAttachment(c.args);
+        EXPECT_EQ(got.valid, c.valid) << c.args.back();
+        EXPECT_EQ(got.length, c.length) << c.args.back();
+    }
 }
 
 TEST(HandoverReply, ReadInPiecesAndRefusedWhenMalformedOrOversized) {

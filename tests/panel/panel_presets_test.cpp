@@ -449,6 +449,71 @@ TEST(PanelPresets, DeleteAsksWithTheItemsName) {
     EXPECT_EQ(asked, "提示|是否需要删除常用参数： 我的效果 ？");
 }
 
+// ---- para.bin changed by another program (qv7ctl alone, a second copy, a sync tool, an editor) ----
+
+// Writes `names` as para.bin the way a sync tool does: a new file renamed over the old one.
+void writeElsewhere(const std::filesystem::path& para, const std::vector<std::string>& names) {
+    std::vector<PresetEntry> entries;
+    for (const auto& n : names) entries.push_back(userPreset(n));
+    const auto bytes = encodeUserPresets(entries);
+    const auto temporary = para.parent_path() / "para.bin.sync";
+    std::ofstream(temporary, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::filesystem::rename(temporary, para);
+}
+
+std::vector<std::string> fileNames(const std::filesystem::path& para) {
+    std::vector<std::string> names;
+    for (const auto& e : decodeUserPresets(fileBytes(para))) names.push_back(e.displayName());
+    return names;
+}
+
+std::vector<std::string> userItems(QComboBox* combo) {
+    std::vector<std::string> items;
+    for (int i = 62; i < combo->count(); ++i) items.push_back(combo->itemText(i).toStdString());
+    return items;
+}
+
+TEST(PanelPresets, AFileChangedByAnotherProgramIsReloadedIntoTheList) {
+    Panel p({.user = {userPreset("userA"), userPreset("userB")}});
+    ASSERT_TRUE(p.ready());
+    p.combo()->setCurrentIndex(63);  // userB
+    writeElsewhere(p.config.para(), {"userB", "外来"});
+    const std::vector<std::string> expected = {"userB", "外来"};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return userItems(p.combo()) == expected; }, kWaitMs));
+    // The selection stays on the preset it was on, and the list is the model's.
+    EXPECT_EQ(p.combo()->currentIndex(), 62);
+    EXPECT_EQ(p.window.presets().library().selection(), 62);
+    EXPECT_TRUE(p.on(1065));
+    EXPECT_EQ(p.window.presets().library().count(), 64);
+    // Removed the same way: the list goes back to the built-ins only.
+    std::filesystem::remove(p.config.para());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return p.combo()->count() == 62; }, kWaitMs));
+    EXPECT_LT(p.combo()->currentIndex(), 62);
+    EXPECT_FALSE(p.on(1065));
+    EXPECT_TRUE(p.messages().empty());
+}
+
+TEST(PanelPresets, SaveAndDeleteBuildOnTheFileAsAnotherProgramLeftIt) {
+    Panel p({.user = {userPreset("userA"), userPreset("userB"), userPreset("userC")}});
+    ASSERT_TRUE(p.ready());
+    // Written in place and saved over at once, before any watcher could have told the window.
+    writeElsewhere(p.config.para(), {"userA", "userB", "userC", "imp1"});
+    p.dialogs.answers.push_back(typeName("mine"));
+    p.click(1030);
+    EXPECT_EQ(fileNames(p.config.para()), (std::vector<std::string>{"userA", "userB", "userC", "imp1", "mine"}));
+    // "删除效果" on userC, which another program moves while the question is open.
+    p.combo()->setCurrentIndex(64);
+    p.dialogs.answers.push_back([&](QDialog& d) {
+        writeElsewhere(p.config.para(), {"userB", "userC", "mine"});
+        dynamic_cast<QMessageBox&>(d).button(QMessageBox::Ok)->click();
+    });
+    p.click(1065);
+    EXPECT_EQ(fileNames(p.config.para()), (std::vector<std::string>{"userB", "mine"}));
+    EXPECT_EQ(userItems(p.combo()), (std::vector<std::string>{"userB", "mine"}));
+    EXPECT_TRUE(p.messages().empty());
+}
+
 // ---- Quick keys ----
 
 struct QuickKeyCase {

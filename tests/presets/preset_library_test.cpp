@@ -397,5 +397,208 @@ TEST_F(PresetLibraryTest, CommandLineApplyUsesTheSameRules) {
     EXPECT_EQ(presetForDevice(withBytes(BuiltinPresets()[0].set, {{3, 20}}), device, driver), std::nullopt);
 }
 
+// ---- another program writes para.bin while the library holds it (qv7ctl, a second panel, a sync tool) ----
+
+// What the other program leaves: the named presets, or no file at all; written the way a sync tool or an
+// editor does (a new file renamed over the old one) or in place.
+struct ElsewhereCase {
+    const char* what;
+    std::vector<std::string_view> loaded;               // para.bin when the library loaded it
+    std::string_view selected;                          // the user preset selected before the change, "" for none
+    std::optional<std::vector<std::string_view>> then;  // para.bin after the other program; nothing: removed
+    bool inPlace;
+    enum class Op { Reload, Save, Import, Delete } op;
+    std::string_view operand;        // the name saved or imported, or the (stale) selection deleted
+    std::vector<std::string> file;   // para.bin afterwards
+    std::vector<std::string> list;   // the user presets listed afterwards
+    std::string_view selectedAfter;  // "" when the selection is not on a user preset
+};
+
+void PrintTo(const ElsewhereCase& c, std::ostream* os) { *os << c.what; }
+
+class PresetLibraryElsewhereTest : public PresetLibraryTest, public ::testing::WithParamInterface<ElsewhereCase> {
+protected:
+    void writeElsewhere(const std::optional<std::vector<std::string_view>>& names, bool inPlace) {
+        if (!names) {
+            std::filesystem::remove(file());
+            return;
+        }
+        Bytes all;
+        for (auto n : *names) {
+            const auto r = test::handRecord(test::singingDefault(), n);
+            all.insert(all.end(), r.begin(), r.end());
+        }
+        if (inPlace) return test::writeFile(file(), all);
+        test::writeFile(dir / "para.bin.sync", all);
+        std::filesystem::rename(dir / "para.bin.sync", file());
+    }
+    int indexOf(std::string_view name) const {
+        for (int i = 62; i < lib.count(); ++i)
+            if (lib.entry(i).nameBytes() == name) return i;
+        return -1;
+    }
+};
+
+TEST_P(PresetLibraryElsewhereTest, BuildsOnTheFileAsItIsNow) {
+    const ElsewhereCase& c = GetParam();
+    if (!c.loaded.empty()) writeElsewhere(c.loaded, false);
+    init();
+    if (!c.selected.empty()) lib.select(indexOf(c.selected));
+    const int staleIndex = indexOf(c.operand);
+    writeElsewhere(c.then, c.inPlace);
+    EXPECT_TRUE(lib.fileChanged());
+    switch (c.op) {
+    case ElsewhereCase::Op::Reload:
+        EXPECT_TRUE(lib.reloadIfChanged());
+        break;
+    case ElsewhereCase::Op::Save:
+        EXPECT_EQ(lib.savePreset(c.operand, setOf(test::singingDefault())), SaveOutcome::Saved);
+        break;
+    case ElsewhereCase::Op::Import: {
+        const PresetEntry one[] = {PresetEntry::make(setOf(test::singingDefault()), std::string(c.operand))};
+        EXPECT_EQ(lib.addPresets(one, false).outcome, AddPresetsResult::Outcome::Added);
+        break;
+    }
+    case ElsewhereCase::Op::Delete:
+        ASSERT_GE(staleIndex, 62);
+        EXPECT_TRUE(lib.removeUserPreset(staleIndex));
+        break;
+    }
+    EXPECT_EQ(fileNames(), c.file);
+    std::vector<std::string> listed(ui.items.begin() + 62, ui.items.end());
+    EXPECT_EQ(listed, c.list);
+    ASSERT_EQ(lib.count(), static_cast<int>(ui.items.size()));
+    if (c.selectedAfter.empty()) {
+        EXPECT_LT(lib.selection(), 62);
+    } else {
+        EXPECT_EQ(lib.selection(), indexOf(c.selectedAfter));
+        EXPECT_EQ(ui.selected, lib.selection());
+        // A delete leaves the button as the window's own delete does.
+        if (c.op == ElsewhereCase::Op::Reload) {
+            EXPECT_TRUE(ui.deleteEnabled);
+        }
+    }
+    EXPECT_FALSE(lib.fileChanged());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+using Op = ElsewhereCase::Op;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PresetLibraryElsewhereTest,
+    ::testing::Values(
+        ElsewhereCase{"reload_takes_in_an_import",
+                      {"one"},
+                      "one",
+                      {{"one", "imp1"}},
+                      false,
+                      Op::Reload,
+                      "",
+                      {"one", "imp1"},
+                      {"one", "imp1"},
+                      "one"},
+        ElsewhereCase{"reload_in_place_edit",
+                      {"one", "two"},
+                      "two",
+                      {{"two", "one"}},
+                      true,
+                      Op::Reload,
+                      "",
+                      {"two", "one"},
+                      {"two", "one"},
+                      "two"},
+        ElsewhereCase{"reload_selected_gone",
+                      {"a", "b", "c"},
+                      "c",
+                      {{"a", "b"}},
+                      false,
+                      Op::Reload,
+                      "",
+                      {"a", "b"},
+                      {"a", "b"},
+                      "b"},
+        ElsewhereCase{"reload_file_removed", {"a", "b"}, "", std::nullopt, false, Op::Reload, "", {}, {}, ""},
+        ElsewhereCase{"save_keeps_an_import",
+                      {"one"},
+                      "",
+                      {{"one", "imp1"}},
+                      false,
+                      Op::Save,
+                      "mine",
+                      {"one", "imp1", "mine"},
+                      {"one", "imp1", "mine"},
+                      ""},
+        ElsewhereCase{"save_keeps_a_delete",
+                      {"one", "two"},
+                      "",
+                      {{"two"}},
+                      true,
+                      Op::Save,
+                      "mine",
+                      {"two", "mine"},
+                      {"two", "mine"},
+                      ""},
+        ElsewhereCase{"save_after_removal", {"one"}, "", std::nullopt, false, Op::Save, "mine", {"mine"}, {"mine"}, ""},
+        ElsewhereCase{"import_keeps_an_import",
+                      {},
+                      "",
+                      {{"imp1"}},
+                      false,
+                      Op::Import,
+                      "imp2",
+                      {"imp1", "imp2"},
+                      {"imp1", "imp2"},
+                      ""},
+        ElsewhereCase{"delete_finds_the_preset_meant",
+                      {"a", "b", "c"},
+                      "",
+                      {{"b", "c"}},
+                      false,
+                      Op::Delete,
+                      "c",
+                      {"b"},
+                      {"b"},
+                      "b"},
+        ElsewhereCase{
+            "delete_of_one_deleted_elsewhere", {"a", "b"}, "", {{"a"}}, false, Op::Delete, "b", {"a"}, {"a"}, ""}),
+    [](const ::testing::TestParamInfo<ElsewhereCase>& c) { return std::string(c.param.what); });
+
+TEST_F(PresetLibraryTest, ItsOwnWritesAndAnIdenticalRewriteAreNoChange) {
+    writeUserFile({"one"});
+    init();
+    EXPECT_FALSE(lib.fileChanged());
+    ASSERT_EQ(lib.savePreset("two", setOf(test::singingDefault())), SaveOutcome::Saved);
+    EXPECT_FALSE(lib.fileChanged());
+    // The same bytes under a new inode and time, as a sync tool that copies back leaves them.
+    const auto bytes = test::readFile(file());
+    ASSERT_TRUE(bytes);
+    test::writeFile(dir / "copy", *bytes);
+    std::filesystem::rename(dir / "copy", file());
+    EXPECT_FALSE(lib.reloadIfChanged());
+    EXPECT_EQ(ui.items.size(), 64u);
+}
+
+TEST_F(PresetLibraryTest, AWriteNeverReplacesAFileItHasNotSeen) {
+    writeUserFile({"one"});
+    init();
+    writeUserFile({"one", "theirs"});
+    // The low-level write, without the reload every change makes first: refused, their file untouched.
+    EXPECT_FALSE(lib.SaveUserPresets());
+    EXPECT_EQ(fileNames(), (std::vector<std::string>{"one", "theirs"}));
+    EXPECT_EQ(ui.messages, only("保存失败", "提示"));
+    EXPECT_NE(lib.lastFileError().find("changed by another program"), std::string::npos) << lib.lastFileError();
+}
+
+TEST_F(PresetLibraryTest, TheWindowsDeleteRemovesThePresetAskedAbout) {
+    writeUserFile({"a", "b", "c"});
+    init();
+    lib.OnPresetSelected(64);  // "c"
+    // Before the delete another program removes "a", moving "c" up one place.
+    writeUserFile({"b", "c"});
+    lib.DeletePreset();
+    EXPECT_EQ(fileNames(), (std::vector<std::string>{"b"}));
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_NE(ui.questions[0].text.find('c'), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qv7
