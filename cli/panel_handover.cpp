@@ -30,7 +30,8 @@ constexpr char kPanelProgram[] = "qv7-panel";
 // These leave settings or the device as the panel's controls would; everything else that opens the device
 // (firmware writes, the preset library's writes) would go around the window's state.
 const std::set<std::string>& throughPanel() {
-    static const std::set<std::string> names = {"info", "get", "set", "mix", "charge", "key", "preset apply"};
+    static const std::set<std::string> names = {"info",   "get", "set",          "mix",
+                                                "charge", "key", "preset apply", "key store"};
     return names;
 }
 
@@ -102,8 +103,7 @@ std::string holderName(const DeviceHolder& h) {
 }  // namespace
 
 bool usesDevice(const std::string& command) {
-    static const std::set<std::string> others = {"preset save", "key store", "firmware write", "firmware check",
-                                                 "firmware update"};
+    static const std::set<std::string> others = {"preset save", "firmware write", "firmware check", "firmware update"};
     return throughPanel().count(command) != 0 || others.count(command) != 0;
 }
 

@@ -103,9 +103,14 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
             window.bringForward();
         });
     if (instance) {
-        instance->carryOut(std::make_unique<ForwardedCommands>(
+        auto commands = std::make_unique<ForwardedCommands>(
             window.controller(),
-            [&window](const std::string& nameOrIndex) { return findPreset(window.presets().library(), nameOrIndex); }));
+            [&window](const std::string& nameOrIndex) { return findPreset(window.presets().library(), nameOrIndex); });
+        commands->setStoreKey([&window](int key, int preset) {
+            PresetView& presets = window.presets();
+            return presets.storeQuickKey(key, presets.library().entry(preset));
+        });
+        instance->carryOut(std::move(commands));
     }
     // Started with the session: the tray holds the panel until the user asks for it. Without a tray the
     // window is the only way to it, so it shows.

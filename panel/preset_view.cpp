@@ -64,8 +64,13 @@ void PresetView::selected(int index) { library_.OnPresetSelected(index); }
 void PresetView::replaceQuickKey(int key) {
     CParaReplace dialog(library_, &window_);
     if (dialogs_->run(dialog) != QDialog::Accepted) return;
-    if (auto caption = ReplaceQuickKey(controller_.driver(), dialog.chosen(), key))
-        controller_.setQuickKeyCaption(key, std::move(*caption));
+    storeQuickKey(key, dialog.chosen());
+}
+
+std::optional<std::string> PresetView::storeQuickKey(int key, const PresetEntry& entry) {
+    auto caption = ReplaceQuickKey(controller_.driver(), entry, key);
+    if (caption) controller_.setQuickKeyCaption(key, *caption);
+    return caption;
 }
 
 void PresetView::exportSelected() {

@@ -20,6 +20,7 @@
 
 #include "common/gbk_text.h"
 #include "panel/dialog_runner.h"
+#include "panel/forwarded_commands.h"
 #include "panel/main_window.h"
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
@@ -513,6 +514,61 @@ TEST(PanelQuickKeys, ReplacementCarriesAnUnvalidatedUserPresetWithAllItsBytes) {
         },
         kWaitMs));
 }
+
+// qv7ctl's `info` through the panel names the keys as their buttons do, however a key was stored: the device
+// names its keys only when a conversation starts, so what it reported then is out of date after a store.
+struct StoreWay {
+    const char* what;
+    std::function<void(Panel&, ForwardedCommands&)> store;  // puts 唱歌05 on key 2
+};
+void PrintTo(const StoreWay& c, std::ostream* os) { *os << c.what; }
+class PanelKeyNames : public ::testing::TestWithParam<StoreWay> {};
+
+// The reply to one command the panel carries out for qv7ctl, the window's events running meanwhile.
+std::optional<handover::Reply> carryOut(ForwardedCommands& commands, const std::vector<std::string>& args) {
+    auto reply = commands.start(args, 0);
+    (void)QTest::qWaitFor([&] { return reply || (reply = commands.poll(0)); }, kWaitMs);  // nothing: no reply
+    return reply;
+}
+
+TEST_P(PanelKeyNames, InfoThroughThePanelNamesTheKeysAsTheButtonsShowThem) {
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    ForwardedCommands commands(p.window.controller(), [&](const std::string& nameOrIndex) {
+        return findPreset(p.window.presets().library(), nameOrIndex);
+    });
+    commands.setStoreKey([&](int key, int preset) {
+        return p.window.presets().storeQuickKey(key, p.window.presets().library().entry(preset));
+    });
+
+    GetParam().store(p, commands);
+
+    EXPECT_EQ(p.text(1071), "唱歌05");
+    const auto plain = carryOut(commands, {"info"});
+    ASSERT_TRUE(plain);
+    EXPECT_NE(plain->out.find("quickKeys:         原声 | 唱歌 | 唱歌05\n"), std::string::npos) << plain->out;
+    const auto json = carryOut(commands, {"info", "--json"});
+    ASSERT_TRUE(json);
+    EXPECT_NE(json->out.find(R"("quickKeys":["原声","唱歌","唱歌05"])"), std::string::npos) << json->out;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return p.device([](sim::TolkaSim& d) { return d.key(2).name == gbkOf("唱歌05"); }); }, kWaitMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, PanelKeyNames,
+    ::testing::Values(StoreWay{"right_click",
+                               [](Panel& p, ForwardedCommands&) {
+                                   p.dialogs.answers.push_back(replaceWith(QStringLiteral("唱歌05")));
+                                   QTest::mousePress(p.window.control(1071), Qt::RightButton);
+                               }},
+                      StoreWay{"qv7ctl_key_store",
+                               [](Panel&, ForwardedCommands& commands) {
+                                   const auto reply = carryOut(commands, {"key", "store", "2", "唱歌05"});
+                                   ASSERT_TRUE(reply);
+                                   EXPECT_EQ(reply->code, handover::kOk) << reply->err;
+                                   EXPECT_EQ(reply->out, "key 2 now holds 唱歌05\n");
+                               }}),
+    [](const ::testing::TestParamInfo<StoreWay>& row) { return std::string(row.param.what); });
 
 // Counts the presses that get past the window's input filter.
 struct PressSpy : QObject {
