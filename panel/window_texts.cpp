@@ -146,6 +146,9 @@ const Pattern kPatterns[] = {
      "12", false},
     // panel/preset_view.cpp: an import whose names user presets already have.
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已有同名的用户效果：%1，是否替换？"), "1", false},
+    // panel/preset_view.cpp: what an export or an import did.
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已导出 1 个效果（%1）到 %2"), "12", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已从 %1 导入 %2 个效果：新增 %3 个，替换 %4 个"), "1234", false},
     // update/firmware_update.cpp: label 1076 while a write makes no progress.
     {kWindowContext, QT_TRANSLATE_NOOP("Window", "写入停滞，已 %1 秒无进展，请检查连接"), "1", false},
 };
@@ -222,6 +225,8 @@ QString translated(const char* context, const QString& text, const char* disambi
             return pattern.arg(values[0], values[1]);
         case 3:
             return pattern.arg(values[0], values[1], values[2]);
+        case 4:
+            return pattern.arg(values[0], values[1], values[2], values[3]);
         default:
             return text;
         }

@@ -8,6 +8,10 @@
         <translation>Copy diagnostics</translation>
     </message>
     <message>
+        <source>已复制到剪贴板</source>
+        <translation>Copied to clipboard</translation>
+    </message>
+    <message>
         <source>关于Tolka面板</source>
         <translation>About Tolka Panel</translation>
     </message>
@@ -88,6 +92,14 @@ and plug the sound card in again.</translation>
     <message>
         <source>已有同名的用户效果：%1，是否替换？</source>
         <translation>User presets named %1 exist already. Replace them?</translation>
+    </message>
+    <message>
+        <source>已导出 1 个效果（%1）到 %2</source>
+        <translation>Exported 1 preset (%1) to %2</translation>
+    </message>
+    <message>
+        <source>已从 %1 导入 %2 个效果：新增 %3 个，替换 %4 个</source>
+        <translation>Imported %2 presets from %1: %3 added, %4 replaced</translation>
     </message>
     <message>
         <source>提示</source>

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -159,6 +160,13 @@ struct Panel {
     }
     long commands() {
         return device([](sim::TolkaSim& d) { return d.stats().commands; });
+    }
+    // The message boxes shown so far, once one is there, as "caption|text"; then they are closed.
+    std::vector<std::string> takeMessages() {
+        (void)QTest::qWaitFor([&] { return !messages().empty(); }, kWaitMs);  // none: an empty list
+        const auto shown = messages();
+        for (auto* box : window.findChildren<QMessageBox*>()) delete box;
+        return shown;
     }
     // The message boxes shown so far, as "caption|text".
     std::vector<std::string> messages() {
@@ -696,6 +704,9 @@ TEST(PanelPresets, TheListsMenuExportsTheSelectedPresetAndImportsAFileIntoTheLis
     const auto parsed = parsePresetDocument(std::string(exported.begin(), exported.end()));
     ASSERT_TRUE(parsed.ok) << parsed.error.english;
     EXPECT_EQ(parsed.entries, std::vector<PresetEntry>{mine});
+    // Each finishes by saying what it did: which preset went where, how many came in.
+    EXPECT_EQ(p.takeMessages(),
+              std::vector<std::string>{"提示|已导出 1 个效果（mine2）到 " + (dir / "mine2.json").string()});
 
     // A new preset and one whose name is taken: asked, then replaced in place and appended.
     const PresetEntry incoming[] = {userPreset("mine2", builtin(9).set), userPreset("新的", builtin(7).set)};
@@ -709,7 +720,8 @@ TEST(PanelPresets, TheListsMenuExportsTheSelectedPresetAndImportsAFileIntoTheLis
     EXPECT_EQ(p.combo()->itemText(62), "mine2");
     EXPECT_EQ(p.combo()->itemText(63), "新的");
     EXPECT_EQ(decodeUserPresets(fileBytes(p.config.para())), (std::vector<PresetEntry>{incoming[0], incoming[1]}));
-    EXPECT_TRUE(p.messages().empty());
+    EXPECT_EQ(p.takeMessages(), std::vector<std::string>{"提示|已从 " + (dir / "in.json").string() +
+                                                         " 导入 2 个效果：新增 1 个，替换 1 个"});
 
     // A bad value: said in the window's message box with its field and range; nothing changes.
     const auto before = fileBytes(p.config.para());
@@ -723,6 +735,40 @@ TEST(PanelPresets, TheListsMenuExportsTheSelectedPresetAndImportsAFileIntoTheLis
     EXPECT_EQ(p.messages(), std::vector<std::string>{"错误|第1个效果（mine2）：micVol 为 17，允许范围 0..16"});
     EXPECT_EQ(fileBytes(p.config.para()), before);
     EXPECT_EQ(p.combo()->count(), 64);
+}
+
+// The file dialogs open in the user's documents folder, whatever folder the panel was started in.
+TEST(PanelPresets, ExportAndImportOpenInTheDocumentsFolder) {
+    QTemporaryDir home;
+    const QByteArray homeBefore = qgetenv("HOME"), configBefore = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit());  // no user-dirs.dirs: ~/Documents
+    const QString documents = home.path() + "/Documents";
+    ASSERT_TRUE(QDir().mkpath(documents));
+    ASSERT_NE(QDir::currentPath(), documents);
+    {
+        Panel p({.user = {userPreset("mine2")}});
+        ASSERT_TRUE(p.ready());
+        p.combo()->setCurrentIndex(62);
+        std::vector<std::string> folders, files;
+        auto look = [&](QDialog& d) {
+            auto& dialog = dynamic_cast<QFileDialog&>(d);
+            folders.push_back(dialog.directory().absolutePath().toStdString());
+            files.push_back(dialog.selectedFiles().value(0).toStdString());
+            d.reject();
+        };
+        p.dialogs.answers = {look};
+        p.window.presets().exportSelected();
+        p.dialogs.answers = {look};
+        p.window.presets().importFile();
+        EXPECT_EQ(folders, (std::vector<std::string>{documents.toStdString(), documents.toStdString()}));
+        ASSERT_EQ(files.size(), 2U);
+        EXPECT_EQ(files[0], (documents + "/mine2.json").toStdString()) << "the export proposes the preset's name there";
+        EXPECT_TRUE(p.messages().empty()) << "a cancelled dialog did nothing and says nothing";
+    }
+    qputenv("HOME", homeBefore);
+    if (configBefore.isNull()) qunsetenv("XDG_CONFIG_HOME");
+    else qputenv("XDG_CONFIG_HOME", configBefore);
 }
 
 TEST(NameInput, InsertingInTheMiddleKeepsTheEndAndTheLimit) {
