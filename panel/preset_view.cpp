@@ -105,7 +105,7 @@ void PresetView::importFile() {
     PresetExchangeError error;
     const std::string text = readPresetDocument(*file, error);
     if (!error.chinese.empty()) {
-        showMessage(windowInEnglish() ? error.english : error.chinese, std::string(preset_text::kCaptionRefused));
+        showMessage(error.chinese, std::string(preset_text::kCaptionRefused));
         return;
     }
     PresetImport r = importPresetDocument(library_, text, false);
@@ -125,7 +125,7 @@ void PresetView::importFile() {
     }
     // A failed write has had the library's own message already.
     if (!r.ok && !r.writeFailed)
-        showMessage(windowInEnglish() ? r.error.english : r.error.chinese, std::string(preset_text::kCaptionRefused));
+        showMessage(r.error.chinese, std::string(preset_text::kCaptionRefused));
     if (r.ok)
         showMessage("已从 " + file->string() + " 导入 " + std::to_string(r.added + r.replaced) + " 个效果：新增 " +
                         std::to_string(r.added) + " 个，替换 " + std::to_string(r.replaced) + " 个",

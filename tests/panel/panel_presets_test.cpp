@@ -732,7 +732,7 @@ TEST(PanelPresets, TheListsMenuExportsTheSelectedPresetAndImportsAFileIntoTheLis
     p.dialogs.answers = {chooseFile(dir / "bad.json")};
     actions[1]->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !p.messages().empty(); }, kWaitMs));
-    EXPECT_EQ(p.messages(), std::vector<std::string>{"错误|第1个效果（mine2）：micVol 为 17，允许范围 0..16"});
+    EXPECT_EQ(p.messages(), std::vector<std::string>{"错误|第1个效果（mine2）：话筒（micVol）为 17，允许范围 0..16"});
     EXPECT_EQ(fileBytes(p.config.para()), before);
     EXPECT_EQ(p.combo()->count(), 64);
 }
