@@ -124,8 +124,7 @@ void PresetView::importFile() {
         r = importPresetDocument(library_, text, true);
     }
     // A failed write has had the library's own message already.
-    if (!r.ok && !r.writeFailed)
-        showMessage(r.error.chinese, std::string(preset_text::kCaptionRefused));
+    if (!r.ok && !r.writeFailed) showMessage(r.error.chinese, std::string(preset_text::kCaptionRefused));
     if (r.ok)
         showMessage("已从 " + file->string() + " 导入 " + std::to_string(r.added + r.replaced) + " 个效果：新增 " +
                         std::to_string(r.added) + " 个，替换 " + std::to_string(r.replaced) + " 个",
