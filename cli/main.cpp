@@ -95,8 +95,8 @@ void usage(FILE* to) {
                "and the version-check service; a firmware write is bounded by time without progress.\n"
                "exit codes: 0 done, 1 the device refused or failed, 2 bad usage or value (nothing sent),\n"
                "            3 no device or no answer, 4 another program holds the Tolka\n"
-               "set, get, key, info, mix, charge, preset apply and preset save go through a running panel that\n"
-               "holds the Tolka; preset list, show, delete and import through any running panel.\n"
+               "set, get, key, key store, info, mix, charge, preset apply and preset save go through a running\n"
+               "panel that holds the Tolka; preset list, show, delete and import through any running panel.\n"
                "--print-udev-rules prints the udev rule that lets the user at the seat open the Tolka\n"
                "(for /etc/udev/rules.d/70-qv7.rules) and exits.\n",
                to);

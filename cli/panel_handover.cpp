@@ -33,7 +33,7 @@ constexpr char kPanelProgram[] = "qv7-panel";
 // (firmware writes, the preset library's writes) would go around the window's state.
 const std::set<std::string>& throughPanel() {
     static const std::set<std::string> names = {"info",   "get", "set",          "mix",
-                                                "charge", "key", "preset apply", "preset save"};
+                                                "charge", "key", "preset apply", "preset save", "key store"};
     return names;
 }
 
@@ -117,8 +117,7 @@ std::string holderName(const DeviceHolder& h) {
 }  // namespace
 
 bool usesDevice(const std::string& command) {
-    static const std::set<std::string> others = {"preset save", "key store", "firmware write", "firmware check",
-                                                 "firmware update"};
+    static const std::set<std::string> others = {"preset save", "firmware write", "firmware check", "firmware update"};
     return throughPanel().count(command) != 0 || others.count(command) != 0;
 }
 

@@ -82,8 +82,11 @@ CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, c
     version->setGeometry(du.rect({42, 91, 110, 8}));
     copy_ = new QPushButton(QCoreApplication::translate("CAboutDlg", "复制诊断信息"), this);
     copy_->setGeometry(du.rect({42, 102, 80, 14}));
-    connect(copy_, &QPushButton::clicked, this, [diagnostics = std::move(diagnostics)] {
-        if (diagnostics) QGuiApplication::clipboard()->setText(QString::fromStdString(diagnostics()));
+    connect(copy_, &QPushButton::clicked, this, [this, diagnostics = std::move(diagnostics)] {
+        if (!diagnostics) return;
+        QGuiApplication::clipboard()->setText(QString::fromStdString(diagnostics()));
+        // Nothing else shows that the click did anything; a second click copies a fresher trace again.
+        copy_->setText(QCoreApplication::translate("CAboutDlg", "已复制到剪贴板"));
     });
     auto* ok = new QPushButton(QCoreApplication::translate("CAboutDlg", "确定"), this);
     ok->setGeometry(du.rect({164, 97, 50, 14}));

@@ -110,14 +110,19 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
             // Into the window's trace, so "复制诊断信息" carries it too.
             [&window](std::string_view line) { window.controller().traceReaderLine(line); });
     if (instance) {
-        instance->carryOut(std::make_unique<ForwardedCommands>(
+        auto commands = std::make_unique<ForwardedCommands>(
             window.controller(),
             [&window](const std::string& nameOrIndex) {
                 // The preset named as the file has it now, should another program have changed it.
                 window.presets().reloadChangedFile();
                 return findPreset(window.presets().library(), nameOrIndex);
             },
-            &forwardedPresets));
+            &forwardedPresets);
+        commands->setStoreKey([&window](int key, int preset) {
+            PresetView& presets = window.presets();
+            return presets.storeQuickKey(key, presets.library().entry(preset));
+        });
+        instance->carryOut(std::move(commands));
     }
     // Started with the session: the tray holds the panel until the user asks for it. Without a tray the
     // window is the only way to it, so it shows.

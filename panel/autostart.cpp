@@ -24,7 +24,62 @@ std::string trimmed(std::string_view s) {
     return std::string(s.substr(begin, end - begin + 1));
 }
 
+// A valid UTF-8 text without control characters: what an Exec value can carry through the string escapes.
+bool plainUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F) return false;
+        std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        if (n == 0 || (n == 2 && c < 0xC2) || i + n > s.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+// One Exec argument in double quotes. The quoting escapes `"`, `` ` ``, `$` and `\` with a backslash; the key's value
+// is a string whose own escapes double every backslash, the quoting's and the character's; `%` doubled is no field
+// code.
+std::string quotedExecArgument(std::string_view s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') out += R"(\\)";
+        if (c == '\\') out += R"(\\)";
+        else if (c == '%') out += "%%";
+        else out += c;
+    }
+    return out + "\"";
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    const bool same = std::filesystem::equivalent(a, b, ec);
+    return !ec && same;
+}
+
 }  // namespace
+
+std::optional<std::string> autostartCommand(const std::filesystem::path& running,
+                                            std::span<const std::filesystem::path> sessionPath) {
+    if (running.filename() == "qv7-panel")
+        for (const auto& folder : sessionPath)
+            if (sameFile(folder / "qv7-panel", running)) return "qv7-panel";
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(running, ec);
+    const std::string text = absolute.string();
+    if (ec || !plainUtf8(text)) return std::nullopt;
+    return quotedExecArgument(text);
+}
+
+std::filesystem::path runningProgram() {
+    std::error_code ec;
+    std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).string();
+    // A package upgrade replaces the file under a running panel; the new one is at the same place.
+    constexpr std::string_view kReplaced = " (deleted)";
+    if (self.ends_with(kReplaced)) self.resize(self.size() - kReplaced.size());
+    return ec ? std::filesystem::path() : std::filesystem::path(self);
+}
 
 std::filesystem::path autostartFile() {
     std::filesystem::path config;
@@ -35,14 +90,16 @@ std::filesystem::path autostartFile() {
     return config / "autostart" / kEntryName;
 }
 
-std::string autostartEntry() {
+std::string autostartEntry(const std::string& command) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Tolka Panel\n"
            "Name[zh_CN]=Tolka面板\n"
            "Comment=Starts the Tolka panel hidden in the tray\n"
            "Comment[zh_CN]=开机时启动Tolka面板并隐藏到托盘\n"
-           "Exec=qv7-panel --minimized\n"
+           "Exec=" +
+           command +
+           " --minimized\n"
            "Icon=qv7-panel\n"
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
@@ -74,7 +131,7 @@ bool autostartEnabled(const std::filesystem::path& file) {
     return true;
 }
 
-FileResult setAutostart(const std::filesystem::path& file, bool on) {
+FileResult setAutostart(const std::filesystem::path& file, bool on, const std::filesystem::path& running) {
     if (file.empty()) return {false, "no configuration folder: neither XDG_CONFIG_HOME nor HOME is set"};
     std::error_code ec;
     if (!on) {
@@ -82,9 +139,11 @@ FileResult setAutostart(const std::filesystem::path& file, bool on) {
             return {false, systemError("cannot remove " + file.string(), ec.value())};
         return {};
     }
+    const auto command = autostartCommand(running);
+    if (!command) return {false, "the program's path cannot be written in an autostart entry: " + running.string()};
     std::filesystem::create_directories(file.parent_path(), ec);
     if (ec) return {false, systemError("cannot create " + file.parent_path().string(), ec.value())};
-    const std::string entry = autostartEntry();
+    const std::string entry = autostartEntry(*command);
     return writeFileAtomically(file, {reinterpret_cast<const uint8_t*>(entry.data()), entry.size()});
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 const std::set<std::string>& commandNames() {
     static const std::set<std::string> names = {"info",   "get", "set",          "mix",
-                                                "charge", "key", "preset apply", "preset save"};
+                                                "charge", "key", "preset apply", "preset save", "key store"};
     return names;
 }
 
@@ -88,6 +88,12 @@ std::optional<handover::Reply> ForwardedCommands::start(const std::vector<std::s
             if (!parseAssignment(a, error)) return usage(error);
         }
     }
+    if (command_ == "key store") {
+        if (operands_.size() != 2 || operands_[0].size() != 1 || operands_[0][0] < '0' || operands_[0][0] > '2')
+            return usage("key store needs a key (0, 1 or 2) and a preset name or index");
+        if (!findPreset_(operands_[1]))
+            return usage("no preset named or numbered '" + operands_[1] + "' (see qv7ctl preset list)");
+    }
     if (command_ == "key" &&
         (operands_.size() != 1 || operands_[0].size() != 1 || operands_[0][0] < '0' || operands_[0][0] > '2'))
         return usage("key needs the quick-key number 0, 1 or 2");
@@ -145,6 +151,14 @@ std::optional<handover::Reply> ForwardedCommands::begin() {
         const int id = command_ == "mix" ? kStereoMixCheckId : kChargeCheckId;
         whats_.push_back(command_ == "mix" ? "setmix" : "setcharge");
         steps_.push_back([&c, id, on = operands_[0] == "on"] { c.onClicked(id, on); });
+    } else if (command_ == "key store") {
+        // Sent at once, as the window's "替换" sends it; the reply waits for the device's acknowledgement.
+        const auto index = findPreset_(operands_[1]);
+        if (!index) return usage("no preset named or numbered '" + operands_[1] + "' (see qv7ctl preset list)");
+        const auto caption = storeKey_ ? storeKey_(operands_[0][0] - '0', *index) : std::nullopt;
+        if (!caption) return usage("preset " + std::to_string(*index) + " cannot be stored in a key");
+        what_ = "SetRepPara";
+        out_ = "key " + operands_[0] + " now holds " + *caption + "\n";
     } else if (command_ == "preset apply") {
         const auto index = findPreset_(operands_[0]);
         if (!index) return usage("no preset named or numbered '" + operands_[0] + "' (see qv7ctl preset list)");
@@ -185,7 +199,7 @@ std::optional<handover::Reply> ForwardedCommands::poll(int64_t nowMs) {
 }
 
 std::string ForwardedCommands::info() const {
-    return infoReport(controller_.driver(), controller_.deviceDescription(), json_);
+    return infoReport(controller_.driver(), controller_.deviceDescription(), controller_.quickKeyNames(), json_);
 }
 
 std::string ForwardedCommands::get() const {

@@ -23,6 +23,11 @@ public:
     // `presets` carries out the preset library's commands (none without it).
     ForwardedCommands(PanelController& controller, FindPreset findPreset, ForwardedPresets* presets = nullptr);
 
+    // Stores the preset at a combo index in quick key 0..2 as the window's "替换" does; the caption the key then
+    // shows, or nothing when the preset cannot be stored in a key. Without it `key store` is refused.
+    using StoreKey = std::function<std::optional<std::string>(int key, int preset)>;
+    void setStoreKey(StoreKey store) { storeKey_ = std::move(store); }
+
     // Starts one command: qv7ctl's command words, then --json and --timeout SEC as it was given them. Returns the
     // reply when it is known at once, or nothing while the device is still to answer: poll() then gives it.
     // `attachment`: the document a request carried (handover::takeAttachment), for preset import.
@@ -46,6 +51,7 @@ private:
     PanelController& controller_;
     FindPreset findPreset_;
     ForwardedPresets* presets_;
+    StoreKey storeKey_;
     bool busy_ = false;
     bool started_ = false;  // the device was ready and the command began
     int64_t deadlineMs_ = 0;

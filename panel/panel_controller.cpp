@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
-#include "common/gbk_text.h"
 #include "panel/control_table.h"
+#include "presets/quick_keys.h"
 
 namespace qv7::panel {
 
@@ -24,8 +24,6 @@ constexpr std::array<int, 11> kOriginalFirmwareDisabled = {
     kDuckThresholdSliderId, kDuckSpeedSliderId, kDuckLevelSliderId, kLowCutSliderId,
     kHighCutSliderId,       kStereoMixCheckId,  kChargeCheckId,     kQuickKey1ButtonId,
     kQuickKey2ButtonId,     kQuickKey3ButtonId, kEarMonitorCheckId};
-
-const std::array<std::string_view, 3> kFixedQuickKeyCaptions = {"原声", "唱歌", "喊麦"};
 
 }  // namespace
 
@@ -304,9 +302,7 @@ void PanelController::onLinkEvent(int wParam, int lParam) {
     entry([&] {
         switch (wParam) {
         case ev::kIdentified[0]:
-            if (original())
-                for (std::size_t k = 0; k < kQuickKeyButtons.size(); ++k)
-                    setText(kQuickKeyButtons[k], std::string(kFixedQuickKeyCaptions[k]));
+            if (original()) showQuickKeyNames();
             setRange(kLiveVolSliderId, 0, liveMax());
             break;
         case ev::kBattery[0]:
@@ -319,8 +315,7 @@ void PanelController::onLinkEvent(int wParam, int lParam) {
             refreshFromDevice();
             break;
         case ev::kQuickKeyNames[0]:
-            for (std::size_t k = 0; k < kQuickKeyButtons.size(); ++k)
-                setText(kQuickKeyButtons[k], gbk::toUtf8Display(driver_.quickKeyName(static_cast<int>(k))));
+            showQuickKeyNames();
             break;
         case ev::kPacketReady[0]: {  // every event of a firmware transfer
             // Packet-ready and progress have been written and re-armed by the session.
@@ -591,6 +586,17 @@ void PanelController::applyRecords(const ParameterSet& parameters, const Advance
         SettingToControl();
         AdvancedToControl();
     });
+}
+
+void PanelController::showQuickKeyNames() {
+    const auto names = quickKeyCaptions(driver_);
+    for (std::size_t k = 0; k < kQuickKeyButtons.size(); ++k) setText(kQuickKeyButtons[k], names[k]);
+}
+
+std::array<std::string, 3> PanelController::quickKeyNames() const {
+    std::array<std::string, 3> names;
+    for (std::size_t k = 0; k < kQuickKeyButtons.size(); ++k) names[k] = text(kQuickKeyButtons[k]);
+    return names;
 }
 
 void PanelController::setQuickKeyCaption(int key, std::string caption) {

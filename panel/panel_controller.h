@@ -115,6 +115,9 @@ public:
     void applyRecords(const ParameterSet& parameters, const AdvancedSettings& advanced);
     // Key `key`'s caption, shown at once after a replacement.
     void setQuickKeyCaption(int key, std::string caption);
+    // The quick keys' names as the window shows them: what the device last named, or a key stored since. What the
+    // panel reports of the keys comes from here, so it never disagrees with the buttons.
+    std::array<std::string, 3> quickKeyNames() const;
 
     // Bindings (names as the window's operations are known).
     void ControlToSetting();
@@ -160,6 +163,7 @@ private:
     void refreshFromDevice();
     void sliderGroup(int slider);
     void showLiveLabel();
+    void showQuickKeyNames();
     void showField(const SliderBinding& b, int field);
     int fieldFromPosition(const SliderBinding& b, int position) const;
     int liveMax() const;

@@ -2,8 +2,10 @@
 #include "panel/preset_view.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <span>
@@ -26,6 +28,13 @@ namespace {
 void limitPopup(QComboBox& combo) {
     combo.setMaxVisibleItems(PresetView::kPopupRows);
     combo.setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+}
+
+// Where people keep their files. The working folder of a panel started from the menu or at login is nobody's
+// choice; without a documents folder the home folder is the next best.
+QString documentsFolder() {
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return !documents.isEmpty() && QFileInfo(documents).isDir() ? documents : QDir::homePath();
 }
 }  // namespace
 
@@ -92,8 +101,13 @@ void PresetView::selected(int index) { library_.OnPresetSelected(index); }
 void PresetView::replaceQuickKey(int key) {
     CParaReplace dialog(library_, &window_);
     if (dialogs_->run(dialog) != QDialog::Accepted) return;
-    if (auto caption = ReplaceQuickKey(controller_.driver(), dialog.chosen(), key))
-        controller_.setQuickKeyCaption(key, std::move(*caption));
+    storeQuickKey(key, dialog.chosen());
+}
+
+std::optional<std::string> PresetView::storeQuickKey(int key, const PresetEntry& entry) {
+    auto caption = ReplaceQuickKey(controller_.driver(), entry, key);
+    if (caption) controller_.setQuickKeyCaption(key, *caption);
+    return caption;
 }
 
 void PresetView::exportSelected() {
@@ -104,8 +118,12 @@ void PresetView::exportSelected() {
     const PresetEntry one[] = {library_.entry(i)};
     const std::string text = presetDocument(one);
     const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    if (!writeFileAtomically(*file, bytes))
+    if (!writeFileAtomically(*file, bytes)) {
         showMessage(std::string(preset_text::kWriteFailed), std::string(preset_text::kCaptionError));
+        return;
+    }
+    showMessage("已导出 1 个效果（" + one[0].displayName() + "）到 " + file->string(),
+                std::string(preset_text::kCaptionNotice));
 }
 
 void PresetView::importFile() {
@@ -114,7 +132,7 @@ void PresetView::importFile() {
     PresetExchangeError error;
     const std::string text = readPresetDocument(*file, error);
     if (!error.chinese.empty()) {
-        showMessage(windowInEnglish() ? error.english : error.chinese, std::string(preset_text::kCaptionRefused));
+        showMessage(error.chinese, std::string(preset_text::kCaptionRefused));
         return;
     }
     PresetImport r = importPresetDocument(library_, text, false);
@@ -133,8 +151,11 @@ void PresetView::importFile() {
         r = importPresetDocument(library_, text, true);
     }
     // A failed write has had the library's own message already.
-    if (!r.ok && !r.writeFailed)
-        showMessage(windowInEnglish() ? r.error.english : r.error.chinese, std::string(preset_text::kCaptionRefused));
+    if (!r.ok && !r.writeFailed) showMessage(r.error.chinese, std::string(preset_text::kCaptionRefused));
+    if (r.ok)
+        showMessage("已从 " + file->string() + " 导入 " + std::to_string(r.added + r.replaced) + " 个效果：新增 " +
+                        std::to_string(r.added) + " 个，替换 " + std::to_string(r.replaced) + " 个",
+                    std::string(preset_text::kCaptionNotice));
 }
 
 std::optional<std::filesystem::path> PresetView::askFile(bool save) {
@@ -142,6 +163,7 @@ std::optional<std::filesystem::path> PresetView::askFile(bool save) {
     // Qt's own dialog: the same on every desktop, and one the dialog runner can answer.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setNameFilter(windowText(kPresetFileFilter));
+    dialog.setDirectory(documentsFolder());
     if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("json"));

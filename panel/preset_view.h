@@ -35,6 +35,9 @@ public:
     void selected(int index);
     // Right-button press over the enabled button of quick key `key`.
     void replaceQuickKey(int key);
+    // Sends `entry` to quick key `key` and shows its name on the key's button at once; the name shown, or nothing
+    // when it cannot be stored. The right button and qv7ctl's `key store` both come here.
+    std::optional<std::string> storeQuickKey(int key, const PresetEntry& entry);
     // The group's menu: the selected preset to a file, and a file's presets into the library.
     void exportSelected();
     void importFile();

@@ -101,6 +101,48 @@ namespace {
     QT_TRANSLATE_NOOP("Messages", "读取时文件长度有变化"),
     QT_TRANSLATE_NOOP("Messages", "新面板提醒"),
     QT_TRANSLATE_NOOP("Messages", "更新提醒"),
+    // presets/preset_exchange.cpp: a preset file refused, the controls named by their captions.
+    QT_TRANSLATE_NOOP("Messages", "监听"),
+    QT_TRANSLATE_NOOP("Messages", "伴奏"),
+    QT_TRANSLATE_NOOP("Messages", "话筒"),
+    QT_TRANSLATE_NOOP("Messages", "直播"),
+    QT_TRANSLATE_NOOP("Messages", "模拟接口"),
+    QT_TRANSLATE_NOOP("Messages", "闪避"),
+    QT_TRANSLATE_NOOP("Messages", "混响音量"),
+    QT_TRANSLATE_NOOP("Messages", "湿声"),
+    QT_TRANSLATE_NOOP("Messages", "种类"),
+    QT_TRANSLATE_NOOP("Messages", "延时"),
+    QT_TRANSLATE_NOOP("Messages", "电音变声"),
+    QT_TRANSLATE_NOOP("Messages", "电音调号"),
+    QT_TRANSLATE_NOOP("Messages", "电音幅度"),
+    QT_TRANSLATE_NOOP("Messages", "变声效果"),
+    QT_TRANSLATE_NOOP("Messages", "自动关机"),
+    QT_TRANSLATE_NOOP("Messages", "自动关机时间"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器开关"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器 100"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器 250"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器 500"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器 750"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器 1K"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器 1.5K"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器 2K"),
+    QT_TRANSLATE_NOOP("Messages", "闪避门限"),
+    QT_TRANSLATE_NOOP("Messages", "闪避速度"),
+    QT_TRANSLATE_NOOP("Messages", "闪避等级"),
+    QT_TRANSLATE_NOOP("Messages", "高切"),
+    QT_TRANSLATE_NOOP("Messages", "低切"),
+    QT_TRANSLATE_NOOP("Messages", "不是 JSON 文件"),
+    QT_TRANSLATE_NOOP("Messages", "不是 JSON 文件：嵌套层数过多"),
+    QT_TRANSLATE_NOOP("Messages", "不是效果文件：\"format\" 必须是 \"qv7-presets\""),
+    QT_TRANSLATE_NOOP("Messages", "没有版本号（本程序读取版本 1）"),
+    QT_TRANSLATE_NOOP("Messages", "\"presets\" 必须是列表"),
+    QT_TRANSLATE_NOOP("Messages", "必须是含 \"name\" 和 \"parameters\" 的对象"),
+    QT_TRANSLATE_NOOP("Messages", "\"name\" 必须是文字"),
+    QT_TRANSLATE_NOOP("Messages", "文件中此名称出现了两次"),
+    QT_TRANSLATE_NOOP("Messages", "\"parameters\" 必须是对象"),
+    QT_TRANSLATE_NOOP("Messages", "均衡器（eqGain）必须是 7 个数的列表"),
+    QT_TRANSLATE_NOOP("Messages", "不是整数"),
 };
 
 // A text filled in below the window: its pattern with %1.. where the values go, and which of the values are
@@ -137,6 +179,21 @@ const Pattern kPatterns[] = {
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "%1、%2"), "", true},
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "第%1条（校验和错误）"), "1", true},
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "第%1条（记录头错误）"), "1", true},
+    // presets/preset_exchange.cpp: why a preset file was refused. The preset comes first, its field texts are parts.
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "第%1个效果（%2）：%3"), "12", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "第%1个效果：%2"), "1", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "不是 JSON 文件：第 %1 行第 %2 列有语法错误"), "12", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "不支持的版本 %1（本程序读取版本 1）"), "1", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "未知字段 %1"), "1", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "文件过大：%1 字节，效果文件最多 %2 字节"), "12", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "%1：文件不存在"), "1", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "%1：不是普通文件"), "1", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "%1：无法读取（%2）"), "12", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "%1：读取时文件有变化"), "1", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "%1（%2）为 %3，允许范围 %4"), "24", true},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "%1 为 %2，允许范围 %3"), "13", true},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "缺少字段 %1（%2）"), "2", true},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "缺少字段 %1"), "1", true},
     // update/: the two offers.
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages",
                        "改善内容：%1\n当前版本：%2\n新的版本：%3\n更新过程中请保持Tolka连接电脑\n是否需要更新？"),
@@ -146,6 +203,9 @@ const Pattern kPatterns[] = {
      "12", false},
     // panel/preset_view.cpp: an import whose names user presets already have.
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已有同名的用户效果：%1，是否替换？"), "1", false},
+    // panel/preset_view.cpp: what an export or an import did.
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已导出 1 个效果（%1）到 %2"), "12", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已从 %1 导入 %2 个效果：新增 %3 个，替换 %4 个"), "1234", false},
     // update/firmware_update.cpp: label 1076 while a write makes no progress.
     {kWindowContext, QT_TRANSLATE_NOOP("Window", "写入停滞，已 %1 秒无进展，请检查连接"), "1", false},
 };
@@ -222,6 +282,8 @@ QString translated(const char* context, const QString& text, const char* disambi
             return pattern.arg(values[0], values[1]);
         case 3:
             return pattern.arg(values[0], values[1], values[2]);
+        case 4:
+            return pattern.arg(values[0], values[1], values[2], values[3]);
         default:
             return text;
         }

@@ -6,6 +6,7 @@
 #include "common/gbk_text.h"
 #include "device/identity_fields.h"
 #include "presets/preset_exchange.h"
+#include "presets/quick_keys.h"
 
 namespace qv7 {
 
@@ -23,12 +24,16 @@ std::string jsonLine(const Json::Value& value) {
 }
 
 std::string infoReport(const mfi& driver, std::string device, bool json) {
+    return infoReport(driver, std::move(device), quickKeyCaptions(driver), json);
+}
+
+std::string infoReport(const mfi& driver, std::string device, std::span<const std::string, 3> quickKeys, bool json) {
     const std::vector<IdentityField> fields = identityFields(driver, std::move(device));
     if (json) {
         Json::Value v(Json::objectValue);
         for (const auto& [name, value] : fields) v[name] = value;
         Json::Value keys(Json::arrayValue);
-        for (int k = 0; k < 3; ++k) keys.append(gbk::toUtf8Display(driver.quickKeyName(k)));
+        for (const auto& name : quickKeys) keys.append(name);
         v["quickKeys"] = keys;
         return jsonLine(v) + "\n";
     }
@@ -40,7 +45,7 @@ std::string infoReport(const mfi& driver, std::string device, bool json) {
     };
     std::string text, keys;
     for (const auto& [name, value] : fields) text += line(name, escapeControls(value));
-    for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + escapeControls(gbk::toUtf8Display(driver.quickKeyName(k)));
+    for (std::size_t k = 0; k < quickKeys.size(); ++k) keys += (k ? " | " : "") + escapeControls(quickKeys[k]);
     return text + line("quickKeys", keys);
 }
 

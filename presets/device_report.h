@@ -18,6 +18,9 @@ std::string jsonLine(const Json::Value& value);
 
 // The identity, battery and quick keys of the driver's device; `device` names where it is.
 std::string infoReport(const mfi& driver, std::string device, bool json);
+// The same with the quick keys' names given: a panel reports the names its window shows, which a key stored
+// since the device last named them has changed already.
+std::string infoReport(const mfi& driver, std::string device, std::span<const std::string, 3> quickKeys, bool json);
 
 // The parameter set and advanced settings, one NAME=VALUE per line or one JSON document.
 std::string settingsReport(std::span<const uint8_t> parameters, std::span<const uint8_t> advanced, bool json);

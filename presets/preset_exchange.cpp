@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <memory>
 #include <set>
 #include <stdexcept>
+#include <utility>
 
 #include "common/gbk_text.h"
 #include "common/small_file.h"
@@ -39,6 +41,67 @@ struct Where {
     }
 };
 
+// The caption of the control that edits a field, as the window's Chinese shows it; where one caption stands for
+// several controls ("开关", "音量") its group comes first. Fields no control edits have none.
+std::string_view captionOf(std::string_view field) {
+    static constexpr std::pair<std::string_view, std::string_view> kCaptions[] = {
+        {"monitorVol", "监听"},
+        {"musicVol", "伴奏"},
+        {"micVol", "话筒"},
+        {"liveVol", "直播"},
+        {"accompany", "模拟接口"},
+        {"dodgeSwitch", "闪避"},
+        {"rebvol", "混响音量"},
+        {"wet", "湿声"},
+        {"type", "种类"},
+        {"delay", "延时"},
+        {"effectSwitch", "电音变声"},
+        {"effectTone", "电音调号"},
+        {"toneCent", "电音幅度"},
+        {"effectPitch", "变声效果"},
+        {"auto_poweroff", "自动关机"},
+        {"auto_poweroff_time", "自动关机时间"},
+        {"eqSwitch", "均衡器开关"},
+        {"eqGain", "均衡器"},
+        {"eqGain[0]", "均衡器 100"},
+        {"eqGain[1]", "均衡器 250"},
+        {"eqGain[2]", "均衡器 500"},
+        {"eqGain[3]", "均衡器 750"},
+        {"eqGain[4]", "均衡器 1K"},
+        {"eqGain[5]", "均衡器 1.5K"},
+        {"eqGain[6]", "均衡器 2K"},
+        {"dodgeThreshold", "闪避门限"},
+        {"dodgeSpeed", "闪避速度"},
+        {"dodgeLevel", "闪避等级"},
+        {"hpfCutoff", "高切"},
+        {"lpfCutoff", "低切"},
+    };
+    for (const auto& [name, caption] : kCaptions)
+        if (name == field) return caption;
+    return {};
+}
+
+// "话筒（micVol）": the control as the window names it, the field as the file does.
+std::string fieldText(std::string_view field) {
+    const std::string_view caption = captionOf(field);
+    return caption.empty() ? std::string(field) : std::string(caption) + "（" + std::string(field) + "）";
+}
+
+// Where jsoncpp's message puts the fault ("Line 3, Column 7: ..."), without its English words.
+std::string jsonFaultChinese(std::string_view message) {
+    constexpr std::string_view kLine = "Line ", kColumn = ", Column ";
+    const char* const end = message.data() + message.size();
+    unsigned long line = 0, column = 0;
+    if (message.starts_with(kLine)) {
+        const auto l = std::from_chars(message.data() + kLine.size(), end, line);
+        if (l.ec == std::errc() &&
+            std::string_view(l.ptr, static_cast<std::size_t>(end - l.ptr)).starts_with(kColumn) &&
+            std::from_chars(l.ptr + kColumn.size(), end, column).ec == std::errc())
+            return "不是 JSON 文件：第 " + std::to_string(line) + " 行第 " + std::to_string(column) + " 列有语法错误";
+    }
+    return "不是 JSON 文件";
+}
+
 // Any firmware's limit: the device checks a preset against its own when it is applied.
 std::string rangeText(const FieldInfo& f) { return std::to_string(f.min) + ".." + std::to_string(f.maxNewer); }
 
@@ -47,8 +110,9 @@ bool fieldValue(const Json::Value& v, const FieldInfo& f, const Where& at, uint8
     if (!v.isIntegral() || !v.isInt64() || v.asInt64() < f.min || v.asInt64() > f.maxNewer) {
         const std::string shown = v.isIntegral() && v.isInt64() ? std::to_string(v.asInt64()) : "not a whole number";
         const std::string shownZh = v.isIntegral() && v.isInt64() ? std::to_string(v.asInt64()) : "不是整数";
-        error = at.error(std::string(f.name) + " is " + shown + ", allowed " + rangeText(f),
-                         std::string(f.name) + " 为 " + shownZh + "，允许范围 " + rangeText(f));
+        error = at.error(
+            std::string(f.name) + " is " + shown + ", allowed " + rangeText(f),
+            fieldText(f.name) + (captionOf(f.name).empty() ? " 为 " : "为 ") + shownZh + "，允许范围 " + rangeText(f));
         return false;
     }
     out = static_cast<uint8_t>(v.asInt64());
@@ -66,7 +130,7 @@ bool parseParameters(const Json::Value& p, const Where& at, ParameterSet& set, P
         if (isEqBand(f)) continue;
         known.insert(f.name);
         if (!p.isMember(f.name)) {
-            error = at.error(std::string("missing field ") + f.name, std::string("缺少字段 ") + f.name);
+            error = at.error(std::string("missing field ") + f.name, "缺少字段 " + fieldText(f.name));
             return false;
         }
         if (!fieldValue(p[f.name], f, at, bytes[f.byte], error)) return false;
@@ -74,11 +138,11 @@ bool parseParameters(const Json::Value& p, const Where& at, ParameterSet& set, P
     known.insert(std::string(kEqGain));
     const Json::Value& eq = p.get(std::string(kEqGain), Json::Value::nullSingleton());
     if (eq.isNull()) {
-        error = at.error("missing field eqGain", "缺少字段 eqGain");
+        error = at.error("missing field eqGain", "缺少字段 " + fieldText(kEqGain));
         return false;
     }
     if (!eq.isArray() || eq.size() != kEqBands) {
-        error = at.error("eqGain must be a list of 7 numbers", "eqGain 必须是 7 个数的列表");
+        error = at.error("eqGain must be a list of 7 numbers", fieldText(kEqGain) + "必须是 7 个数的列表");
         return false;
     }
     const uint8_t firstBand = findField("eqGain[0]")->byte;
@@ -145,10 +209,12 @@ ParsedPresets parsePresetDocument(std::string_view text) {
     Json::Value doc;
     std::string errors;
     bool parsed = false;
+    bool tooDeep = false;
     try {
         parsed = reader->parse(text.data(), text.data() + text.size(), &doc, &errors);
     } catch (const std::exception& e) {  // jsoncpp throws where nesting passes stackLimit
         errors = e.what();
+        tooDeep = true;
     }
     if (!parsed) {
         // The first of jsoncpp's "* Line 1, Column 1\n  Syntax error: ...\n" entries, on one line.
@@ -156,7 +222,8 @@ ParsedPresets parsePresetDocument(std::string_view text) {
         if (line.starts_with("* ")) line.erase(0, 2);
         for (std::size_t at; (at = line.find("\n  ")) != std::string::npos;) line.replace(at, 3, ": ");
         while (!line.empty() && line.back() == '\n') line.pop_back();
-        out.error = problem("not JSON: " + line, "不是 JSON 文件：" + line);
+        out.error = problem("not JSON: " + line,
+                            tooDeep ? std::string("不是 JSON 文件：嵌套层数过多") : jsonFaultChinese(line));
         return out;
     }
     if (!doc.isObject() || doc.get("format", Json::Value()) != std::string(kPresetFormatName)) {
@@ -167,9 +234,10 @@ ParsedPresets parsePresetDocument(std::string_view text) {
     const Json::Value& version = doc.get("version", Json::Value());
     if (!version.isIntegral() || !version.isInt64() || version.asInt64() != kPresetFormatVersion) {
         const std::string shown = version.isNull() ? "missing" : version.toStyledString();
-        out.error = problem(
-            "unsupported version " + std::string(shown.substr(0, shown.find('\n'))) + " (this program reads version 1)",
-            "不支持的版本 " + std::string(shown.substr(0, shown.find('\n'))) + "（本程序读取版本 1）");
+        const std::string value = shown.substr(0, shown.find('\n'));
+        out.error = problem("unsupported version " + value + " (this program reads version 1)",
+                            version.isNull() ? std::string("没有版本号（本程序读取版本 1）")
+                                             : "不支持的版本 " + value + "（本程序读取版本 1）");
         return out;
     }
     for (const auto& name : doc.getMemberNames())

@@ -10,6 +10,7 @@ namespace qv7 {
 std::array<std::string, kQuickKeyCount> fixedQuickKeyCaptions() { return {"原声", "唱歌", "喊麦"}; }
 
 std::array<std::string, kQuickKeyCount> quickKeyCaptions(const mfi& driver) {
+    if (driver.isOriginalFirmware()) return fixedQuickKeyCaptions();
     std::array<std::string, kQuickKeyCount> out;
     for (int k = 0; k < kQuickKeyCount; ++k)
         out[static_cast<std::size_t>(k)] = gbk::toUtf8Display(driver.quickKeyName(k));

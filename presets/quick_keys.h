@@ -17,7 +17,8 @@ constexpr int kQuickKeyCount = 3;
 
 // What a firmware "1.0.0" device shows; it is never asked for names.
 std::array<std::string, kQuickKeyCount> fixedQuickKeyCaptions();
-// The names the driver holds after its names event, as UTF-8 captions.
+// The keys' names as the device gave them, as UTF-8 captions: those of its names event, or the fixed ones of a
+// firmware that is never asked.
 std::array<std::string, kQuickKeyCount> quickKeyCaptions(const mfi& driver);
 
 // A quick-key button's screen rectangle (right and bottom exclusive) and whether it is enabled.

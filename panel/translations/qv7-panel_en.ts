@@ -8,6 +8,10 @@
         <translation>Copy diagnostics</translation>
     </message>
     <message>
+        <source>已复制到剪贴板</source>
+        <translation>Copied to clipboard</translation>
+    </message>
+    <message>
         <source>关于Tolka面板</source>
         <translation>About Tolka Panel</translation>
     </message>
@@ -88,6 +92,234 @@ and plug the sound card in again.</translation>
     <message>
         <source>已有同名的用户效果：%1，是否替换？</source>
         <translation>User presets named %1 exist already. Replace them?</translation>
+    </message>
+    <message>
+        <source>监听</source>
+        <translation>Monitor</translation>
+    </message>
+    <message>
+        <source>伴奏</source>
+        <translation>Music</translation>
+    </message>
+    <message>
+        <source>话筒</source>
+        <translation>Mic</translation>
+    </message>
+    <message>
+        <source>直播</source>
+        <translation>Live</translation>
+    </message>
+    <message>
+        <source>模拟接口</source>
+        <translation>Analog jack</translation>
+    </message>
+    <message>
+        <source>闪避</source>
+        <translation>Ducking</translation>
+    </message>
+    <message>
+        <source>混响音量</source>
+        <translation>Reverb volume</translation>
+    </message>
+    <message>
+        <source>湿声</source>
+        <translation>Wet</translation>
+    </message>
+    <message>
+        <source>种类</source>
+        <translation>Reverb type</translation>
+    </message>
+    <message>
+        <source>延时</source>
+        <translation>Delay</translation>
+    </message>
+    <message>
+        <source>电音变声</source>
+        <translation>Auto-tune and voice</translation>
+    </message>
+    <message>
+        <source>电音调号</source>
+        <translation>Auto-tune key</translation>
+    </message>
+    <message>
+        <source>电音幅度</source>
+        <translation>Auto-tune depth</translation>
+    </message>
+    <message>
+        <source>变声效果</source>
+        <translation>Voice effect</translation>
+    </message>
+    <message>
+        <source>自动关机</source>
+        <translation>Auto off</translation>
+    </message>
+    <message>
+        <source>自动关机时间</source>
+        <translation>Auto-off time</translation>
+    </message>
+    <message>
+        <source>均衡器开关</source>
+        <translation>Equalizer switch</translation>
+    </message>
+    <message>
+        <source>均衡器</source>
+        <translation>Equalizer</translation>
+    </message>
+    <message>
+        <source>均衡器 100</source>
+        <translation>Equalizer 100</translation>
+    </message>
+    <message>
+        <source>均衡器 250</source>
+        <translation>Equalizer 250</translation>
+    </message>
+    <message>
+        <source>均衡器 500</source>
+        <translation>Equalizer 500</translation>
+    </message>
+    <message>
+        <source>均衡器 750</source>
+        <translation>Equalizer 750</translation>
+    </message>
+    <message>
+        <source>均衡器 1K</source>
+        <translation>Equalizer 1K</translation>
+    </message>
+    <message>
+        <source>均衡器 1.5K</source>
+        <translation>Equalizer 1.5K</translation>
+    </message>
+    <message>
+        <source>均衡器 2K</source>
+        <translation>Equalizer 2K</translation>
+    </message>
+    <message>
+        <source>闪避门限</source>
+        <translation>Ducking threshold</translation>
+    </message>
+    <message>
+        <source>闪避速度</source>
+        <translation>Ducking speed</translation>
+    </message>
+    <message>
+        <source>闪避等级</source>
+        <translation>Ducking level</translation>
+    </message>
+    <message>
+        <source>高切</source>
+        <translation>High cut</translation>
+    </message>
+    <message>
+        <source>低切</source>
+        <translation>Low cut</translation>
+    </message>
+    <message>
+        <source>不是 JSON 文件</source>
+        <translation>Not a JSON file</translation>
+    </message>
+    <message>
+        <source>不是 JSON 文件：嵌套层数过多</source>
+        <translation>Not a JSON file: nested too deeply</translation>
+    </message>
+    <message>
+        <source>不是效果文件：&quot;format&quot; 必须是 &quot;qv7-presets&quot;</source>
+        <translation>Not a preset file: &quot;format&quot; must be &quot;qv7-presets&quot;</translation>
+    </message>
+    <message>
+        <source>没有版本号（本程序读取版本 1）</source>
+        <translation>No version (this program reads version 1)</translation>
+    </message>
+    <message>
+        <source>&quot;presets&quot; 必须是列表</source>
+        <translation>&quot;presets&quot; must be a list</translation>
+    </message>
+    <message>
+        <source>必须是含 &quot;name&quot; 和 &quot;parameters&quot; 的对象</source>
+        <translation>must be an object with &quot;name&quot; and &quot;parameters&quot;</translation>
+    </message>
+    <message>
+        <source>&quot;name&quot; 必须是文字</source>
+        <translation>&quot;name&quot; must be text</translation>
+    </message>
+    <message>
+        <source>文件中此名称出现了两次</source>
+        <translation>the name appears twice in the file</translation>
+    </message>
+    <message>
+        <source>&quot;parameters&quot; 必须是对象</source>
+        <translation>&quot;parameters&quot; must be an object</translation>
+    </message>
+    <message>
+        <source>均衡器（eqGain）必须是 7 个数的列表</source>
+        <translation>Equalizer (eqGain) must be a list of 7 numbers</translation>
+    </message>
+    <message>
+        <source>不是整数</source>
+        <translation>not a whole number</translation>
+    </message>
+    <message>
+        <source>第%1个效果（%2）：%3</source>
+        <translation>Preset %1 (%2): %3</translation>
+    </message>
+    <message>
+        <source>第%1个效果：%2</source>
+        <translation>Preset %1: %2</translation>
+    </message>
+    <message>
+        <source>不是 JSON 文件：第 %1 行第 %2 列有语法错误</source>
+        <translation>Not a JSON file: syntax error at line %1, column %2</translation>
+    </message>
+    <message>
+        <source>不支持的版本 %1（本程序读取版本 1）</source>
+        <translation>Unsupported version %1 (this program reads version 1)</translation>
+    </message>
+    <message>
+        <source>未知字段 %1</source>
+        <translation>unknown field %1</translation>
+    </message>
+    <message>
+        <source>文件过大：%1 字节，效果文件最多 %2 字节</source>
+        <translation>File too large: %1 bytes; a preset file has at most %2</translation>
+    </message>
+    <message>
+        <source>%1：文件不存在</source>
+        <translation>%1: no such file</translation>
+    </message>
+    <message>
+        <source>%1：不是普通文件</source>
+        <translation>%1: not a regular file</translation>
+    </message>
+    <message>
+        <source>%1：无法读取（%2）</source>
+        <translation>%1: cannot be read (%2)</translation>
+    </message>
+    <message>
+        <source>%1：读取时文件有变化</source>
+        <translation>%1: changed while it was read</translation>
+    </message>
+    <message>
+        <source>%1（%2）为 %3，允许范围 %4</source>
+        <translation>%1 (%2) is %3, allowed %4</translation>
+    </message>
+    <message>
+        <source>%1 为 %2，允许范围 %3</source>
+        <translation>%1 is %2, allowed %3</translation>
+    </message>
+    <message>
+        <source>缺少字段 %1（%2）</source>
+        <translation>missing field %1 (%2)</translation>
+    </message>
+    <message>
+        <source>缺少字段 %1</source>
+        <translation>missing field %1</translation>
+    </message>
+    <message>
+        <source>已导出 1 个效果（%1）到 %2</source>
+        <translation>Exported 1 preset (%1) to %2</translation>
+    </message>
+    <message>
+        <source>已从 %1 导入 %2 个效果：新增 %3 个，替换 %4 个</source>
+        <translation>Imported %2 presets from %1: %3 added, %4 replaced</translation>
     </message>
     <message>
         <source>提示</source>

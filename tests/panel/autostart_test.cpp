@@ -74,8 +74,10 @@ TEST(Autostart, MenuItemWritesAndRemovesTheEntry) {
     EXPECT_TRUE(item.isChecked());
     ASSERT_TRUE(std::filesystem::exists(home.entry()));
     const std::string entry = contents(home.entry());
-    EXPECT_EQ(entry, autostartEntry());
-    EXPECT_NE(entry.find("\nExec=qv7-panel --minimized\n"), std::string::npos);
+    // This program is no installed qv7-panel: the entry starts it by its absolute path, quoted.
+    const std::string running = std::filesystem::canonical("/proc/self/exe").string();
+    ASSERT_EQ(running.find_first_of("\"`$\\%"), std::string::npos) << "a build folder this check does not expect";
+    EXPECT_NE(entry.find("\nExec=\"" + running + "\" --minimized\n"), std::string::npos) << entry;
 
     // The desktop's own checker accepts it (desktop-file-utils, scripts/packages.txt).
     const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
@@ -125,6 +127,56 @@ TEST(Autostart, ItemShowsTheFileAtStartAndWhenTheMenuOpens) {
         emit w.window.tray()->menu().aboutToShow();
         EXPECT_EQ(w.item().isChecked(), c.text ? c.checked : true) << "after writing";
     }
+}
+
+// Which command the entry runs: the bare name only for the qv7-panel the session's PATH finds, else the running
+// program's absolute path, quoted so the desktop reads it back as one argument.
+TEST(Autostart, CommandIsTheBareNameOnlyForTheInstalledPanel) {
+    test::TempDir dir;
+    const auto bin = dir / "bin";
+    const auto odd = dir / R"(my "$HOME" `x` \ 100%)";
+    for (const auto& folder : {bin, dir / "build", dir / "opt", odd}) std::filesystem::create_directories(folder);
+    for (const auto& file : {bin / "qv7-panel", dir / "build" / "qv7-panel", dir / "opt" / "qv7-panel",
+                             bin / "qv7-panel-1.2", odd / "qv7-panel"})
+        std::ofstream(file) << "program";
+    const std::filesystem::path linked = dir / "linked" / "qv7-panel";
+    std::filesystem::create_directories(linked.parent_path());
+    std::filesystem::create_symlink(dir / "opt" / "qv7-panel", linked);
+    const std::filesystem::path sessionPath[] = {dir / "none", bin, linked.parent_path()};
+    const std::string d = dir.string();
+    struct Case {
+        const char* what;
+        std::filesystem::path running;
+        std::optional<std::string> command;
+    };
+    const Case cases[] = {
+        {"installed", bin / "qv7-panel", "qv7-panel"},
+        {"installed, reached through a link", linked, "qv7-panel"},
+        {"linked from the session's PATH", dir / "opt" / "qv7-panel", "qv7-panel"},
+        {"a build folder beside an installed one", dir / "build" / "qv7-panel", "\"" + d + "/build/qv7-panel\""},
+        {"another name in the session's PATH", bin / "qv7-panel-1.2", "\"" + d + "/bin/qv7-panel-1.2\""},
+        {"quoting and field codes", odd / "qv7-panel", "\"" + d + R"(/my \\"\\$HOME\\" \\`x\\` \\\\ 100%%/qv7-panel")"},
+        {"a control character", dir / "a\nb" / "qv7-panel", std::nullopt},
+        {"not UTF-8", dir / "\xff" / "qv7-panel", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(autostartCommand(c.running, sessionPath), c.command);
+    }
+    // The desktop's own checker reads the quoted one as valid.
+    const auto entry = dir / "entry.desktop";
+    std::ofstream(entry) << autostartEntry(*autostartCommand(odd / "qv7-panel", sessionPath));
+    QProcess validate;
+    validate.setProcessChannelMode(QProcess::MergedChannels);
+    validate.start(QStringLiteral("desktop-file-validate"), {QString::fromStdString(entry.string())});
+    ASSERT_TRUE(validate.waitForFinished(60000));
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAll().toStdString();
+    EXPECT_TRUE(validate.readAll().isEmpty()) << "no warnings either";
+    // A path the entry cannot hold is refused with the reason, not written half right.
+    const FileResult refused = setAutostart(dir / "autostart" / "x.desktop", true, dir / "a\nb" / "qv7-panel");
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find("cannot be written in an autostart entry"), std::string::npos) << refused.error;
+    EXPECT_FALSE(std::filesystem::exists(dir / "autostart" / "x.desktop"));
 }
 
 // A folder that cannot be written: the user hears why, and the item keeps showing the truth.

@@ -60,6 +60,27 @@ rc=$?
 "$ctl" --device "$device" key 1 2>>"$dir/ctl.log" || fail "qv7ctl key 1 beside the panel exited $?"
 "$ctl" --device "$device" --json info >"$dir/info.json" 2>>"$dir/ctl.log" || fail "qv7ctl info beside the panel failed"
 grep -q '"FirmwareVersion"' "$dir/info.json" || fail "qv7ctl --json info through the panel: $(cat "$dir/info.json")"
+# A quick key stored through the panel shows in the window and in what the panel reports at once, before any
+# names reply of the device's could have brought it.
+"$ctl" --device "$device" key store 2 唱歌05 >"$dir/store.out" 2>>"$dir/ctl.log"
+rc=$?
+[ $rc -eq 0 ] || fail "qv7ctl key store beside the panel exited $rc"
+grep -qx "key 2 now holds 唱歌05" "$dir/store.out" || fail "qv7ctl key store through the panel: $(cat "$dir/store.out")"
+"$ctl" --device "$device" info >"$dir/info.out" 2>>"$dir/ctl.log" || fail "qv7ctl info after key store failed"
+grep -qx "quickKeys: *原声 | 唱歌 | 唱歌05" "$dir/info.out" ||
+    fail "qv7ctl info through the panel after key store: $(grep quickKeys "$dir/info.out")"
+"$ctl" --device "$device" --json info >"$dir/info.json" 2>>"$dir/ctl.log"
+grep -q '"quickKeys":\["原声","唱歌","唱歌05"\]' "$dir/info.json" ||
+    fail "qv7ctl --json info through the panel after key store: $(cat "$dir/info.json")"
+# What the panel refuses, it refuses as qv7ctl alone does.
+for refused in "3 唱歌05" "1 no-such-preset" "1"; do
+    # shellcheck disable=SC2086
+    "$ctl" --device "$device" key store $refused >/dev/null 2>"$dir/refused.log"
+    rc=$?
+    [ $rc -eq 2 ] || fail "qv7ctl key store $refused through the panel exited $rc, not 2"
+    grep -q "^qv7ctl: .*\(key store needs\|no preset named\)" "$dir/refused.log" ||
+        fail "qv7ctl key store $refused: $(cat "$dir/refused.log")"
+done
 # A refused value is refused by the panel as qv7ctl refuses it alone: exit 2, nothing sent.
 "$ctl" --device "$device" set micVol=200 2>"$dir/refused.log"
 rc=$?
@@ -122,6 +143,10 @@ wait $hpid 2>/dev/null
 hpid=
 wait_for "the panel to connect after the holder was killed" panel_ready
 cmp -s "$dir/get.out" "$dir/before.out" || fail "the panel connected but shows other settings: $(diff "$dir/before.out" "$dir/get.out")"
+# The key stored in part 1 is the device's now: a new conversation reads it back.
+"$ctl" --device "$device" info >"$dir/info.out" 2>>"$dir/ctl.log"
+grep -qx "quickKeys: *原声 | 唱歌 | 唱歌05" "$dir/info.out" ||
+    fail "the device does not hold the stored key: $(grep quickKeys "$dir/info.out")"
 
 if [ $failures -ne 0 ]; then
     echo "--- panel"; cat "$dir/panel.log"; echo "--- qv7ctl"; tail -20 "$dir/ctl.log"; echo "--- sim"; grep -v '^[<-]' "$dir/sim.log" | tail

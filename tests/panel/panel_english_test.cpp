@@ -34,6 +34,7 @@
 #include "panel/window_texts.h"
 #include "params/builtin_presets.h"
 #include "params/preset_file.h"
+#include "presets/preset_exchange.h"
 #include "sim/sim_transport.h"
 #include "update/firmware_update.h"
 #include "update/panel_check.h"
@@ -242,6 +243,11 @@ TEST_F(EnglishTexts, FilledTextsKeepTheirValues) {
          "The preset file p could not be loaded: it cannot be read (Permission denied). None of its presets are "
          "listed. Before a preset is saved or deleted, the file will be kept as a copy."},
         {kWindowContext, StalledLabel(3), "Stalled: no progress for 3 s. Check the connection"},
+        // What an export and an import did; the paths and the name as they are, placeholders and separators too.
+        {kMessagesContext, "已导出 1 个效果（我的一）到 /home/u/文档/%2、x.json",
+         "Exported 1 preset (我的一) to /home/u/文档/%2、x.json"},
+        {kMessagesContext, "已从 /tmp/a：b.json 导入 3 个效果：新增 2 个，替换 1 个",
+         "Imported 3 presets from /tmp/a：b.json: 2 added, 1 replaced"},
         // Data: preset and quick-key names, a list separator with nothing around it, the battery.
         {kWindowContext, "原声默认", "原声默认"},
         {kWindowContext, "原声", "原声"},
@@ -254,6 +260,68 @@ TEST_F(EnglishTexts, FilledTextsKeepTheirValues) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(shownText(c.context, c.text), QString::fromUtf8(c.shown));
     }
+}
+
+// Why a preset file was refused, as the window says it in either language: no parser's English in the Chinese, no
+// Chinese in the English, and each control named by its caption with the file's field name after it.
+TEST_F(EnglishTexts, RefusedPresetFilesNameTheControlsByTheirCaptions) {
+    const PresetEntry one[] = {PresetEntry::make(BuiltinPresets()[0].set, "ok")};
+    const std::string good = presetDocument(one);
+    auto edited = [&](const std::function<void(Json::Value&)>& edit) {
+        Json::Value doc;
+        EXPECT_TRUE(Json::Reader().parse(good, doc));
+        edit(doc);
+        return doc.toStyledString();
+    };
+    auto parameters = [](Json::Value& d) -> Json::Value& { return d["presets"][0]["parameters"]; };
+    struct Case {
+        const char* what;
+        std::string document;
+        const char* chinese;
+        const char* english;
+    };
+    const Case cases[] = {
+        {"not JSON", "{\n  \"format\": qv7\n}", "不是 JSON 文件：第 2 行第 13 列有语法错误",
+         "Not a JSON file: syntax error at line 2, column 13"},
+        {"nested too deeply", std::string(100, '[') + std::string(100, ']'), "不是 JSON 文件：嵌套层数过多",
+         "Not a JSON file: nested too deeply"},
+        {"a value out of range", edited([&](Json::Value& d) { parameters(d)["micVol"] = 17; }),
+         "第1个效果（ok）：话筒（micVol）为 17，允许范围 0..16", "Preset 1 (ok): Mic (micVol) is 17, allowed 0..16"},
+        {"an eq band", edited([&](Json::Value& d) { parameters(d)["eqGain"][4] = 49; }),
+         "第1个效果（ok）：均衡器 1K（eqGain[4]）为 49，允许范围 0..48",
+         "Preset 1 (ok): Equalizer 1K (eqGain[4]) is 49, allowed 0..48"},
+        {"text for a number", edited([&](Json::Value& d) { parameters(d)["hpfCutoff"] = "5"; }),
+         "第1个效果（ok）：高切（hpfCutoff）为 不是整数，允许范围 1..20",
+         "Preset 1 (ok): High cut (hpfCutoff) is not a whole number, allowed 1..20"},
+        {"a field no control edits", edited([&](Json::Value& d) { parameters(d)["effectState"] = 300; }),
+         "第1个效果（ok）：effectState 为 300，允许范围 0..255", "Preset 1 (ok): effectState is 300, allowed 0..255"},
+        {"a missing field", edited([&](Json::Value& d) { parameters(d).removeMember("auto_poweroff_time"); }),
+         "第1个效果（ok）：缺少字段 自动关机时间（auto_poweroff_time）",
+         "Preset 1 (ok): missing field Auto-off time (auto_poweroff_time)"},
+        {"six eq bands", edited([&](Json::Value& d) { parameters(d)["eqGain"].resize(6); }),
+         "第1个效果（ok）：均衡器（eqGain）必须是 7 个数的列表",
+         "Preset 1 (ok): Equalizer (eqGain) must be a list of 7 numbers"},
+        {"an unknown field", edited([&](Json::Value& d) { parameters(d)["bass"] = 1; }),
+         "第1个效果（ok）：未知字段 bass", "Preset 1 (ok): unknown field bass"},
+        {"a long name", edited([&](Json::Value& d) { d["presets"][0]["name"] = "abcdefghijk"; }),
+         "第1个效果（abcdefghijk）：参数名称必须大于0个字符小于10个字符",
+         "Preset 1 (abcdefghijk): A preset name must have more than 0 and fewer than 10 characters"},
+        {"no version", edited([&](Json::Value& d) { d.removeMember("version"); }), "没有版本号（本程序读取版本 1）",
+         "No version (this program reads version 1)"},
+        {"another document", "[]", "不是效果文件：\"format\" 必须是 \"qv7-presets\"",
+         "Not a preset file: \"format\" must be \"qv7-presets\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ParsedPresets parsed = parsePresetDocument(c.document);
+        ASSERT_FALSE(parsed.ok);
+        EXPECT_EQ(parsed.error.chinese, c.chinese);
+        EXPECT_EQ(messageText(parsed.error.chinese), QString::fromUtf8(c.english));
+    }
+    // A file that cannot be read names its path and the reason.
+    PresetExchangeError missing;
+    (void)readPresetDocument("/nonexistent/p.json", missing);
+    EXPECT_EQ(messageText(missing.chinese), QStringLiteral("/nonexistent/p.json: no such file"));
 }
 
 class EnglishWindow : public ::testing::Test {

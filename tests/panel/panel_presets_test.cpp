@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -20,6 +21,7 @@
 
 #include "common/gbk_text.h"
 #include "panel/dialog_runner.h"
+#include "panel/forwarded_commands.h"
 #include "panel/main_window.h"
 #include "panel/name_input.h"
 #include "panel/para_replace.h"
@@ -158,6 +160,13 @@ struct Panel {
     }
     long commands() {
         return device([](sim::TolkaSim& d) { return d.stats().commands; });
+    }
+    // The message boxes shown so far, once one is there, as "caption|text"; then they are closed.
+    std::vector<std::string> takeMessages() {
+        (void)QTest::qWaitFor([&] { return !messages().empty(); }, kWaitMs);  // none: an empty list
+        const auto shown = messages();
+        for (auto* box : window.findChildren<QMessageBox*>()) delete box;
+        return shown;
     }
     // The message boxes shown so far, as "caption|text".
     std::vector<std::string> messages() {
@@ -579,6 +588,61 @@ TEST(PanelQuickKeys, ReplacementCarriesAnUnvalidatedUserPresetWithAllItsBytes) {
         kWaitMs));
 }
 
+// qv7ctl's `info` through the panel names the keys as their buttons do, however a key was stored: the device
+// names its keys only when a conversation starts, so what it reported then is out of date after a store.
+struct StoreWay {
+    const char* what;
+    std::function<void(Panel&, ForwardedCommands&)> store;  // puts 唱歌05 on key 2
+};
+void PrintTo(const StoreWay& c, std::ostream* os) { *os << c.what; }
+class PanelKeyNames : public ::testing::TestWithParam<StoreWay> {};
+
+// The reply to one command the panel carries out for qv7ctl, the window's events running meanwhile.
+std::optional<handover::Reply> carryOut(ForwardedCommands& commands, const std::vector<std::string>& args) {
+    auto reply = commands.start(args, 0);
+    (void)QTest::qWaitFor([&] { return reply || (reply = commands.poll(0)); }, kWaitMs);  // nothing: no reply
+    return reply;
+}
+
+TEST_P(PanelKeyNames, InfoThroughThePanelNamesTheKeysAsTheButtonsShowThem) {
+    Panel p;
+    ASSERT_TRUE(p.ready());
+    ForwardedCommands commands(p.window.controller(), [&](const std::string& nameOrIndex) {
+        return findPreset(p.window.presets().library(), nameOrIndex);
+    });
+    commands.setStoreKey([&](int key, int preset) {
+        return p.window.presets().storeQuickKey(key, p.window.presets().library().entry(preset));
+    });
+
+    GetParam().store(p, commands);
+
+    EXPECT_EQ(p.text(1071), "唱歌05");
+    const auto plain = carryOut(commands, {"info"});
+    ASSERT_TRUE(plain);
+    EXPECT_NE(plain->out.find("quickKeys:         原声 | 唱歌 | 唱歌05\n"), std::string::npos) << plain->out;
+    const auto json = carryOut(commands, {"info", "--json"});
+    ASSERT_TRUE(json);
+    EXPECT_NE(json->out.find(R"("quickKeys":["原声","唱歌","唱歌05"])"), std::string::npos) << json->out;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return p.device([](sim::TolkaSim& d) { return d.key(2).name == gbkOf("唱歌05"); }); }, kWaitMs));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, PanelKeyNames,
+    ::testing::Values(StoreWay{"right_click",
+                               [](Panel& p, ForwardedCommands&) {
+                                   p.dialogs.answers.push_back(replaceWith(QStringLiteral("唱歌05")));
+                                   QTest::mousePress(p.window.control(1071), Qt::RightButton);
+                               }},
+                      StoreWay{"qv7ctl_key_store",
+                               [](Panel&, ForwardedCommands& commands) {
+                                   const auto reply = carryOut(commands, {"key", "store", "2", "唱歌05"});
+                                   ASSERT_TRUE(reply);
+                                   EXPECT_EQ(reply->code, handover::kOk) << reply->err;
+                                   EXPECT_EQ(reply->out, "key 2 now holds 唱歌05\n");
+                               }}),
+    [](const ::testing::TestParamInfo<StoreWay>& row) { return std::string(row.param.what); });
+
 // Counts the presses that get past the window's input filter.
 struct PressSpy : QObject {
     int presses = 0;
@@ -705,6 +769,9 @@ TEST(PanelPresets, TheListsMenuExportsTheSelectedPresetAndImportsAFileIntoTheLis
     const auto parsed = parsePresetDocument(std::string(exported.begin(), exported.end()));
     ASSERT_TRUE(parsed.ok) << parsed.error.english;
     EXPECT_EQ(parsed.entries, std::vector<PresetEntry>{mine});
+    // Each finishes by saying what it did: which preset went where, how many came in.
+    EXPECT_EQ(p.takeMessages(),
+              std::vector<std::string>{"提示|已导出 1 个效果（mine2）到 " + (dir / "mine2.json").string()});
 
     // A new preset and one whose name is taken: asked, then replaced in place and appended.
     const PresetEntry incoming[] = {userPreset("mine2", builtin(9).set), userPreset("新的", builtin(7).set)};
@@ -718,7 +785,8 @@ TEST(PanelPresets, TheListsMenuExportsTheSelectedPresetAndImportsAFileIntoTheLis
     EXPECT_EQ(p.combo()->itemText(62), "mine2");
     EXPECT_EQ(p.combo()->itemText(63), "新的");
     EXPECT_EQ(decodeUserPresets(fileBytes(p.config.para())), (std::vector<PresetEntry>{incoming[0], incoming[1]}));
-    EXPECT_TRUE(p.messages().empty());
+    EXPECT_EQ(p.takeMessages(), std::vector<std::string>{"提示|已从 " + (dir / "in.json").string() +
+                                                         " 导入 2 个效果：新增 1 个，替换 1 个"});
 
     // A bad value: said in the window's message box with its field and range; nothing changes.
     const auto before = fileBytes(p.config.para());
@@ -729,9 +797,43 @@ TEST(PanelPresets, TheListsMenuExportsTheSelectedPresetAndImportsAFileIntoTheLis
     p.dialogs.answers = {chooseFile(dir / "bad.json")};
     actions[1]->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !p.messages().empty(); }, kWaitMs));
-    EXPECT_EQ(p.messages(), std::vector<std::string>{"错误|第1个效果（mine2）：micVol 为 17，允许范围 0..16"});
+    EXPECT_EQ(p.messages(), std::vector<std::string>{"错误|第1个效果（mine2）：话筒（micVol）为 17，允许范围 0..16"});
     EXPECT_EQ(fileBytes(p.config.para()), before);
     EXPECT_EQ(p.combo()->count(), 64);
+}
+
+// The file dialogs open in the user's documents folder, whatever folder the panel was started in.
+TEST(PanelPresets, ExportAndImportOpenInTheDocumentsFolder) {
+    QTemporaryDir home;
+    const QByteArray homeBefore = qgetenv("HOME"), configBefore = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toLocal8Bit());  // no user-dirs.dirs: ~/Documents
+    const QString documents = home.path() + "/Documents";
+    ASSERT_TRUE(QDir().mkpath(documents));
+    ASSERT_NE(QDir::currentPath(), documents);
+    {
+        Panel p({.user = {userPreset("mine2")}});
+        ASSERT_TRUE(p.ready());
+        p.combo()->setCurrentIndex(62);
+        std::vector<std::string> folders, files;
+        auto look = [&](QDialog& d) {
+            auto& dialog = dynamic_cast<QFileDialog&>(d);
+            folders.push_back(dialog.directory().absolutePath().toStdString());
+            files.push_back(dialog.selectedFiles().value(0).toStdString());
+            d.reject();
+        };
+        p.dialogs.answers = {look};
+        p.window.presets().exportSelected();
+        p.dialogs.answers = {look};
+        p.window.presets().importFile();
+        EXPECT_EQ(folders, (std::vector<std::string>{documents.toStdString(), documents.toStdString()}));
+        ASSERT_EQ(files.size(), 2U);
+        EXPECT_EQ(files[0], (documents + "/mine2.json").toStdString()) << "the export proposes the preset's name there";
+        EXPECT_TRUE(p.messages().empty()) << "a cancelled dialog did nothing and says nothing";
+    }
+    qputenv("HOME", homeBefore);
+    if (configBefore.isNull()) qunsetenv("XDG_CONFIG_HOME");
+    else qputenv("XDG_CONFIG_HOME", configBefore);
 }
 
 TEST(NameInput, InsertingInTheMiddleKeepsTheEndAndTheLimit) {

@@ -530,6 +530,10 @@ TEST(PanelWindow, CopyDiagnosticsPutsVersionsTheIdentityAndTheTraceOnTheClipboar
             if (about == nullptr || !about->isVisible()) continue;
             EXPECT_EQ(about->copyDiagnosticsButton()->text(), QStringLiteral("复制诊断信息"));
             about->copyDiagnosticsButton()->click();
+            // The click says what it did: the button tells that the text is on the clipboard, and fits it.
+            const QPushButton* button = about->copyDiagnosticsButton();
+            EXPECT_EQ(button->text(), QStringLiteral("已复制到剪贴板"));
+            EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), button->width());
             copied = true;
             about->accept();
         }

@@ -6,6 +6,7 @@
 #include "driver_support.h"
 #include "hex.h"
 #include "params/builtin_presets.h"
+#include "presets/device_report.h"
 #include "presets/preset_library.h"
 #include "temp_dir.h"
 
@@ -84,6 +85,15 @@ TEST(QuickKeys, CaptionsFollowTheNamesReply) {
         EXPECT_EQ(quickKeyCaptions(driver), c.captions);
     }
     EXPECT_EQ(fixedQuickKeyCaptions(), (std::array<std::string, 3>{"原声", "唱歌", "喊麦"}));
+}
+
+// Firmware 1.0.0 is never asked for names: its keys have the fixed ones, for the window and for `info` alike.
+TEST(QuickKeys, OriginalFirmwareKeysHaveTheFixedNames) {
+    mfi driver;
+    driver.setDiagnostics([](std::string_view) {});
+    test::identify(driver, "1.0.0");
+    EXPECT_EQ(quickKeyCaptions(driver), fixedQuickKeyCaptions());
+    EXPECT_NE(infoReport(driver, "sim", false).find("quickKeys:         原声 | 唱歌 | 喊麦\n"), std::string::npos);
 }
 
 TEST(QuickKeys, RightClickHitsOnlyEnabledButtonsInKeyOrder) {
