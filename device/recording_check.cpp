@@ -142,8 +142,10 @@ private:
             const auto data = link::dataPayload(p);
             if (!data || data->application.empty()) return;
             if (!sessionOpen_) anomaly(packet.line, "a command sent before StartEAProtocolSession");
-            const uint8_t code = data->application[0];
+            const auto app = data->application;
+            const uint8_t code = app[0];
             if (code < 0x80) ++outstanding_[code];
+            if (code == cmd::kUpdateData && app.size() >= 6) lastBlock_ = Block{ByteReader(app, 1).u32le(), app[5]};
         }
     }
 
@@ -172,6 +174,31 @@ private:
             anomaly(packet.line, "reply " + hex2(code) + " answers no request " + hex2(request));
         else --outstanding_[request];
         if (code == cmd::kReplyPara) parameters(app, packet.line);
+        if (const auto expected = replyLength(code); expected && app.size() != *expected)
+            anomaly(packet.line, "reply " + hex2(code) + " has " + std::to_string(app.size()) + " bytes, its layout " +
+                                     std::to_string(*expected));
+        if (code == cmd::kReplyUpdateData && app.size() >= 7 && lastBlock_) {
+            const uint32_t offset = ByteReader(app, 2).u32le();
+            if (offset != lastBlock_->offset || app[6] != lastBlock_->length)
+                anomaly(packet.line, "block reply echoes offset " + std::to_string(offset) + " length " +
+                                         std::to_string(app[6]) + ", the block sent was offset " +
+                                         std::to_string(lastBlock_->offset) + " length " +
+                                         std::to_string(lastBlock_->length));
+        }
+    }
+
+    // Replies whose layout has one length (code, then its fields).
+    static std::optional<std::size_t> replyLength(uint8_t code) {
+        switch (code) {
+        case cmd::kReplyCpSerial:
+            return 1 + cmd::kChipSerialBytes;
+        case cmd::kReplyParaName:
+            return 1 + cmd::kQuickKeys + cmd::kQuickKeys * cmd::kMaxNameBytes;
+        case cmd::kReplyUpdateData:
+            return 7;
+        default:
+            return std::nullopt;
+        }
     }
 
     void identification(const link::ControlMessage& m, std::size_t line) {
@@ -229,6 +256,11 @@ private:
     bool identified_ = false, sessionOpen_ = false;
     std::array<unsigned, 0x80> outstanding_{};
     FirmwareCaps caps_ = FirmwareCaps::fromVersion("");
+    struct Block {
+        uint32_t offset;
+        uint8_t length;
+    };
+    std::optional<Block> lastBlock_;
 };
 
 }  // namespace
