@@ -117,15 +117,23 @@ private:
             anomaly(line, "from the device: sequence number jumps from " + std::to_string(*deviceSeq_) + " to " +
                               std::to_string(seq));
         deviceSeq_ = seq;
-        // The panel's own number starts at 1 and moves on with every such packet it takes.
-        panelSeq_ = link::nextSeq(panelSeq_);
+        ++deviceTaken_;
     }
 
+    // The panel's number starts at 1 and moves on with every packet of the device's it takes. A program whose
+    // reader runs on its own thread may write before it has taken reports already recorded, so the number may lag
+    // behind the reports in the file, but never run ahead of them or go back.
     void panelSequence(const std::vector<uint8_t>& p, std::size_t line) {
         if (p[link::kOffControl] != link::kControlAck && p[link::kOffControl] != link::kControlSyncAck) return;
-        if (p[link::kOffSeq] != panelSeq_)
-            anomaly(line, "to the device: sequence number " + std::to_string(p[link::kOffSeq]) +
-                              ", the panel's count says " + std::to_string(panelSeq_));
+        const uint8_t seq = p[link::kOffSeq];
+        for (uint64_t taken = panelTaken_; taken <= deviceTaken_; ++taken) {
+            if (seq == static_cast<uint8_t>(taken % link::kMaxSeq + 1)) {
+                panelTaken_ = taken;
+                return;
+            }
+        }
+        anomaly(line, "to the device: sequence number " + std::to_string(seq) + ", the panel's count says " +
+                          std::to_string(deviceTaken_ % link::kMaxSeq + 1));
     }
 
     void fromHost(const Reassembly::Packet& packet) {
@@ -252,7 +260,7 @@ private:
     Reassembly host_, device_;
     std::vector<uint8_t> lastFromDevice_;
     std::optional<uint8_t> deviceSeq_;
-    uint8_t panelSeq_ = 1;
+    uint64_t deviceTaken_ = 0, panelTaken_ = 0;
     bool identified_ = false, sessionOpen_ = false;
     std::array<unsigned, 0x80> outstanding_{};
     FirmwareCaps caps_ = FirmwareCaps::fromVersion("");

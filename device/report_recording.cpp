@@ -247,7 +247,12 @@ void ReportRecorder::close(const std::string& why) {
 // --- the decorator
 
 RecordingTransport::RecordingTransport(std::unique_ptr<HidTransport> inner, std::shared_ptr<ReportRecorder> recorder)
-    : inner_(std::move(inner)), recorder_(std::move(recorder)) {
+    : RecordingTransport(*inner, std::move(recorder)) {
+    owned_ = std::move(inner);
+}
+
+RecordingTransport::RecordingTransport(HidTransport& inner, std::shared_ptr<ReportRecorder> recorder)
+    : inner_(&inner), recorder_(std::move(recorder)) {
     recorder_->note("device", inner_->describe());
     recorder_->note("report lengths", std::to_string(inner_->inputReportLength()) + " in, " +
                                           std::to_string(inner_->outputReportLength()) + " out");

@@ -114,6 +114,8 @@ private:
 class RecordingTransport : public HidTransport {
 public:
     RecordingTransport(std::unique_ptr<HidTransport> inner, std::shared_ptr<ReportRecorder> recorder);
+    // Over a transport someone else owns and keeps alive for as long as this one.
+    RecordingTransport(HidTransport& inner, std::shared_ptr<ReportRecorder> recorder);
     std::string describe() const override { return inner_->describe(); }
     std::size_t inputReportLength() const override { return inner_->inputReportLength(); }
     std::size_t outputReportLength() const override { return inner_->outputReportLength(); }
@@ -122,7 +124,8 @@ public:
     void interrupt() override { inner_->interrupt(); }
 
 private:
-    std::unique_ptr<HidTransport> inner_;
+    std::unique_ptr<HidTransport> owned_;
+    HidTransport* inner_;
     std::shared_ptr<ReportRecorder> recorder_;
 };
 
