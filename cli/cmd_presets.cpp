@@ -6,8 +6,9 @@
 #include "cli/commands.h"
 #include "cli/json_out.h"
 #include "common/app_dir.h"
-#include "common/atomic_file.h"
+#include "common/display_width.h"
 #include "common/gbk_text.h"
+#include "common/output_file.h"
 #include "presets/preset_exchange.h"
 #include "presets/preset_library.h"
 #include "presets/quick_keys.h"
@@ -73,7 +74,9 @@ int cmdPresetList(const Options& o, const Args& args) {
         std::printf("%s\n", jsonText(v).c_str());
         return kOk;
     }
-    for (const auto& p : list) std::printf("%3d  %-12s %s\n", p.index, p.name.c_str(), p.builtin ? "built-in" : "user");
+    // Padded by columns, not bytes: a Chinese name takes two columns a character and three bytes.
+    for (const auto& p : list)
+        std::printf("%3d  %s %s\n", p.index, padToWidth(p.name, 12).c_str(), p.builtin ? "built-in" : "user");
     return kOk;
 }
 
@@ -199,10 +202,13 @@ int cmdPresetExport(const Options&, const Args& args) {
         return kOk;
     }
     const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    if (const auto r = writeFileAtomically(file, bytes); !r) {
+    const auto r = writeOutputFile(file, bytes);
+    if (!r) {
         std::fprintf(stderr, "qv7ctl: %s\n", r.error.c_str());
         return kFailed;
     }
+    // Standard output named by its path holds the document alone, as '-' does.
+    if (r.descriptor == 1) return kOk;
     std::printf("exported %zu presets to %s\n", chosen.size(), file.c_str());
     return kOk;
 }

@@ -100,6 +100,13 @@ int DeviceConnection::runUntil(const std::function<bool()>& done, int64_t timeou
     case LinkRunner::Outcome::Done:
         return messages.size() == before ? kOk : kFailed;
     case LinkRunner::Outcome::Gone:
+        if (const auto* socket = dynamic_cast<const SocketTransport*>(transport_.get());
+            socket && !socket->refusal().empty()) {
+            // Another user's program, which does not share our lock, has the device: the server said so.
+            std::fprintf(stderr, "qv7ctl: the Tolka (%s) is in use by another program: %s\n",
+                         transport_->describe().c_str(), socket->refusal().c_str());
+            return kInUse;
+        }
         std::fprintf(stderr, "qv7ctl: the device went away during %s\n", what);
         return kNoDevice;
     case LinkRunner::Outcome::TimedOut:

@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include "cli/json_out.h"
+#include "common/display_text.h"
 #include "common/gbk_text.h"
 #include "device/firmware_image.h"
 #include "device/link_runner.h"
@@ -54,9 +55,10 @@ Json::Value checkJson(const FirmwareCheckResult& r) {
 void printCheck(const FirmwareCheckResult& r, std::ostream& out) {
     switch (r.outcome) {
     case FirmwareCheckResult::Outcome::Offered:
-        out << "new firmware " << r.reply->softwareVersion << " (" << r.reply->filesize << " bytes, checksum "
-            << r.reply->checksum << ", verified)\n"
-            << "changes: " << r.reply->description << "\n";
+        // The service writes these texts; on a terminal they stay text (--json keeps them as sent).
+        out << "new firmware " << escapeControls(r.reply->softwareVersion) << " (" << r.reply->filesize
+            << " bytes, checksum " << escapeControls(r.reply->checksum) << ", verified)\n"
+            << "changes: " << escapeControls(r.reply->description) << "\n";
         break;
     case FirmwareCheckResult::Outcome::NothingOffered:
         out << "no newer firmware offered\n";
@@ -106,7 +108,15 @@ private:
 FirmwareCheckResult CheckFirmware(std::string_view hardwareVersion, std::string_view softwareVersion,
                                   const FirmwareCliOptions& options) {
     FirmwareCheckResult r;
-    const std::string url = options.checkUrl.empty() ? VersionCheckUrl() : options.checkUrl;
+    std::string url = options.checkUrl;
+    if (url.empty()) {
+        const HostSetting host = CheckHostSetting();
+        if (!host.ok()) {
+            r.detail = host.error;
+            return r;
+        }
+        url = host.base + kCheckPath;
+    }
     std::string text;
     int rc;
     {
@@ -160,7 +170,7 @@ int runFirmwareCheck(std::string_view hardwareVersion, std::string_view software
         printCheck(r, out);
     }
     if (failed(r)) {
-        err << "firmware check: " << r.detail << "\n";
+        err << "firmware check: " << escapeControls(r.detail) << "\n";
         return cli::kFailed;
     }
     return cli::kOk;
@@ -180,7 +190,7 @@ int runFirmwareUpdate(LinkRunner& runner, const FirmwareCliOptions& options, std
         return code;
     };
     if (failed(r)) {
-        err << "firmware update: " << r.detail << "\n";
+        err << "firmware update: " << escapeControls(r.detail) << "\n";
         return finish(cli::kFailed, "not started");
     }
     if (!options.json) printCheck(r, out);

@@ -1,4 +1,5 @@
 // qv7ctl: the Tolka from the command line.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,7 +59,9 @@ const std::vector<Command>& commands() {
         {"preset delete", qv7::cli::cmdPresetDelete, "preset delete NAME|INDEX", "Deletes a user preset."},
         {"preset export", qv7::cli::cmdPresetExport, "preset export [NAME|INDEX...] FILE",
          "Writes presets to FILE as JSON (docs/preset-format.md), '-' for standard output: the ones\n"
-         "named, built-in ones too, or else every user preset."},
+         "named, built-in ones too, or else every user preset. A regular file (or the one a symbolic link\n"
+         "leads to) is replaced atomically; a FIFO, a terminal or /dev/stdout is written in place; a\n"
+         "directory, a block device or a socket is refused."},
         {"preset import", qv7::cli::cmdPresetImport, "preset import [--replace] FILE",
          "Adds the presets of a JSON file ('-' for standard input) as user presets. Every field and name\n"
          "is checked first and para.bin is written once, or not at all. A name a user preset already\n"
@@ -70,7 +73,8 @@ const std::vector<Command>& commands() {
          "A transfer that keeps moving is never cut off; --timeout seconds without progress end it (exit 3)."},
         {"firmware check", qv7::cli::cmdFirmwareCheck, "firmware check",
          "Asks the version-check service whether newer firmware exists for the device and prints the\n"
-         "offer (--json for scripts). QV7_CHECK_HOST (host[:port]) points it at another server."},
+         "offer (--json for scripts). QV7_CHECK_HOST (host[:port] for http, or https://host[:port])\n"
+         "points it at another server."},
         {"firmware update", qv7::cli::cmdFirmwareUpdate, "firmware update [--yes]",
          "Asks the service, downloads and verifies the offered image, asks before writing (unless\n"
          "--yes) and writes it to the device with a progress bar."},
@@ -105,9 +109,20 @@ void usage(FILE* to) {
                to);
 }
 
-}  // namespace
+// The command's own exit code, unless what it printed did not all reach standard output: a script reading it
+// must not take a cut report for a whole one. A failure the command already reported keeps its own code.
+int outputChecked(int rc) {
+    std::cout.flush();
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int err = errno;
+    if (flushed && !std::ferror(stdout) && std::cout.good()) return rc;
+    if (err != 0) std::fprintf(stderr, "qv7ctl: cannot write to standard output: %s\n", std::strerror(err));
+    else std::fprintf(stderr, "qv7ctl: cannot write to standard output\n");
+    return rc == qv7::cli::kOk ? qv7::cli::kFailed : rc;
+}
 
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     Options o;
     if (const char* env = std::getenv("QV7_DEVICE")) o.device = env;
     std::vector<std::string> words;
@@ -124,7 +139,7 @@ int main(int argc, char** argv) {
             return qv7::cli::kOk;
         } else if (a == "--print-udev-rules") {
             std::fwrite(qv7::cli::kUdevRulesFile, 1, qv7::cli::kUdevRulesFileSize, stdout);
-            return std::fflush(stdout) == 0 ? qv7::cli::kOk : qv7::cli::kFailed;
+            return qv7::cli::kOk;
         } else if (a == "--device" || a == "--timeout" || a == "--record") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "qv7ctl: %s needs a value\n", a.c_str());
@@ -188,3 +203,7 @@ int main(int argc, char** argv) {
     }
     return found->run(o, Args(words.begin() + static_cast<std::ptrdiff_t>(used), words.end()));
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return outputChecked(run(argc, argv)); }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cli/json_out.h"
+#include "common/display_text.h"
 #include "hid/access_advice.h"
 #include "hid/hid_device.h"
 #include "hid/hotplug.h"
@@ -53,7 +54,8 @@ int cliList(std::ostream& out, bool json) {
         }
         out << cli::jsonText(list) << '\n';
     } else {
-        for (const auto& t : tolkas) out << t.path << ' ' << t.serial << '\n';
+        // The serial is the device's own USB string: shown escaped, it stays on its line.
+        for (const auto& t : tolkas) out << t.path << ' ' << escapeControls(t.serial) << '\n';
     }
     out.flush();
     return cli::kOk;
@@ -98,13 +100,15 @@ int cliWatch(std::ostream& out, std::ostream& status, const WatchOptions& option
                 out << cli::jsonText(event) << '\n';
             } else {
                 out << (arrival ? "arrival " : "removal ") << e.devnode;
-                if (arrival) out << ' ' << e.serial;
+                if (arrival) out << ' ' << escapeControls(e.serial);
                 if (!e.tolka) out << " (not a Tolka)";
                 out << '\n';
             }
             out.flush();
             ++seen;
         });
+        // Nobody is reading what is watched any more (a full disk, a closed pipe): watching on is pointless.
+        if (!out) return cli::kFailed;
     }
     return cli::kOk;
 }

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -42,6 +44,81 @@ std::string absolute(const std::string& path) {
     std::error_code ec;
     auto p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
     return ec ? path : p.string();
+}
+
+// /proc/locks has a line per lock in the system; a bound keeps a system full of them from holding us up.
+constexpr int kMaxLockLines = 100000;
+constexpr std::size_t kMaxCommChars = 15;  // the kernel's own bound on a process name
+
+// The process holding the flock on the file open at `fd`, as /proc/locks tells ("1: FLOCK  ADVISORY  WRITE 1234
+// 00:05:567 0 EOF", device numbers in hex; waiters are marked "->" and hold nothing); 0 when it does not say.
+long flockHolderPid(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return 0;
+    FILE* locks = std::fopen("/proc/locks", "re");
+    if (!locks) return 0;
+    long found = 0;
+    char line[256];
+    for (int n = 0; n < kMaxLockLines && std::fgets(line, sizeof line, locks); ++n) {
+        if (std::strstr(line, "->")) continue;
+        char kind[16] = {};
+        long pid = 0;
+        unsigned maj = 0, min = 0;
+        unsigned long long ino = 0;
+        if (std::sscanf(line, "%*d: %15s %*s %*s %ld %x:%x:%llu", kind, &pid, &maj, &min, &ino) != 5) continue;
+        if (std::strcmp(kind, "FLOCK") == 0 && maj == major(st.st_dev) && min == minor(st.st_dev) && ino == st.st_ino &&
+            pid > 0) {
+            found = pid;
+            break;
+        }
+    }
+    std::fclose(locks);
+    return found;
+}
+
+// Another user's program is named as such: its name is that user's business, and our lock file is not its.
+DeviceHolder nodeHolder(int fd) {
+    DeviceHolder h{"another program", 0, {}};
+    const long pid = flockHolderPid(fd);
+    if (pid <= 0) return h;
+    h.pid = pid;
+    const std::string proc = "/proc/" + std::to_string(pid);
+    struct stat st {};
+    if (stat(proc.c_str(), &st) != 0) return h;
+    if (st.st_uid != geteuid()) {
+        h.program = "another user's program";
+        return h;
+    }
+    // One of ours that looks in another folder (another session's, or none).
+    if (FILE* comm = std::fopen((proc + "/comm").c_str(), "re")) {
+        char name[kMaxCommChars + 2] = {};
+        if (std::fgets(name, sizeof name, comm)) {
+            std::string text(name);
+            while (!text.empty() && text.back() == '\n') text.pop_back();
+            bool printable = !text.empty();
+            for (const char c : text) printable = printable && std::isprint(static_cast<unsigned char>(c));
+            if (printable) h.program = text;
+        }
+        std::fclose(comm);
+    }
+    return h;
+}
+
+enum class NodeLock { Held, Busy, None };
+
+// The node's own lock: taken on a descriptor of its own, so the program's reopenings of the node never meet it.
+NodeLock lockNode(const std::string& node, int& fd, DeviceHolder& holder) {
+    fd = open(node.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return NodeLock::None;
+    int rc;
+    do rc = flock(fd, LOCK_EX | LOCK_NB);
+    while (rc != 0 && errno == EINTR);
+    if (rc == 0) return NodeLock::Held;
+    const int e = errno;
+    if (e == EWOULDBLOCK) holder = nodeHolder(fd);
+    close(fd);
+    fd = -1;
+    return e == EWOULDBLOCK ? NodeLock::Busy : NodeLock::None;
 }
 
 std::string readBounded(int fd) {
@@ -92,6 +169,7 @@ DeviceLock& DeviceLock::operator=(DeviceLock&& other) noexcept {
         release();
         status_ = other.status_;
         fd_ = std::exchange(other.fd_, -1);
+        nodeFd_ = std::exchange(other.nodeFd_, -1);
         holder_ = std::move(other.holder_);
         detail_ = std::move(other.detail_);
         other.status_ = Status::NoPlace;
@@ -104,7 +182,8 @@ DeviceLock::~DeviceLock() { release(); }
 void DeviceLock::release() {
     // Closing drops the lock; the file stays, since removing it would race with the next taker's flock.
     if (fd_ >= 0) close(fd_);
-    fd_ = -1;
+    if (nodeFd_ >= 0) close(nodeFd_);
+    fd_ = nodeFd_ = -1;
     if (status_ == Status::Held) status_ = Status::NoPlace;
 }
 
@@ -114,29 +193,41 @@ DeviceLock DeviceLock::tryTake(const std::string& key, const DeviceHolder& me) {
         lock.status_ = Status::Held;
         return lock;
     }
+    // The user's own lock first: it is the one that names the panel to hand commands to.
     const std::string dir = privateRuntimeDir(lock.detail_);
-    if (dir.empty()) return lock;
-    const std::string path = dir + "/" + fileNameFor(key);
-    lock.fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (lock.fd_ < 0) {
-        lock.detail_ = path + ": " + std::strerror(errno);
-        return lock;
-    }
-    int rc;
-    do rc = flock(lock.fd_, LOCK_EX | LOCK_NB);
-    while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        const int e = errno;
-        if (e == EWOULDBLOCK) {
-            lock.status_ = Status::Busy;
-            lock.holder_ = parseHolder(readBounded(lock.fd_));
-        } else {
-            lock.detail_ = path + ": " + std::strerror(e);
+    if (!dir.empty()) {
+        const std::string path = dir + "/" + fileNameFor(key);
+        lock.fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (lock.fd_ < 0) lock.detail_ = path + ": " + std::strerror(errno);
+        int rc = 0;
+        if (lock.fd_ >= 0) {
+            do rc = flock(lock.fd_, LOCK_EX | LOCK_NB);
+            while (rc != 0 && errno == EINTR);
         }
-        close(lock.fd_);
-        lock.fd_ = -1;
-        return lock;
+        if (lock.fd_ >= 0 && rc != 0) {
+            const int e = errno;
+            if (e == EWOULDBLOCK) {
+                lock.status_ = Status::Busy;
+                lock.holder_ = parseHolder(readBounded(lock.fd_));
+            } else {
+                lock.detail_ = path + ": " + std::strerror(e);
+            }
+            close(lock.fd_);
+            lock.fd_ = -1;
+            if (lock.status_ == Status::Busy) return lock;
+        }
     }
+    // A socket device has no node to lock: its server decides whom it serves.
+    if (key.front() == '/') {
+        DeviceHolder other;
+        if (lockNode(key, lock.nodeFd_, other) == NodeLock::Busy) {
+            lock.release();
+            lock.status_ = Status::Busy;
+            lock.holder_ = other;
+            return lock;
+        }
+    }
+    if (lock.fd_ < 0) return lock;  // NoPlace: without the user's rule, though the node may be locked
     // Written while held: a reader that comes between the truncate and the write sees an unnamed holder.
     const std::string text = holderText(me);
     if (ftruncate(lock.fd_, 0) != 0 ||

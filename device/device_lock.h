@@ -2,6 +2,8 @@
 // reader of its node. Whoever talks to it holds an advisory lock named after the device in the user's runtime
 // folder; the kernel drops the lock with the holder's last descriptor, so a program that dies, even killed,
 // leaves the device free. The lock file says who holds it and where that program takes hand-overs.
+// That file is the user's own: another user, or root without a runtime folder, looks in another folder. So a
+// device node is locked as well, on the node itself, which every user's program shares.
 #pragma once
 
 #include <string>
@@ -36,7 +38,9 @@ public:
     DeviceLock& operator=(const DeviceLock&) = delete;
     ~DeviceLock();  // lets go
 
-    // One attempt, never waiting. An empty key is always Held (nothing to share).
+    // One attempt, never waiting. An empty key is always Held (nothing to share). A node's own lock is taken
+    // even without a private folder (NoPlace then still keeps others out); a node that cannot be opened (absent,
+    // not ours to open) is left to the open that follows to report.
     static DeviceLock tryTake(const std::string& key, const DeviceHolder& me);
 
     Status status() const { return status_; }
@@ -48,6 +52,7 @@ public:
 private:
     Status status_ = Status::NoPlace;
     int fd_ = -1;
+    int nodeFd_ = -1;
     DeviceHolder holder_;
     std::string detail_;
 };

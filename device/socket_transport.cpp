@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -90,6 +91,15 @@ ReadStatus SocketTransport::read(std::vector<uint8_t>& report, int timeoutMs) {
         const ssize_t got = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT | MSG_TRUNC);
         if (got == 0) return ReadStatus::Gone;
         if (got < 0) return (errno == EAGAIN || errno == EINTR) ? ReadStatus::Timeout : ReadStatus::Gone;
+        const std::size_t kept = std::min<std::size_t>(static_cast<std::size_t>(got), sizeof buf);
+        if (kept >= kBusyPrefix.size() && std::memcmp(buf, kBusyPrefix.data(), kBusyPrefix.size()) == 0) {
+            // Shown to the user: printable text only, bounded.
+            refusal_.clear();
+            for (std::size_t i = kBusyPrefix.size(); i < kept && refusal_.size() < kMaxRefusalChars; ++i)
+                if (std::isprint(buf[i])) refusal_ += static_cast<char>(buf[i]);
+            if (refusal_.empty()) refusal_ = "busy";
+            return ReadStatus::Gone;
+        }
         // Longer datagrams are cut to one report; shorter ones are zero-padded.
         report.assign(kReportLength, 0);
         std::copy_n(buf, std::min<std::size_t>(static_cast<std::size_t>(got), kReportLength), report.begin());

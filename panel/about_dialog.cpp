@@ -6,10 +6,42 @@
 #include <QGuiApplication>
 #include <QPushButton>
 
+#include <algorithm>
+#include <iterator>
+
 #include "panel/app_icon.h"
+#include "panel/text_fit.h"
 #include "panel/widget_bindings.h"
 
 namespace qv7::panel {
+
+namespace {
+constexpr int kValueX = 49;  // where the values start, in dialog units
+
+// The captions end where the values start. A language whose captions need more room (English "Firmware:") gets
+// one column as wide as its widest caption, from the leftmost caption's start, and the values move right of it.
+template <std::size_t N>
+void widenCaptions(QLabel* (&captions)[N], QLabel* (&values)[N], const DialogUnits& du) {
+    int left = captions[0]->x();
+    int need = 0;
+    bool fits = true;
+    for (QLabel* c : captions) {
+        left = std::min(left, c->x());
+        need = std::max(need, textNeed(*c));
+        fits = fits && textNeed(*c) <= c->width();
+    }
+    if (fits) return;
+    QDialog& dialog = *static_cast<QDialog*>(captions[0]->parentWidget());
+    const int shift = left + need + du.x(2) - du.x(kValueX);
+    int right = dialog.width();
+    for (QLabel* c : captions) c->setGeometry(left, c->y(), need, c->height());
+    for (QLabel* value : values) {
+        value->move(value->x() + shift, value->y());
+        right = std::max(right, value->geometry().right() + 1 + du.x(7));
+    }
+    dialog.setFixedSize(right, dialog.height());
+}
+}  // namespace
 
 CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, const std::string& serial,
                      const std::string& name, const std::string& model, QWidget* parent,
@@ -30,17 +62,19 @@ CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, c
                         {QT_TRANSLATE_NOOP("CAboutDlg", "固件版本："), 15, 42, 152, firmware},
                         {QT_TRANSLATE_NOOP("CAboutDlg", "硬件版本："), 15, 55, 157, hardware},
                         {QT_TRANSLATE_NOOP("CAboutDlg", "序列号："), 22, 68, 131, serial}};
+    QLabel* captions[std::size(rows)] = {};
     int i = 0;
     for (const Row& r : rows) {
-        auto* caption = new QLabel(QCoreApplication::translate("CAboutDlg", r.caption), this);
-        caption->setGeometry(du.rect({r.captionX, r.y, 49 - r.captionX, 8}));
+        captions[i] = new QLabel(QCoreApplication::translate("CAboutDlg", r.caption), this);
+        captions[i]->setGeometry(du.rect({r.captionX, r.y, kValueX - r.captionX, 8}));
         values_[i] = new QLabel(QString::fromStdString(r.text), this);
         // The device names itself: a tag in its name is shown as written.
         values_[i]->setTextFormat(Qt::PlainText);
         values_[i]->setObjectName(QString::number(1052 + i));
-        values_[i]->setGeometry(du.rect({49, r.y, r.width, 8}));
+        values_[i]->setGeometry(du.rect({kValueX, r.y, r.width, 8}));
         ++i;
     }
+    widenCaptions(captions, values_, du);
     auto* icon = new QLabel(this);
     icon->setPixmap(appIcon().pixmap(du.y(20), du.y(20)));
     icon->setGeometry(du.rect({14, 91, 21, 20}));

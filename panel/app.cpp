@@ -111,10 +111,14 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
     CBrontalDlg window(std::move(provider), {}, nullptr, options.trace ? LineWriter(writeLineToStdout) : LineWriter());
     std::unique_ptr<SingleInstance> instance;
     if (claim.outcome() == InstanceClaim::Outcome::Claimed)
-        instance = std::make_unique<SingleInstance>(std::move(claim), [&window] {
-            std::fputs("qv7-panel: brought forward by a later start\n", stderr);
-            window.bringForward();
-        });
+        instance = std::make_unique<SingleInstance>(
+            std::move(claim),
+            [&window] {
+                std::fputs("qv7-panel: brought forward by a later start\n", stderr);
+                window.bringForward();
+            },
+            // Into the window's trace, so "复制诊断信息" carries it too.
+            [&window](std::string_view line) { window.controller().traceReaderLine(line); });
     if (instance) {
         instance->carryOut(std::make_unique<ForwardedCommands>(
             window.controller(),

@@ -11,13 +11,15 @@ namespace {
 
 // One control per row, in creation order.
 // clang-format off
-// Column of a vertical slider: value label above, track, caption below, within a group whose top is `top`.
-void sliderColumn(std::vector<ControlSpec>& t, int top, int x, int w, int slider, int label, std::string_view caption) {
+// Column of a vertical slider: value label above, track, caption below, within a group whose top is `top`. The
+// caption reaches `spread` units beyond the column each side, into the gap before the next.
+void sliderColumn(std::vector<ControlSpec>& t, int top, int x, int w, int slider, int label, std::string_view caption,
+                  int spread = 1) {
     t.push_back({.id = label, .kind = Kind::ValueLabel, .rect = {x, top + 22, w, 8}, .align = Align::Centre,
                  .enabledWith = slider});
     t.push_back({.id = slider, .kind = Kind::Slider, .rect = {x + (w - 20) / 2, top + 31, 20, 77}});
-    // A unit wider than the column each side, which keeps the last column's caption off its group's frame.
-    t.push_back({.id = 0, .kind = Kind::Text, .caption = caption, .rect = {x - 1, top + 111, w + 2, 8},
+    // Wider than the column, which keeps the last column's caption off its group's frame.
+    t.push_back({.id = 0, .kind = Kind::Text, .caption = caption, .rect = {x - spread, top + 111, w + 2 * spread, 8},
                  .align = Align::Centre, .enabledWith = slider});
 }
 
@@ -75,7 +77,9 @@ std::vector<ControlSpec> build() {
                              {kReverbTypeSliderId, kReverbTypeLabelId}, {kReverbDelaySliderId, kReverbDelayLabelId},
                              {kHighCutSliderId, kHighCutLabelId},       {kLowCutSliderId, kLowCutLabelId}};
     const std::string_view reverbCaptions[] = {"音量", "湿声", "种类", "延时", "高切", "低切"};
-    for (int i = 0; i < 6; ++i) sliderColumn(t, 197, 10 + 23 * i, 22, reverb[i][0], reverb[i][1], reverbCaptions[i]);
+    // One unit between columns: the captions keep to their columns so as not to run into each other.
+    for (int i = 0; i < 6; ++i)
+        sliderColumn(t, 197, 10 + 23 * i, 22, reverb[i][0], reverb[i][1], reverbCaptions[i], 0);
 
     group("电音变声", {153, 197, 133, 125});
     t.push_back({.id = kEffectOffRadioId, .kind = Kind::Radio, .caption = "不使用", .rect = {158, 207, 42, 10},
@@ -112,11 +116,12 @@ std::vector<ControlSpec> build() {
     t.push_back({.id = kUpdatePercentLabelId, .kind = Kind::ValueLabel, .rect = {126, 374, 236, 8},
                  .align = Align::Centre});
 
-    t.push_back({kStatusLabelId, Kind::ValueLabel, "", {7, 396, 116, 8}});
-    // The battery text carries its own unit ("3.85 V"), which 18 units cannot hold: the label is wider
-    // and the separate "V" after it is left out, so the unit is not shown twice ("3.85 V V").
-    t.push_back({0, Kind::Text, "电池：", {315, 396, 26, 8}});
-    t.push_back({.id = kBatteryLabelId, .kind = Kind::ValueLabel, .rect = {334, 396, 34, 8}, .align = Align::Right});
+    // The status line reaches towards the battery: "Tolka 正由 qv7ctl 使用，稍后自动连接" is longer than 116 units.
+    t.push_back({kStatusLabelId, Kind::ValueLabel, "", {7, 396, 280, 8}});
+    // The battery text carries its own unit ("3.85 V"), which 18 units cannot hold: the label is wider, from the
+    // caption's end, and the separate "V" after it is left out, so the unit is not shown twice ("3.85 V V").
+    t.push_back({.id = 0, .kind = Kind::Text, .caption = "电池：", .rect = {315, 396, 26, 8}, .roomTo = 292});
+    t.push_back({.id = kBatteryLabelId, .kind = Kind::ValueLabel, .rect = {341, 396, 27, 8}, .align = Align::Right});
     return t;
 }
 // clang-format on

@@ -24,6 +24,9 @@ struct ControlSpec {
     Align align = Align::Left;
     bool groupStart = false;  // first radio button of its group
     int enabledWith = 0;      // captions and value labels of a slider: greyed with it
+    // Where a caption longer than its rectangle (the English window's) may reach, in dialog units: a right edge
+    // when beyond the rectangle, a left edge when before it. 0: it keeps its rectangle.
+    int roomTo = 0;
 };
 
 constexpr std::string_view kWindowTitle = "Tolka面板-Vexlor";

@@ -4,12 +4,17 @@
 #include <QSysInfo>
 
 #include "common/app_dir.h"
+#include "common/display_text.h"
 
 namespace qv7::panel {
 
 std::string diagnosticsText(const DiagnosticsFacts& facts) {
     std::string text;
-    auto line = [&text](const std::string& name, const std::string& value) { text += name + ": " + value + "\n"; };
+    // One fact per line, whatever the device or the trace holds: control characters are shown escaped, so a
+    // serial number cannot add a line of its own to a bug report.
+    auto line = [&text](const std::string& name, const std::string& value) {
+        text += name + ": " + escapeControls(value) + "\n";
+    };
     line("qv7-panel", facts.panelVersion);
     line("Qt", facts.qtVersion);
     line("OS", facts.os);
@@ -17,7 +22,7 @@ std::string diagnosticsText(const DiagnosticsFacts& facts) {
     if (facts.identity.empty()) line("device", "none connected");
     for (const IdentityField& f : facts.identity) line(f.name, f.value);
     text += "trace, last " + std::to_string(facts.trace.size()) + " lines:\n";
-    for (const std::string& t : facts.trace) text += t + "\n";
+    for (const std::string& t : facts.trace) text += escapeControls(t) + "\n";
     return text;
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "common/gbk_text.h"
+#include "panel/text_fit.h"
 #include "panel/widget_bindings.h"
 #include "panel/window_texts.h"
 #include "params/preset_entry.h"
@@ -39,6 +40,15 @@ NameInput::NameInput(QWidget* parent) : QDialog(parent) {
     ok_->setDefault(true);
     cancel_ = new QPushButton(QCoreApplication::translate("NameInput", "取消"), this);
     cancel_->setGeometry(du.rect({113, 60, 50, 14}));
+
+    // An English prompt, and the notice, are longer than the line the layout gives them: they wrap, and what lies
+    // below moves down.
+    const int promptBottom = prompt->geometry().bottom() + 1;
+    makeRoomBelow(*this, promptBottom, wrapToFit(*prompt));
+    notice_->setText(messageText(preset_text::kNameNotGbk));
+    const int noticeBottom = notice_->geometry().bottom() + 1;
+    makeRoomBelow(*this, noticeBottom, wrapToFit(*notice_));
+    notice_->clear();
 
     connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 
+#include "panel/text_fit.h"
 #include "panel/widget_bindings.h"
 
 namespace qv7::panel {
@@ -21,6 +22,7 @@ CParaReplace::CParaReplace(const PresetLibrary& library, QWidget* parent) : QDia
     text->setWordWrap(true);
     text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     text->setGeometry(du.rect({7, 7, 221, 26}));
+    balanceWrap(*text);
     list_ = new QComboBox(this);
     list_->setObjectName(QStringLiteral("1064"));
     list_->setGeometry(du.rect({7, 40, 221, 14}));

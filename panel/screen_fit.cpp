@@ -1,13 +1,18 @@
 // The window's size from its screen: the layout's own when it fits, else the screen's room with scroll bars.
 #include "panel/screen_fit.h"
 
+#include <QAbstractSlider>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace qv7::panel {
 
@@ -20,7 +25,20 @@ ScreenFit::ScreenFit(QWidget& window, QWidget& surface) : QObject(&window), wind
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(area_);
     window.installEventFilter(this);
+    for (QAbstractSlider* slider : surface.findChildren<QAbstractSlider*>()) slider->installEventFilter(this);
     fit();
+}
+
+bool ScreenFit::pageTakesWheel(QObject* watched, QEvent* event) const {
+    auto* slider = qobject_cast<QAbstractSlider*>(watched);
+    if (!slider || event->type() != QEvent::Wheel || slider->hasFocus()) return false;
+    // A wheel turned to scroll the page must not move the slider that happens to pass under the pointer; one the
+    // user clicked or reached with Tab takes it. The page scrolls in the wheel's direction only when it can.
+    const auto* wheel = static_cast<QWheelEvent*>(event);
+    const QPoint delta = wheel->angleDelta();
+    const QScrollBar* bar =
+        std::abs(delta.x()) > std::abs(delta.y()) ? area_->horizontalScrollBar() : area_->verticalScrollBar();
+    return bar->maximum() > bar->minimum();
 }
 
 void ScreenFit::follow(QScreen* screen) {
@@ -66,6 +84,15 @@ void ScreenFit::fit() {
 }
 
 bool ScreenFit::eventFilter(QObject* watched, QEvent* event) {
+    if (pageTakesWheel(watched, event)) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        QWidget* viewport = area_->viewport();
+        QWheelEvent page(viewport->mapFromGlobal(wheel->globalPosition()), wheel->globalPosition(), wheel->pixelDelta(),
+                         wheel->angleDelta(), wheel->buttons(), wheel->modifiers(), wheel->phase(), wheel->inverted(),
+                         wheel->source());
+        QCoreApplication::sendEvent(viewport, &page);
+        return true;
+    }
     if (watched != &window_) return false;
     if (event->type() == QEvent::Show) {
         if (!watchingWindow_ && window_.windowHandle()) {

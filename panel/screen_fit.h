@@ -12,7 +12,8 @@
 namespace qv7::panel {
 
 // The layout keeps its size in dialog units; at 150 % scale or on a 768-line laptop with a panel bar that is taller
-// than the screen. The window then takes what the screen's available area holds, less its frame, and scrolls.
+// than the screen. The window then takes what the screen's available area holds, less its frame, and scrolls; the
+// wheel then scrolls the page over a slider too, unless the slider has the focus.
 class ScreenFit : public QObject {
 public:
     // `surface` holds the controls at the layout's size; it moves into a frameless scroll area filling `window`.
@@ -27,6 +28,8 @@ protected:
 
 private:
     void follow(QScreen* screen);
+    // Whether `event` is a wheel over a slider without focus that should scroll the page instead.
+    bool pageTakesWheel(QObject* watched, QEvent* event) const;
     void resize();
 
     QWidget& window_;

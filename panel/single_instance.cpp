@@ -28,17 +28,19 @@ int64_t nowMs() {
 handover::Reply refusal(const std::string& why) { return {handover::kUsage, {}, "qv7-panel: " + why + "\n"}; }
 }  // namespace
 
-SingleInstance::SingleInstance(InstanceClaim claim, std::function<void()> show, QObject* parent)
+SingleInstance::SingleInstance(InstanceClaim claim, std::function<void()> show, LineWriter trace, QObject* parent)
     : QObject(parent), claim_(std::move(claim)), show_(std::move(show)) {
     const int fd = claim_.takeListeningSocket();
-    if (fd < 0 || !server_.listen(fd)) {
-        std::fprintf(stderr, "qv7-panel: cannot serve %s: %s\n", claim_.socketPath().c_str(),
-                     server_.errorString().toLocal8Bit().constData());
+    if (fd < 0) {
+        std::fprintf(stderr, "qv7-panel: cannot serve %s: no listening socket\n", claim_.socketPath().c_str());
         return;
     }
-    connect(&server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* client = server_.nextPendingConnection()) serve(client);
-    });
+    // Both a later start and qv7ctl read a reply that is not theirs as "not now" and say so or ask again.
+    listener_ = std::make_unique<LocalListener>(
+        fd, claim_.socketPath(),
+        handover::encodeReply({handover::kInUse, {}, "qv7-panel: too many connections at once; try again\n"}),
+        std::move(trace));
+    listener_->onConnection([this](QLocalSocket* client) { serve(client); });
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, [this] {
         if (!commands_) return;

@@ -3,7 +3,6 @@
 // commands qv7ctl hands over while the panel holds the Tolka (common/handover_message.h), one at a time.
 #pragma once
 
-#include <QLocalServer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -14,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "common/line_writer.h"
 #include "panel/forwarded_commands.h"
 #include "panel/instance_claim.h"
+#include "panel/local_listener.h"
 
 class QLocalSocket;
 
@@ -23,8 +24,9 @@ namespace qv7::panel {
 
 class SingleInstance : public QObject {
 public:
-    // Serves the claimed socket; `show` runs on the window thread once for each later start.
-    SingleInstance(InstanceClaim claim, std::function<void()> show, QObject* parent = nullptr);
+    // Serves the claimed socket; `show` runs on the window thread once for each later start. `trace` hears of
+    // bursts of connections turned away.
+    SingleInstance(InstanceClaim claim, std::function<void()> show, LineWriter trace = {}, QObject* parent = nullptr);
     // Without it, every hand-over is refused.
     void carryOut(std::unique_ptr<ForwardedCommands> commands) { commands_ = std::move(commands); }
 
@@ -40,7 +42,7 @@ private:
 
     // Declared first so it is released last: the server removes its socket file while the lock is still held.
     InstanceClaim claim_;
-    QLocalServer server_;
+    std::unique_ptr<LocalListener> listener_;
     std::function<void()> show_;
     std::unique_ptr<ForwardedCommands> commands_;
     std::deque<Pending> pending_;

@@ -58,7 +58,8 @@ void FirmwareCheckSlot::start(std::string hardwareVersion, std::string softwareV
     }
     const unsigned generation = delivery_->generation;
     // The worker is handed its URL: the environment is read on the window thread only.
-    std::string url = checkUrl_.empty() ? VersionCheckUrl() : checkUrl_;
+    std::string url = CheckUrlOrTrace(checkUrl_, options_.diagnostics);
+    if (url.empty()) return;
     current_ = std::make_unique<FirmwareCheckWorker>(
         std::move(url), options_, [post = post_, delivery = delivery_, generation](FirmwareOffer offer) {
             post([delivery, generation, offer = std::move(offer)] {
@@ -82,10 +83,11 @@ bool PanelCheckSlot::startIfDue() {
     // Everything from the environment is settled here, before the worker exists.
     PanelCheckContext context = context_;
     if (context.iniPath.empty()) context.iniPath = GetAppDirFile(kSettingsFileName);
-    if (context.checkUrl.empty()) context.checkUrl = VersionCheckUrl();
     if (context.siteHost.empty()) context.siteHost = SiteHost();
     const std::time_t now = context.now ? context.now() : std::time(nullptr);
     if (!IsPanelCheckDue(context.iniPath, now, &lastDate_)) return false;
+    context.checkUrl = CheckUrlOrTrace(context.checkUrl, context.http.diagnostics);
+    if (context.checkUrl.empty()) return false;
     if (held_) {
         pending_ = std::move(context);
         return true;

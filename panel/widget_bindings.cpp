@@ -16,12 +16,23 @@
 #include "panel/bar_label.h"
 #include "panel/disabled_look.h"
 #include "panel/group_frame.h"
+#include "panel/text_fit.h"
 #include "panel/window_texts.h"
 
 namespace qv7::panel {
 
 namespace {
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// A control whose text is longer than its rectangle reaches towards `to` (a right edge beyond it, or a left edge
+// before it) as far as its text needs.
+void reach(QWidget& w, int to) {
+    const int need = textNeed(w);
+    if (need <= w.width()) return;
+    const QRect r = w.geometry();
+    if (to > r.right()) w.setGeometry(r.x(), r.y(), std::min(need, to - r.x()), r.height());
+    else w.setGeometry(std::max(to, r.right() + 1 - need), r.y(), std::min(need, r.right() + 1 - to), r.height());
+}
 
 Qt::Alignment alignment(Align a) {
     switch (a) {
@@ -113,6 +124,7 @@ void WidgetBindings::build(const DialogUnits& units) {
         }
         }
         w->setGeometry(units.rect(control.rect));
+        if (control.roomTo != 0) reach(*w, units.x(control.roomTo));
         if (control.enabledWith != 0) {
             followers_.emplace(control.enabledWith, w);
             if (control.id != 0) following_.insert(control.id);
@@ -124,12 +136,46 @@ void WidgetBindings::build(const DialogUnits& units) {
             wire(control.id, w, control.kind);
         }
     }
+    flowRows(units);
     if (auto* percent = widget(kUpdatePercentLabelId)) {
         // Black on the filled bar whatever the desktop theme, which may draw light text meant for a dark window.
         QPalette palette = percent->palette();
         palette.setColor(QPalette::WindowText, Qt::black);
         percent->setPalette(palette);
         percent->raise();
+    }
+}
+
+void WidgetBindings::flowRows(const DialogUnits& units) {
+    // Check boxes and radio buttons side by side in a group: when one caption is longer than its box (the English
+    // window's words), the row is laid out again from its first box, each as wide as its text needs, as long as
+    // the row stays inside its frame.
+    std::vector<QRect> frames;
+    for (const ControlSpec& c : controlTable())
+        if (c.kind == Kind::Group) frames.push_back(units.rect(c.rect));
+    std::map<std::pair<int, int>, std::vector<QWidget*>> rows;  // by frame and top
+    for (const ControlSpec& c : controlTable()) {
+        if (c.kind != Kind::CheckBox && c.kind != Kind::Radio) continue;
+        QWidget* w = widget(c.id);
+        for (int f = 0; f < static_cast<int>(frames.size()); ++f)
+            if (frames[f].contains(w->geometry())) rows[{f, w->y()}].push_back(w);
+    }
+    for (auto& [key, row] : rows) {
+        std::sort(row.begin(), row.end(), [](QWidget* a, QWidget* b) { return a->x() < b->x(); });
+        if (std::all_of(row.begin(), row.end(), [](QWidget* w) { return textNeed(*w) <= w->width(); })) continue;
+        // With the layout's gaps, else with narrow ones.
+        for (const bool narrow : {false, true}) {
+            std::vector<QRect> placed;
+            int x = row.front()->x();
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                placed.emplace_back(x, row[i]->y(), textNeed(*row[i]), row[i]->height());
+                const int gap = i + 1 < row.size() ? row[i + 1]->x() - row[i]->geometry().right() - 1 : 0;
+                x += placed.back().width() + (narrow ? units.x(2) : std::max(gap, units.x(2)));
+            }
+            if (placed.back().right() > frames[key.first].right() - units.x(2)) continue;
+            for (std::size_t i = 0; i < row.size(); ++i) row[i]->setGeometry(placed[i]);
+            break;
+        }
     }
 }
 

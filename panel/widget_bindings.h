@@ -38,6 +38,7 @@ public:
     int position(int id) const;
 
 private:
+    void flowRows(const DialogUnits& units);
     void wire(int id, QWidget* w, Kind kind);
     void mirrorOne(int id);
 

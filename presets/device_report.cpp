@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/display_text.h"
 #include "common/gbk_text.h"
 #include "device/identity_fields.h"
 #include "presets/preset_exchange.h"
@@ -31,14 +32,15 @@ std::string infoReport(const mfi& driver, std::string device, bool json) {
         v["quickKeys"] = keys;
         return jsonLine(v) + "\n";
     }
+    // The device writes these texts: a line end or an escape sequence in them stays visible as such.
     auto line = [](const std::string& name, const std::string& value) {
         std::string caption = name + ":";
         if (caption.size() < 18) caption.resize(18, ' ');
         return caption + " " + value + "\n";
     };
     std::string text, keys;
-    for (const auto& [name, value] : fields) text += line(name, value);
-    for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + gbk::toUtf8Display(driver.quickKeyName(k));
+    for (const auto& [name, value] : fields) text += line(name, escapeControls(value));
+    for (int k = 0; k < 3; ++k) keys += (k ? " | " : "") + escapeControls(gbk::toUtf8Display(driver.quickKeyName(k)));
     return text + line("quickKeys", keys);
 }
 

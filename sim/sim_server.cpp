@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "device/socket_transport.h"
@@ -28,15 +29,30 @@ void logReport(const char* dir, std::span<const uint8_t> r) {
     std::fprintf(stderr, "\n");
 }
 
+// A Tolka has one conversation: a host that comes while another is served is told so and hung up on, rather than
+// left waiting in the backlog for answers that would come only after the first has gone.
+void turnAway(int lfd) {
+    const int fd = ::accept4(lfd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return;
+    const std::string reply = std::string(kBusyPrefix) + "the simulated Tolka is serving another host";
+    ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    ::close(fd);
+    std::fprintf(stderr, "qv7-sim: turned a second host away while serving one\n");
+}
+
 // Returns false when the device was unplugged during this client.
-bool serveClient(int fd, ReportResponder& device, const ServerOptions& o, FaultInjector& in, FaultInjector& out,
-                 long& sent, const std::atomic<bool>& stop) {
+bool serveClient(int fd, int lfd, ReportResponder& device, const ServerOptions& o, FaultInjector& in,
+                 FaultInjector& out, long& sent, const std::atomic<bool>& stop) {
     uint8_t buf[256];
     while (!stop) {
-        pollfd p{fd, POLLIN, 0};
-        const int n = ::poll(&p, 1, 200);
+        pollfd p[2]{{fd, POLLIN, 0}, {lfd, POLLIN, 0}};
+        const int n = ::poll(p, 2, 200);
         if (n < 0 && errno != EINTR) return true;
         if (n <= 0) continue;
+        // A host that has hung up is no longer served: the next one waits for the loop above to take it (when the
+        // last command's host closed and the next one's connected, both show in one poll).
+        if ((p[1].revents & POLLIN) && !(p[0].revents & (POLLHUP | POLLERR))) turnAway(lfd);
+        if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         const ssize_t got = ::recv(fd, buf, sizeof buf, 0);
         if (got <= 0) return true;  // the host closed the link
         std::vector<uint8_t> report(kReportLength, 0);
@@ -81,7 +97,7 @@ int serveSocket(ReportResponder& device, const ServerOptions& o, const std::atom
         if (fd < 0) continue;
         // Tells a test how many conversations the device has had to take part in.
         if (o.verbose) std::fprintf(stderr, "qv7-sim: client connected\n");
-        present = serveClient(fd, device, o, in, out, sent, stop);
+        present = serveClient(fd, lfd, device, o, in, out, sent, stop);
         ::close(fd);
     }
     if (!present) std::fprintf(stderr, "qv7-sim: unplugged after %ld reports\n", sent);

@@ -70,12 +70,15 @@ std::optional<FirmwareOffer> OnFirmwareVersionReply(std::string_view reply, cons
 
 std::optional<FirmwareOffer> RequestFirmwareVersion(std::string_view hardwareVersion, std::string_view softwareVersion,
                                                     const std::string& checkUrl, const HttpOptions& options) {
+    const std::string url = CheckUrlOrTrace(checkUrl, options.diagnostics);
+    if (url.empty()) return std::nullopt;
+    TraceCheckAddress(url, options.diagnostics);
     std::string body = FirmwareVersionCheckRequest(hardwareVersion, softwareVersion);
     std::string reply;
     int rc;
     {
         CHttpClient client(kUserAgent, options);
-        rc = client.Post(checkUrl.empty() ? VersionCheckUrl() : checkUrl, body.c_str(), reply);
+        rc = client.Post(url, body.c_str(), reply);
     }
     if (rc != kHttpOk) return std::nullopt;
     return OnFirmwareVersionReply(reply, options);

@@ -63,12 +63,14 @@ bool IsWebAddress(std::string_view address) {
 std::optional<PanelOffer> OnPanelVersionReply(std::string_view reply, const PanelCheckContext& context) {
     std::optional<VersionCheckReply> r = ParseVersionCheckReply(reply);
     if (!r || !r->offered()) return std::nullopt;
+    // An offer that could not send the user anywhere is no offer, and the day is not spent on it.
+    const HostSetting site = SiteHostSetting(context.siteHost);
+    if (!site.ok()) return std::nullopt;
 
     // A stamp that cannot be written only means the next start-up asks again.
     WriteIniString(iniPathOf(context), kSettingSection, kLastDateKey, FormatToday(nowOf(context)));
 
-    std::string siteHost = context.siteHost.empty() ? SiteHost() : context.siteHost;
-    std::string downloadPage = "http://" + siteHost + kDownloadPagePath;
+    const std::string downloadPage = site.base + kDownloadPagePath;
 
     PanelOffer offer;
     offer.softwareVersion = r->softwareVersion;
@@ -85,13 +87,20 @@ std::optional<PanelOffer> OnPanelVersionReply(std::string_view reply, const Pane
         // the download page is where the user can act.
         if (!IsWebAddress(offer.address)) offer.address = downloadPage;
     }
-    offer.prompt = "    Tolka面板有更新的版本(" + r->softwareVersion + ")，请到Vexlor官网（" + siteHost +
+    offer.prompt = "    Tolka面板有更新的版本(" + r->softwareVersion + ")，请到Vexlor官网（" + site.host +
                    "）下载，或找Vexlor售后获取。\n" + "    是否去官网下载？";
     return offer;
 }
 
 std::optional<PanelOffer> RequestPanelVersion(const PanelCheckContext& context) {
-    std::string url = context.checkUrl.empty() ? VersionCheckUrl() : context.checkUrl;
+    const std::string url = CheckUrlOrTrace(context.checkUrl, context.http.diagnostics);
+    if (url.empty()) return std::nullopt;
+    // Refused before anything is asked: an offer would have nowhere to send the user.
+    if (const HostSetting site = SiteHostSetting(context.siteHost); !site.ok()) {
+        orStdout(context.http.diagnostics)(site.error + "\n");
+        return std::nullopt;
+    }
+    TraceCheckAddress(url, context.http.diagnostics);
     // The panel's versions are ASCII, so the GBK-to-UTF-8 step changes nothing here.
     std::string body = PanelVersionCheckRequest();
     std::string reply;

@@ -298,11 +298,11 @@ Update now?</translation>
     </message>
     <message>
         <source>闪避</source>
-        <translation>Duck</translation>
+        <translation>Ducking</translation>
     </message>
     <message>
         <source>充电</source>
-        <translation>Chrg</translation>
+        <translation>Charge</translation>
     </message>
     <message>
         <source>立体混音</source>
@@ -434,7 +434,7 @@ Update now?</translation>
     </message>
     <message>
         <source>电池：</source>
-        <translation>Batt:</translation>
+        <translation>Battery:</translation>
     </message>
     <message>
         <source>无新版本</source>
@@ -442,7 +442,7 @@ Update now?</translation>
     </message>
     <message>
         <source>有新版本,点击更新</source>
-        <translation>New version: update</translation>
+        <translation>Update available</translation>
     </message>
     <message>
         <source>下载完成，等待写入</source>
@@ -469,7 +469,7 @@ Update now?</translation>
     </message>
     <message>
         <source>写入停滞，已 %1 秒无进展，请检查连接</source>
-        <translation>Writing stalled: no progress for %1 s. Check the connection</translation>
+        <translation>Stalled: no progress for %1 s. Check the connection</translation>
     </message>
     <message>
         <source>Tolka上的效果</source>

@@ -65,6 +65,16 @@ expect_rc 0 "preset list" ctl preset list
 [ "$(wc -l <"$dir/out")" -eq 62 ] || fail "preset list does not show the 62 built-in presets"
 expect_rc 0 "preset save" ctl preset save live20
 [ "$(wc -c <"$QV7_CONFIG_DIR/para.bin")" -eq 100 ] || fail "para.bin is not one 100-byte record after a save"
+# Chinese and Latin names side by side: the kind column starts at one terminal column on every line.
+expect_rc 0 "preset list with a user preset" ctl preset list
+python3 - "$dir/out" <<'EOF' || fail "preset list: the kind column does not line up by display width"
+import sys, unicodedata
+starts = set()
+for line in open(sys.argv[1], encoding="utf-8"):
+    before = line.rstrip("\n").rsplit(" ", 1)[0]
+    starts.add(sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in before))
+sys.exit(0 if len(starts) == 1 else 1)
+EOF
 expect_rc 0 "preset apply" ctl preset apply 唱歌03
 expect_rc 0 "get after preset apply" ctl get
 grep -qx 'eqGain\[6\]=36' "$dir/out" || fail "the device does not hold the applied preset"

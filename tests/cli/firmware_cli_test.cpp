@@ -66,6 +66,26 @@ TEST(FirmwareCli, CheckPrintsTextOrJson) {
     }
 }
 
+// The service's texts are data too: an offer's description cannot move the cursor or forge a line.
+TEST(FirmwareCli, OfferTextsFromTheServiceAreShownEscaped) {
+    const std::string img(1024, '\x22');
+    LocalHttpServer files([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(img)); });
+    const std::string checksum =
+        ChecksumText(ImageWordSum(std::span(reinterpret_cast<const uint8_t*>(img.data()), img.size())));
+    const std::string reply =
+        R"({"status":"112304","softwareVersion":"1.0.9\r","description":"fix\nOS: forged\u001b[2J",)"
+        R"("filesize":1024,"urlPath":")" +
+        files.url("/fw") + R"(","checksum":")" + checksum + "\"}";
+    LocalHttpServer service([&](const RecordedRequest&, int, Connection& c) { c.send(test::fixedReply(reply)); });
+    FirmwareCliOptions o;
+    o.checkUrl = service.url("/admin/appios");
+    o.http.diagnostics = [](std::string_view) {};
+    std::ostringstream out, err;
+    EXPECT_EQ(runFirmwareCheck("1.0", "1.0.7", o, out, err), 0) << err.str();
+    EXPECT_EQ(out.str(), "new firmware 1.0.9\\r (1024 bytes, checksum " + checksum +
+                             ", verified)\nchanges: fix\\nOS: forged\\x1b[2J\n");
+}
+
 TEST(FirmwareCli, UnreachableServiceIsExplained) {
     FirmwareCliOptions o;
     o.checkUrl = "http://127.0.0.1:1/admin/appios";

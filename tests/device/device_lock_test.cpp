@@ -2,13 +2,17 @@
 // holder killed outright leaves the device free.
 #include "device/device_lock.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "temp_dir.h"
@@ -87,6 +91,144 @@ TEST_F(DeviceLockTest, AKilledHolderLeavesTheDeviceFree) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(DeviceLock::tryTake(key, {"qv7-panel", 1, ""}).held());
+}
+
+// A child process running `body` as `uid` with a runtime folder of its own; what it says comes back as a line.
+// A holder stays until killed, so the lock stays with it.
+struct Child {
+    pid_t pid = -1;
+    std::string said;
+};
+
+Child runAs(uid_t uid, const std::string& runtime, const std::function<std::string()>& body, bool stay) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipeFds[0]);
+        if (uid != ::geteuid() &&
+            (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0))
+            ::_exit(3);
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        const std::string line = body() + "\n";
+        if (::write(pipeFds[1], line.data(), line.size()) != static_cast<ssize_t>(line.size())) ::_exit(2);
+        if (stay)
+            for (;;) ::pause();
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    Child c{pid, {}};
+    char ch = 0;
+    while (pid > 0 && ::read(pipeFds[0], &ch, 1) == 1 && ch != '\n') c.said += ch;
+    ::close(pipeFds[0]);
+    if (!stay && pid > 0) ::waitpid(pid, nullptr, 0);
+    return c;
+}
+
+void end(Child& c) {
+    if (c.pid <= 0) return;
+    ::kill(c.pid, SIGKILL);
+    ::waitpid(c.pid, nullptr, 0);
+    c.pid = -1;
+}
+
+std::string statusWord(const DeviceLock& lock) {
+    switch (lock.status()) {
+    case DeviceLock::Status::Held:
+        return "held";
+    case DeviceLock::Status::Busy:
+        return "busy by " + lock.holder().program + " pid " + std::to_string(lock.holder().pid);
+    case DeviceLock::Status::NoPlace:
+        return "no place: " + lock.detail();
+    }
+    return "?";
+}
+
+std::string ownName() {
+    std::ifstream comm("/proc/self/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
+// Two programs of one user that look in different folders (another session's, or none) still exclude each other
+// on a device node, and the one refused learns which program holds it. A file stands in for the hidraw node:
+// flock on it behaves as on the node.
+TEST_F(DeviceLockTest, TheNodeItselfIsLockedForProgramsThatLookInAnotherFolder) {
+    const std::string node = (dir_ / "hidraw-standin").string();
+    std::ofstream(node).put('\0');
+    const std::string key = deviceLockKey(node);
+    const std::string here = (dir_ / "session-a").string(), there = (dir_ / "session-b").string();
+    ASSERT_EQ(::mkdir(here.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(there.c_str(), 0700), 0);
+
+    for (const bool inChild : {false, true}) {
+        SCOPED_TRACE(inChild ? "held by another process" : "held by this process");
+        ::setenv("XDG_RUNTIME_DIR", here.c_str(), 1);
+        DeviceLock held;
+        Child holder;
+        long holderPid = ::getpid();
+        if (inChild) {
+            holder = runAs(
+                ::geteuid(), here,
+                [&] {
+                    static DeviceLock kept;
+                    kept = DeviceLock::tryTake(key, {"qv7-panel", static_cast<long>(::getpid()), ""});
+                    return statusWord(kept);
+                },
+                true);
+            ASSERT_EQ(holder.said, "held");
+            holderPid = holder.pid;
+        } else {
+            held = DeviceLock::tryTake(key, {"qv7-panel", holderPid, ""});
+            ASSERT_EQ(statusWord(held), "held");
+        }
+
+        ::setenv("XDG_RUNTIME_DIR", there.c_str(), 1);
+        const DeviceLock refused = DeviceLock::tryTake(key, {"qv7ctl", 1, ""});
+        EXPECT_EQ(statusWord(refused), "busy by " + ownName() + " pid " + std::to_string(holderPid));
+
+        held.release();
+        end(holder);
+        EXPECT_EQ(statusWord(DeviceLock::tryTake(key, {"qv7ctl", 1, ""})), "held");
+    }
+}
+
+// The kernel's flock between two users' processes on one shared node, each with its own runtime folder: root
+// without a session beside a user's panel, and the other way round. Needs root to become another user.
+TEST_F(DeviceLockTest, AnotherUsersHoldIsRefusedAndSaidSo) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a process as another user";
+    constexpr uid_t kOther = 65534;  // nobody
+    ASSERT_EQ(::chmod(dir_.string().c_str(), 0711), 0);
+    const std::string node = (dir_ / "hidraw-standin").string();
+    std::ofstream(node).put('\0');
+    // As a hidraw node with the seat's access: both may open it.
+    ASSERT_EQ(::chmod(node.c_str(), 0666), 0);
+    const std::string key = deviceLockKey(node);
+    const std::string rootRun = (dir_ / "run-root").string(), otherRun = (dir_ / "run-other").string();
+    ASSERT_EQ(::mkdir(rootRun.c_str(), 0700), 0);
+    ASSERT_EQ(::mkdir(otherRun.c_str(), 0700), 0);
+    ASSERT_EQ(::chown(otherRun.c_str(), kOther, kOther), 0);
+
+    const struct { uid_t holder, taker; } cases[] = {{kOther, 0}, {0, kOther}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "held by uid " << c.holder << ", taken by uid " << c.taker);
+        auto take = [&] { return statusWord(DeviceLock::tryTake(key, {"qv7ctl", static_cast<long>(::getpid()), ""})); };
+        Child holder = runAs(
+            c.holder, c.holder == 0 ? rootRun : otherRun,
+            [&] {
+                static DeviceLock kept;
+                kept = DeviceLock::tryTake(key, {"qv7-panel", static_cast<long>(::getpid()), "/run/user/x/qv7-panel"});
+                return statusWord(kept);
+            },
+            true);
+        ASSERT_EQ(holder.said, "held");
+        const std::string takerRun = c.taker == 0 ? rootRun : otherRun;
+        EXPECT_EQ(runAs(c.taker, takerRun, take, false).said,
+                  "busy by another user's program pid " + std::to_string(holder.pid));
+        end(holder);
+        EXPECT_EQ(runAs(c.taker, takerRun, take, false).said, "held");
+    }
 }
 
 TEST(DeviceHolderText, OnlyWholeWellFormedLinesCount) {

@@ -241,7 +241,7 @@ TEST_F(EnglishTexts, FilledTextsKeepTheirValues) {
          "保存或删除效果前，会先把原文件另存一份。",
          "The preset file p could not be loaded: it cannot be read (Permission denied). None of its presets are "
          "listed. Before a preset is saved or deleted, the file will be kept as a copy."},
-        {kWindowContext, StalledLabel(3), "Writing stalled: no progress for 3 s. Check the connection"},
+        {kWindowContext, StalledLabel(3), "Stalled: no progress for 3 s. Check the connection"},
         // Data: preset and quick-key names, a list separator with nothing around it, the battery.
         {kWindowContext, "原声默认", "原声默认"},
         {kWindowContext, "原声", "原声"},

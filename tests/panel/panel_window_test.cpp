@@ -546,5 +546,34 @@ TEST(PanelWindow, CopyDiagnosticsPutsVersionsTheIdentityAndTheTraceOnTheClipboar
     EXPECT_NE(text.find("\nmfi"), std::string::npos) << text;
 }
 
+// A device's texts are data: a serial with a line end and escape sequences, and a name with a carriage return,
+// cannot add lines of their own to what a user pastes into a bug report.
+TEST(PanelWindow, CopyDiagnosticsShowsTheDevicesControlCharactersEscaped) {
+    auto config = sim::defaultConfig();
+    config.serial = "QV7\nOS: forged\x1b[2J0001";
+    config.name = "Tol\rka";
+    Panel p(config);
+    ASSERT_TRUE(p.ready());
+    QGuiApplication::clipboard()->clear();
+    bool copied = false;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* about = dynamic_cast<CAboutDlg*>(w);
+            if (about == nullptr || !about->isVisible()) continue;
+            about->copyDiagnosticsButton()->click();
+            copied = true;
+            about->accept();
+        }
+    });
+    p.window.showAbout();
+    ASSERT_TRUE(copied);
+    const std::string text = QGuiApplication::clipboard()->text().toStdString();
+    EXPECT_NE(text.find("\nSerialNumber: QV7\\nOS: forged\\x1b[2J0001\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nName: Tol\\rka\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nOS: forged"), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    EXPECT_EQ(text.find('\r'), std::string::npos) << text;
+}
+
 }  // namespace
 }  // namespace qv7::panel

@@ -136,6 +136,13 @@ if [ -n "$PANEL" ]; then
     has_line '^micVol=7$' last.out && pass "the panel set micVol=7" || fail "micVol via the panel: $(grep micVol last.out)"
     expect 4 "firmware write while the panel holds the Tolka" "$CTL" firmware write image.bin
     has_line 'panel holds the Tolka' last.err && pass "qv7ctl says the panel holds it" || fail "no reason: $(cat last.err)"
+    # Root without the panel's runtime folder (as under sudo) looks for the per-user lock elsewhere; the lock on the
+    # hidraw node itself keeps it out and names the holder.
+    mkdir -p other-tmp
+    expect 4 "firmware write from outside the panel's session" \
+        env -u XDG_RUNTIME_DIR TMPDIR="$PWD/other-tmp" "$CTL" --timeout 1 firmware write image.bin
+    has_line "is in use by qv7-panel (pid $panel_pid)" last.err && pass "the node's lock names the panel" ||
+        fail "the node's lock did not keep it out: $(cat last.err)"
     stop_sim
     kill -TERM "$panel_pid" 2>/dev/null
     wait "$panel_pid" 2>/dev/null
