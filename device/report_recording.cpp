@@ -128,7 +128,13 @@ ReportRecorder::~ReportRecorder() { close(); }
 
 bool ReportRecorder::open(const Settings& settings, std::string& error) {
     std::lock_guard lock(mutex_);
+    if (file_ != nullptr) std::fclose(file_);
+    file_ = nullptr;
     settings_ = settings;
+    written_ = 0;
+    limitReached_ = false;
+    held_.clear();
+    heldNeed_ = 0;
     file_ = std::fopen(settings.path.c_str(), "wb");
     if (file_ == nullptr) {
         error = "cannot create the recording " + settings.path + ": " + std::strerror(errno);
@@ -141,6 +147,11 @@ bool ReportRecorder::open(const Settings& settings, std::string& error) {
                            : std::string("# masked: ") + SerialMask::describe());
     writeLine("# limit: " + std::to_string(settings.limitBytes) + " bytes");
     return true;
+}
+
+std::string ReportRecorder::path() const {
+    std::lock_guard lock(mutex_);
+    return settings_.path;
 }
 
 bool ReportRecorder::isOpen() const {

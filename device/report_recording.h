@@ -73,7 +73,8 @@ public:
         std::size_t limitBytes = kDefaultLimitBytes;
     };
 
-    // Opens (truncates) the file and writes the header; false with `error` set when it cannot be created.
+    // Opens (truncates) the file and writes the header; false with `error` set when it cannot be created. A
+    // recorder that was closed may be opened again, on another file.
     bool open(const Settings& settings, std::string& error);
     bool isOpen() const;
     ~ReportRecorder();
@@ -86,7 +87,7 @@ public:
 
     // True once the size limit stopped the recording (it says so in the file and on `stopped`).
     bool limitReached() const;
-    const std::string& path() const { return settings_.path; }
+    std::string path() const;
 
 private:
     void writeReport(ReportDirection direction, double seconds, std::span<const uint8_t> report);

@@ -93,8 +93,9 @@ private:
 
 int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
     auto provider = providerFor(options.device);
+    // Every device source can be recorded: from the start with --record, or later from the About box.
+    auto recorder = std::make_shared<ReportRecorder>();
     if (!options.record.empty()) {
-        auto recorder = std::make_shared<ReportRecorder>();
         std::string error;
         if (!recorder->open({options.record, std::string("qv7-panel ") + QV7_VERSION, options.recordRaw,
                              ReportRecorder::kDefaultLimitBytes},
@@ -103,8 +104,8 @@ int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
             return 1;
         }
         std::fprintf(stderr, "qv7-panel: recording the device's reports to %s\n", options.record.c_str());
-        provider = std::make_unique<RecordingProvider>(std::move(provider), std::move(recorder));
     }
+    provider = std::make_unique<RecordingProvider>(std::move(provider), std::move(recorder));
     // Written into the device's lock, so qv7ctl finds where to hand its commands; the socket already listens.
     if (claim.outcome() == InstanceClaim::Outcome::Claimed) provider->handoverSocket = claim.socketPath();
     if (provider->simulated()) std::fprintf(stderr, "qv7-panel: running on %s\n", provider->describe().c_str());

@@ -23,4 +23,21 @@ HidTransport* RecordingProvider::open() {
     return transport_.get();
 }
 
+std::string RecordingProvider::startRecording(const std::string& path, bool raw) {
+    std::string error;
+    if (!recorder_->open({path, std::string("qv7-panel ") + QV7_VERSION, raw, ReportRecorder::kDefaultLimitBytes},
+                         error))
+        return error;
+    recorder_->note("device", inner_->describe());
+    if (transport_) recorder_->note("event", "started in the middle of a conversation");
+    return {};
+}
+
+std::string RecordingProvider::describeRecording() const {
+    const std::string path = recorder_->path();
+    if (path.empty()) return "none";
+    if (recorder_->isOpen()) return path + " (recording)";
+    return path + (recorder_->limitReached() ? " (stopped at its size limit)" : " (finished)");
+}
+
 }  // namespace qv7::panel

@@ -20,6 +20,13 @@ public:
     std::string deniedPath() const override { return inner_->deniedPath(); }
     std::string lockKey() const override { return inner_->lockKey(); }
 
+    // Starts a recording from the window (the About box): it begins where the conversation is.
+    std::string startRecording(const std::string& path, bool raw = false);
+    void stopRecording() { recorder_->close("stopped by the user"); }
+    bool recording() const { return recorder_->isOpen(); }
+    // For "复制诊断信息": none, or the file and its state.
+    std::string describeRecording() const;
+
     DeviceProvider& inner() { return *inner_; }
     const std::shared_ptr<ReportRecorder>& recorder() const { return recorder_; }
 
