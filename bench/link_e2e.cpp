@@ -38,6 +38,7 @@ struct Options {
     std::vector<long> latenciesUs = {0, 1000, 2000};
     long imageBytes = 98304;
     LatencyServer::Sleep sleep = LatencyServer::Sleep::Deadline;
+    bool record = false;  // qv7ctl's --record on every conversation
 };
 
 // One phase of one repetition: the driver's run and the ping-pong of as many round trips.
@@ -98,6 +99,7 @@ bool runDriver(const Options& opt, const std::string& path, long latencyUs, cons
     cli::Options o;
     o.device = "unix:" + path;
     o.timeoutSec = 60;  // only bounds a hang; a loaded machine is slow, never this slow
+    if (opt.record) o.record = path + ".rec";
     cli::DeviceConnection c(o);
 
     auto phase = [&](Sample& s, auto&& body) {
@@ -211,10 +213,11 @@ bool parseLatencies(const std::string& text, std::vector<long>& out) {
 }
 
 int usage() {
-    std::fputs("usage: link_e2e [--reps N] [--latency-us LIST] [--image-bytes N] [--quick] [--relative-sleep]\n"
+    std::fputs("usage: link_e2e [--reps N] [--latency-us LIST] [--image-bytes N] [--quick] [--record] [--relative-sleep]\n"
                "  --reps N          repetitions, the median is shown (default 5, at most 100)\n"
                "  --latency-us LIST emulated per-report latencies in microseconds (default 0,1000,2000)\n"
                "  --image-bytes N   firmware image size (default 98304, at most 196608)\n"
+               "  --record          record every conversation as qv7ctl --record does (its cost beside a run without)\n"
                "  --quick           one repetition at 0 latency with a 4400-byte image\n"
                "  --relative-sleep  emulate the latency with a relative sleep after the answer is made (to show\n"
                "                    what that drift costs; the floor then drifts the same way)\n",
@@ -239,6 +242,8 @@ int main(int argc, char** argv) {
         } else if (a == "--image-bytes" && hasValue && parseLong(argv[++i], 1, cmd::kMaxImage, v)) {
             opt.imageBytes = v;
         } else if (a == "--latency-us" && hasValue && parseLatencies(argv[++i], opt.latenciesUs)) {
+        } else if (a == "--record") {
+            opt.record = true;
         } else if (a == "--relative-sleep") {
             opt.sleep = LatencyServer::Sleep::Relative;
         } else {

@@ -27,5 +27,6 @@ int cmdPresetImport(const Options& o, const Args& args);
 int cmdKeyStore(const Options& o, const Args& args);
 int cmdFirmwareCheck(const Options& o, const Args& args);
 int cmdFirmwareUpdate(const Options& o, const Args& args);
+int cmdTraceCheck(const Options& o, const Args& args);
 
 }  // namespace qv7::cli

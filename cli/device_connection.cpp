@@ -66,10 +66,32 @@ int DeviceConnection::open() {
         std::fprintf(stderr, "qv7ctl: %s\n", error.c_str());
         return code;
     }
+    if (!options_.record.empty()) {
+        recorder_ = std::make_shared<ReportRecorder>();
+        if (!recorder_->open({options_.record, std::string("qv7ctl ") + QV7_VERSION, options_.recordRaw,
+                              ReportRecorder::kDefaultLimitBytes},
+                             error)) {
+            std::fprintf(stderr, "qv7ctl: %s\n", error.c_str());
+            return kFailed;
+        }
+        transport_ = std::make_unique<RecordingTransport>(std::move(transport_), recorder_);
+    }
     runner_ = std::make_unique<LinkRunner>(driver_, *transport_, clock_, this);
     runner_->session().connect(1);
-    return runUntil([this] { return parametersSeen_ && driver_.step() == kStepIdle; },
-                    static_cast<int64_t>(options_.timeoutSec) * 1000, "the start-up conversation");
+    const int rc = runUntil([this] { return parametersSeen_ && driver_.step() == kStepIdle; },
+                            static_cast<int64_t>(options_.timeoutSec) * 1000, "the start-up conversation");
+    if (recorder_) {
+        recorder_->note("firmware", driver_.identity().FirmwareVersion);
+        recorder_->note("hardware", driver_.identity().HardwareVersion);
+    }
+    return rc;
+}
+
+DeviceConnection::~DeviceConnection() {
+    if (!recorder_) return;
+    recorder_->close();
+    if (recorder_->limitReached())
+        std::fprintf(stderr, "qv7ctl: the recording %s stopped at its size limit\n", recorder_->path().c_str());
 }
 
 int DeviceConnection::runUntil(const std::function<bool()>& done, int64_t timeoutMs, const char* what) {

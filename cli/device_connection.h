@@ -10,6 +10,7 @@
 #include "device/hid_transport.h"
 #include "device/link_runner.h"
 #include "device/mfi.h"
+#include "device/report_recording.h"
 
 namespace qv7::cli {
 
@@ -19,6 +20,8 @@ struct Options {
     bool trace = false;  // driver diagnostic lines on standard error
     bool yes = false;    // do not ask before writing firmware
     int timeoutSec = 5;
+    std::string record;      // a file that gets every report both ways (docs/reporting.md)
+    bool recordRaw = false;  // keep the serial numbers in it
 };
 
 // Opens a transport for `device`; on failure returns null, with the exit code and message set.
@@ -27,6 +30,7 @@ std::unique_ptr<HidTransport> openTransport(const std::string& device, int& exit
 class DeviceConnection : public LinkEventSink, public MessageSink {
 public:
     explicit DeviceConnection(const Options& options);
+    ~DeviceConnection() override;
 
     // Opens the device and runs the start-up conversation until the device has reported its settings.
     // Returns kOk or an exit code, having printed why.
@@ -59,6 +63,7 @@ private:
     SteadyClock clock_;
     std::unique_ptr<HidTransport> transport_;
     std::unique_ptr<LinkRunner> runner_;
+    std::shared_ptr<ReportRecorder> recorder_;
     bool parametersSeen_ = false;
 };
 

@@ -78,14 +78,20 @@ const std::vector<Command>& commands() {
         {"firmware update", qv7::cli::cmdFirmwareUpdate, "firmware update [--yes]",
          "Asks the service, downloads and verifies the offered image, asks before writing (unless\n"
          "--yes) and writes it to the device with a progress bar."},
+        {"trace check", qv7::cli::cmdTraceCheck, "trace check FILE",
+         "Reads a recording (--record) and prints every anomaly with its line: framing, checksums,\n"
+         "sequence numbers, the handshake's order, replies that answer no request, parameter reports\n"
+         "out of range. Exits 1 when there is any, 0 when there is none."},
     };
     return table;
 }
 
 void usage(FILE* to) {
-    std::fputs("usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--yes] [--trace] COMMAND [ARGS]\n"
-               "       qv7ctl --help | --version | --print-udev-rules\n\n",
-               to);
+    std::fputs(
+        "usage: qv7ctl [--device DEV] [--timeout SEC] [--json] [--yes] [--trace] [--record FILE [--record-raw]]\n"
+        "              COMMAND [ARGS]\n"
+        "       qv7ctl --help | --version | --print-udev-rules\n\n",
+        to);
     std::fputs("devices: the first Tolka found (default), a hidraw path (/dev/hidrawN), sim (the simulated Tolka),\n"
                "         sim:VERSION (with that firmware), unix:PATH (a device on a local socket);\n"
                "         QV7_DEVICE sets the default\n\ncommands:\n",
@@ -97,6 +103,8 @@ void usage(FILE* to) {
                "            3 no device or no answer, 4 another program holds the Tolka\n"
                "set, get, key, key store, info, mix, charge, preset apply and preset save go through a running\n"
                "panel that holds the Tolka; preset list, show, delete and import through any running panel.\n"
+               "--record FILE writes every report both ways to FILE (serial numbers masked unless --record-raw);\n"
+               "qv7-sim --replay FILE plays it back and qv7ctl trace check FILE checks it (docs/reporting.md).\n"
                "--print-udev-rules prints the udev rule that lets the user at the seat open the Tolka\n"
                "(for /etc/udev/rules.d/70-qv7.rules) and exits.\n",
                to);
@@ -125,6 +133,7 @@ int run(int argc, char** argv) {
         if (a == "--json") o.json = true;
         else if (a == "--trace") o.trace = true;
         else if (a == "--yes" || a == "-y") o.yes = true;
+        else if (a == "--record-raw") o.recordRaw = true;
         else if (a == "--help" || a == "-h") help = true;
         else if (a == "--version") {
             std::printf("qv7ctl %s\n", QV7_VERSION);
@@ -132,7 +141,7 @@ int run(int argc, char** argv) {
         } else if (a == "--print-udev-rules") {
             std::fwrite(qv7::cli::kUdevRulesFile, 1, qv7::cli::kUdevRulesFileSize, stdout);
             return qv7::cli::kOk;
-        } else if (a == "--device" || a == "--timeout") {
+        } else if (a == "--device" || a == "--timeout" || a == "--record") {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "qv7ctl: %s needs a value\n", a.c_str());
                 return qv7::cli::kUsage;
@@ -140,6 +149,10 @@ int run(int argc, char** argv) {
             const std::string v = argv[++i];
             if (a == "--device") {
                 o.device = v;
+                continue;
+            }
+            if (a == "--record") {
+                o.record = v;
                 continue;
             }
             char* end = nullptr;
@@ -181,7 +194,13 @@ int run(int argc, char** argv) {
     // Held until the command ends (the process's end drops it too, however it ends).
     qv7::DeviceLock lock;
     if (qv7::cli::usesDevice(found->name)) {
-        if (const auto code = qv7::cli::takeDeviceOrHandOver(o, found->name, words, lock)) return *code;
+        if (const auto code = qv7::cli::takeDeviceOrHandOver(o, found->name, words, lock)) {
+            if (!o.record.empty())
+                std::fputs("qv7ctl: nothing was recorded: another program holds the Tolka (a panel started with "
+                           "--record records its own conversation)\n",
+                           stderr);
+            return *code;
+        }
     }
     return found->run(o, Args(words.begin() + static_cast<std::ptrdiff_t>(used), words.end()));
 }

@@ -45,8 +45,8 @@ void widenCaptions(QLabel* (&captions)[N], QLabel* (&values)[N], const DialogUni
 
 CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, const std::string& serial,
                      const std::string& name, const std::string& model, QWidget* parent,
-                     std::function<std::string()> diagnostics)
-    : QDialog(parent) {
+                     std::function<std::string()> diagnostics, RecordingControl recording)
+    : QDialog(parent), recording_(std::move(recording)) {
     const DialogUnits du(fontMetrics());
     setWindowTitle(QCoreApplication::translate("CAboutDlg", "关于Tolka面板"));
     setFixedSize(du.x(221), du.y(121));
@@ -92,6 +92,45 @@ CAboutDlg::CAboutDlg(const std::string& hardware, const std::string& firmware, c
     ok->setGeometry(du.rect({164, 97, 50, 14}));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    if (!recording_.start) return;
+
+    // A row below the box as the window's own About box has it: the recording's switch and where it goes.
+    setFixedSize(width(), du.y(151));
+    record_ = new QPushButton(this);
+    record_->setGeometry(du.rect({42, 120, 80, 14}));
+    recordingNote_ = new QLabel(this);
+    recordingNote_->setTextFormat(Qt::PlainText);
+    recordingNote_->setGeometry(du.rect({14, 138, 200, 8}));
+    recordingNote_->resize(width() - recordingNote_->x() - du.x(7), recordingNote_->height());
+    connect(record_, &QPushButton::clicked, this, [this] {
+        if (recording_.active()) {
+            recording_.stop();
+        } else {
+            const std::string file = recording_.askPath(recording_.path());
+            if (file.empty()) return;
+            const std::string error = recording_.start(file);
+            if (!error.empty()) {
+                recordingNote_->setText(
+                    QCoreApplication::translate("CAboutDlg", "无法录制：%1").arg(QString::fromStdString(error)));
+                return;
+            }
+        }
+        showRecording();
+    });
+    showRecording();
+}
+
+void CAboutDlg::showRecording() {
+    const bool active = recording_.active();
+    record_->setText(active ? QCoreApplication::translate("CAboutDlg", "停止录制")
+                            : QCoreApplication::translate("CAboutDlg", "录制设备通信…"));
+    const QString file = QString::fromStdString(recording_.path());
+    QString note;
+    if (active) note = QCoreApplication::translate("CAboutDlg", "正在录制：%1").arg(file);
+    else if (!file.isEmpty()) note = QCoreApplication::translate("CAboutDlg", "录制已保存：%1").arg(file);
+    recordingNote_->setToolTip(note);
+    // A long path keeps its file name in view.
+    recordingNote_->setText(recordingNote_->fontMetrics().elidedText(note, Qt::ElideMiddle, recordingNote_->width()));
 }
 
 QLabel* CAboutDlg::value(int id) const { return id >= 1052 && id <= 1056 ? values_[id - 1052] : nullptr; }

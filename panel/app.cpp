@@ -19,6 +19,7 @@
 #include "panel/panel_options.h"
 #include "panel/process_guards.h"
 #include "panel/qt_translations.h"
+#include "panel/recording_provider.h"
 #include "panel/single_instance.h"
 #include "panel/tray.h"
 #include "sim/sim_transport.h"
@@ -92,6 +93,19 @@ private:
 
 int CBrontalApp::run(const PanelOptions& options, InstanceClaim claim) {
     auto provider = providerFor(options.device);
+    // Every device source can be recorded: from the start with --record, or later from the About box.
+    auto recorder = std::make_shared<ReportRecorder>();
+    if (!options.record.empty()) {
+        std::string error;
+        if (!recorder->open({options.record, std::string("qv7-panel ") + QV7_VERSION, options.recordRaw,
+                             ReportRecorder::kDefaultLimitBytes},
+                            error)) {
+            std::fprintf(stderr, "qv7-panel: %s\n", error.c_str());
+            return 1;
+        }
+        std::fprintf(stderr, "qv7-panel: recording the device's reports to %s\n", options.record.c_str());
+    }
+    provider = std::make_unique<RecordingProvider>(std::move(provider), std::move(recorder));
     // Written into the device's lock, so qv7ctl finds where to hand its commands; the socket already listens.
     if (claim.outcome() == InstanceClaim::Outcome::Claimed) provider->handoverSocket = claim.socketPath();
     if (provider->simulated()) std::fprintf(stderr, "qv7-panel: running on %s\n", provider->describe().c_str());

@@ -103,6 +103,7 @@ public:
 
     void attach(PanelController& controller);
     DeviceProvider& provider() { return *provider_; }
+    const DeviceProvider& provider() const { return *provider_; }
 
     HidTransport* open() override;
     bool probe() override { return provider_->present(); }

@@ -21,6 +21,7 @@ std::string diagnosticsText(const DiagnosticsFacts& facts) {
     line("settings folder", facts.settingsFolder);
     if (facts.identity.empty()) line("device", "none connected");
     for (const IdentityField& f : facts.identity) line(f.name, f.value);
+    line("recording", facts.recording.empty() ? std::string("none") : facts.recording);
     text += "trace, last " + std::to_string(facts.trace.size()) + " lines:\n";
     for (const std::string& t : facts.trace) text += escapeControls(t) + "\n";
     return text;

@@ -15,6 +15,7 @@ struct DiagnosticsFacts {
     std::string settingsFolder;
     std::vector<IdentityField> identity;  // empty: no Tolka is connected
     std::vector<std::string> trace;       // oldest first
+    std::string recording;                // "none", or the file and whether it is still being written
 };
 
 std::string diagnosticsText(const DiagnosticsFacts& facts);

@@ -3,8 +3,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include "common/app_dir.h"
@@ -15,6 +19,7 @@
 #include "panel/autostart.h"
 #include "panel/diagnostics.h"
 #include "panel/qt_ui_post.h"
+#include "panel/recording_provider.h"
 #include "panel/screen_fit.h"
 #include "panel/tray.h"
 #include "panel/window_texts.h"
@@ -31,6 +36,21 @@ HttpOptions onlineCheckOptions(const TraceTail& tail, const LineWriter& onlineTr
     HttpOptions options;
     options.diagnostics = tail.tee(onlineTrace ? onlineTrace : [](std::string_view) {});
     return options;
+}
+
+// A new file in the user's documents each time, named for when it was made, unless the user picks another.
+std::string chooseRecordingFile(QWidget* parent, const std::string& last) {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!last.empty()) folder = QFileInfo(QString::fromStdString(last)).absolutePath();
+    const QString name =
+        QStringLiteral("tolka-%1.rec").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QFileDialog dialog(parent, QCoreApplication::translate("CAboutDlg", "录制设备通信…"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDirectory(folder);
+    dialog.selectFile(name);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front().toStdString();
 }
 
 PanelCheckContext panelCheckContext(const TraceTail& tail, const LineWriter& onlineTrace) {
@@ -109,8 +129,19 @@ void CBrontalDlg::replaceQuickKey(int key) { presets_.replaceQuickKey(key); }
 void CBrontalDlg::showAbout() {
     const DeviceIdentity id = controller_.driver().identity();
     auto text = [](const std::string& gbkText) { return gbk::toUtf8Display(gbkText); };
-    CAboutDlg about(text(id.HardwareVersion), text(id.FirmwareVersion), text(id.SerialNumber), text(id.Name),
-                    text(id.ModelIdentifier), isVisible() ? this : nullptr, [this] { return diagnostics(); });
+    RecordingControl recording;
+    if (auto* recorder = dynamic_cast<RecordingProvider*>(&host_.provider())) {
+        recording.active = [recorder] { return recorder->recording(); };
+        recording.path = [recorder] { return recorder->recorder()->path(); };
+        recording.start = [recorder](const std::string& file) { return recorder->startRecording(file); };
+        recording.stop = [recorder] { recorder->stopRecording(); };
+        recording.askPath = [this](const std::string& last) {
+            return askRecordingPath ? askRecordingPath(last) : chooseRecordingFile(this, last);
+        };
+    }
+    CAboutDlg about(
+        text(id.HardwareVersion), text(id.FirmwareVersion), text(id.SerialNumber), text(id.Name),
+        text(id.ModelIdentifier), isVisible() ? this : nullptr, [this] { return diagnostics(); }, std::move(recording));
     about.setWindowIcon(appIcon());
     about.exec();
 }
@@ -120,6 +151,8 @@ std::string CBrontalDlg::diagnostics() const {
     if (controller_.deviceOpen())
         facts.identity = identityFields(controller_.driver(), controller_.deviceDescription());
     facts.trace = traceTail_.lines();
+    if (const auto* recorder = dynamic_cast<const RecordingProvider*>(&host_.provider()))
+        facts.recording = recorder->describeRecording();
     return diagnosticsText(facts);
 }
 

@@ -43,6 +43,9 @@ public:
     // What a second start asks of the first copy.
     void bringForward();
     void showAbout();
+    // Where the About box's "录制设备通信…" writes, given a default; empty when the user cancels. A file dialog
+    // unless a test puts its own answer here.
+    std::function<std::string(const std::string&)> askRecordingPath;
     // The text "复制诊断信息" copies: versions, system, settings folder, the Tolka and the trace's last lines.
     std::string diagnostics() const;
     // The window leaves the screen and the tray icon shows; only while a tray is usable.

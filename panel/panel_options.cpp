@@ -40,12 +40,14 @@ bool validDevice(const std::string& d) {
 
 const char* panelUsage() {
     return "usage: qv7-panel [--simulate[=FIRMWARE]] [--device hid|sim|sim:FIRMWARE|unix:PATH] [--screenshot=FILE]\n"
-           "                 [--minimized] [--trace]\n"
+           "                 [--minimized] [--trace] [--record FILE [--record-raw]]\n"
            "  (default)           the Tolka on USB (hidraw), found and followed as it is plugged in and out\n"
            "  --simulate          use the in-process simulated Tolka (firmware 1.0.7 unless given)\n"
            "  --device unix:PATH  use a device on a local socket (qv7-sim --listen PATH)\n"
            "  --minimized         start hidden in the tray; shown as usual when there is no tray\n"
            "  --trace             print the online checks' diagnostic lines (dwError = N) too\n"
+           "  --record FILE       write every report to and from the Tolka to FILE, serial numbers masked\n"
+           "  --record-raw        ... and kept as they are\n"
            "  --screenshot=FILE   once the device has reported its settings, save the window as FILE and exit\n"
            "  --help, --version   print this or the version and exit\n";
 }
@@ -84,7 +86,10 @@ PanelOptions parsePanelOptions(const std::vector<std::string>& args) {
         else if (arg.starts_with("--simulate=")) o.device = "sim:" + arg.substr(11);
         else if (arg == "--minimized") o.minimized = true;
         else if (arg == "--trace") o.trace = true;
-        else if (arg == "--device" || arg.starts_with("--device=")) {
+        else if (arg == "--record-raw") o.recordRaw = true;
+        else if (arg == "--record" || arg.starts_with("--record=")) {
+            if (!value("--record", o.record) || o.record.empty()) return refuse("--record needs a file");
+        } else if (arg == "--device" || arg.starts_with("--device=")) {
             if (!value("--device", o.device)) return refuse("--device needs hid, sim, sim:FIRMWARE or unix:PATH");
             if (!validDevice(o.device))
                 return refuse("device '" + o.device + "' is not 'hid', 'sim', 'sim:FIRMWARE' or 'unix:PATH'");
@@ -97,6 +102,7 @@ PanelOptions parsePanelOptions(const std::vector<std::string>& args) {
             return refuse("unknown option '" + arg + "'");
         }
     }
+    if (o.recordRaw && o.record.empty()) return refuse("--record-raw goes with --record FILE");
     return o;
 }
 

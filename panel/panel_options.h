@@ -14,6 +14,8 @@ struct PanelOptions {
     std::string screenshot;
     bool minimized = false;  // start hidden in the tray (shown all the same when there is no tray)
     bool trace = false;      // the online checks' libcurl lines on standard output too
+    std::string record;      // every report both ways to this file (docs/reporting.md)
+    bool recordRaw = false;  // ... with the serial numbers kept
     std::string error;       // what to tell the user when the action is Refuse
 };
 

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "device/report_recording.h"
+#include "sim/replay_device.h"
 #include "sim/sim_server.h"
 #include "sim/tolka_sim.h"
 #include "sim/uhid_device.h"
@@ -33,6 +35,8 @@ void usage(FILE* to) {
         "  --faults-in LIST     faults on reports to the device only\n"
         "  --faults-out LIST    faults on reports from the device only\n"
         "  --unplug-after N     the device goes away after sending N reports\n"
+        "  --replay FILE        answer as the device of a recording (qv7ctl --record) did, and report on\n"
+        "                       standard error where the program's requests differ from it\n"
         "  --verbose            log every report on standard error\n",
         to);
 }
@@ -46,12 +50,33 @@ bool parseCount(const char* text, long& out) {
     return true;
 }
 
+// Serves a recording's device side; exit 1 when the program's requests left the recording.
+int serveReplay(const std::string& file, const qv7::sim::ServerOptions& options) {
+    qv7::Recording recording;
+    std::string error;
+    if (!qv7::readRecording(file, recording, error)) {
+        std::fprintf(stderr, "qv7-sim: %s\n", error.c_str());
+        return 2;
+    }
+    for (const auto& problem : recording.problems)
+        std::fprintf(stderr, "qv7-sim: %s: %s\n", file.c_str(), problem.c_str());
+    qv7::sim::ReplayDevice device(std::move(recording));
+    device.onDivergence = [](const std::string& line) { std::fprintf(stderr, "qv7-sim: replay: %s\n", line.c_str()); };
+    std::fprintf(stderr, "qv7-sim: replaying %s (%zu requests) on unix:%s\n", file.c_str(), device.requestsRecorded(),
+                 options.path.c_str());
+    const int rc = qv7::sim::serveSocket(device, options, stopRequested);
+    std::fprintf(stderr, "qv7-sim: replay: %zu of %zu recorded requests matched, %zu divergences\n",
+                 device.requestsMatched(), device.requestsRecorded(), device.divergences().size());
+    return rc != 0 ? rc : (device.divergences().empty() ? 0 : 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     qv7::sim::SimConfig config = qv7::sim::defaultConfig();
     qv7::sim::ServerOptions options;
     bool uhid = false;
+    std::string replay;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&](const char* what) -> const char* {
@@ -89,7 +114,8 @@ int main(int argc, char** argv) {
                              stage.c_str());
                 return 2;
             }
-        } else if (a == "--uhid") uhid = true;
+        } else if (a == "--replay") replay = value("a recording");
+        else if (a == "--uhid") uhid = true;
         else if (a == "--verbose") options.verbose = true;
         else if (a == "--faults") {
             faults(options.toDevice);
@@ -136,6 +162,7 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
+    if (!replay.empty()) return serveReplay(replay, options);
     qv7::sim::TolkaSim device(config);
     std::fprintf(stderr, "qv7-sim: Tolka (firmware %s) on unix:%s\n", config.firmwareVersion.c_str(),
                  options.path.c_str());

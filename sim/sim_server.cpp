@@ -19,6 +19,8 @@ namespace qv7::sim {
 
 namespace {
 
+constexpr std::size_t kReportLength = 64;
+
 void logReport(const char* dir, std::span<const uint8_t> r) {
     std::fprintf(stderr, "%s", dir);
     std::size_t n = r.size();
@@ -39,8 +41,8 @@ void turnAway(int lfd) {
 }
 
 // Returns false when the device was unplugged during this client.
-bool serveClient(int fd, int lfd, TolkaSim& device, const ServerOptions& o, FaultInjector& in, FaultInjector& out,
-                 long& sent, const std::atomic<bool>& stop) {
+bool serveClient(int fd, int lfd, ReportResponder& device, const ServerOptions& o, FaultInjector& in,
+                 FaultInjector& out, long& sent, const std::atomic<bool>& stop) {
     uint8_t buf[256];
     while (!stop) {
         pollfd p[2]{{fd, POLLIN, 0}, {lfd, POLLIN, 0}};
@@ -53,16 +55,16 @@ bool serveClient(int fd, int lfd, TolkaSim& device, const ServerOptions& o, Faul
         if (!(p[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
         const ssize_t got = ::recv(fd, buf, sizeof buf, 0);
         if (got <= 0) return true;  // the host closed the link
-        std::vector<uint8_t> report(TolkaSim::kReportLength, 0);
+        std::vector<uint8_t> report(kReportLength, 0);
         std::memcpy(report.data(), buf, std::min<std::size_t>(static_cast<std::size_t>(got), report.size()));
         for (auto& d : in.apply(std::move(report))) {
-            d.bytes.resize(TolkaSim::kReportLength, 0);
+            d.bytes.resize(kReportLength, 0);
             if (o.verbose) logReport("<-", d.bytes);
             const int updatesBefore = device.updatesCompleted();
             auto replies = device.receive(d.bytes);
             if (device.updatesCompleted() != updatesBefore)
                 std::fprintf(stderr, "qv7-sim: firmware image of %zu bytes written and verified\n",
-                             device.installedImage().size());
+                             device.installedImageSize());
             for (auto& reply : replies) {
                 for (auto& delivery : out.apply(std::move(reply))) {
                     if (delivery.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delivery.delayMs));
@@ -78,7 +80,7 @@ bool serveClient(int fd, int lfd, TolkaSim& device, const ServerOptions& o, Faul
 
 }  // namespace
 
-int serveSocket(TolkaSim& device, const ServerOptions& o, const std::atomic<bool>& stop) {
+int serveSocket(ReportResponder& device, const ServerOptions& o, const std::atomic<bool>& stop) {
     std::string error;
     const int lfd = listenForHost(o.path, error);
     if (lfd < 0) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "sim/fault_injector.h"
-#include "sim/tolka_sim.h"
+#include "sim/report_responder.h"
 
 namespace qv7::sim {
 
@@ -19,6 +19,6 @@ struct ServerOptions {
 
 // Serves clients one after another until `stop` is set or the device is unplugged.
 // Returns 0, or 1 with a message on standard error when the socket cannot be set up.
-int serveSocket(TolkaSim& device, const ServerOptions& options, const std::atomic<bool>& stop);
+int serveSocket(ReportResponder& device, const ServerOptions& options, const std::atomic<bool>& stop);
 
 }  // namespace qv7::sim

@@ -11,10 +11,9 @@
 #include "device/commands.h"
 #include "device/firmware_caps.h"
 #include "params/parameter_set.h"
+#include "sim/report_responder.h"
 
 namespace qv7::sim {
-
-using Report = std::vector<uint8_t>;  // one input report's data bytes (64, report-ID byte excluded)
 
 struct QuickKey {
     ParameterSet set{};
@@ -54,14 +53,14 @@ struct SimStats {
     long commands = 0;
 };
 
-class TolkaSim {
+class TolkaSim : public ReportResponder {
 public:
     static constexpr std::size_t kReportLength = 64;
 
     explicit TolkaSim(SimConfig config = defaultConfig());
 
     // One output report's data bytes in; the reports the device answers with out.
-    std::vector<Report> receive(std::span<const uint8_t> report);
+    std::vector<Report> receive(std::span<const uint8_t> report) override;
     // An unsolicited battery report, as the device sends now and then.
     std::vector<Report> batteryReport();
 
@@ -75,7 +74,8 @@ public:
     const QuickKey& key(int k) const { return config_.keys.at(static_cast<std::size_t>(k)); }
     // The last image written completely and verified (0x93 status 1).
     const std::vector<uint8_t>& installedImage() const { return installed_; }
-    int updatesCompleted() const { return updatesCompleted_; }
+    int updatesCompleted() const override { return updatesCompleted_; }
+    std::size_t installedImageSize() const override { return installed_.size(); }
     bool unlocked() const { return unlocked_; }
     const SimStats& stats() const { return stats_; }
 

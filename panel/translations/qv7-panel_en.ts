@@ -4,6 +4,26 @@
 <context>
     <name>CAboutDlg</name>
     <message>
+        <source>录制设备通信…</source>
+        <translation>Record traffic…</translation>
+    </message>
+    <message>
+        <source>停止录制</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>正在录制：%1</source>
+        <translation>Recording to %1</translation>
+    </message>
+    <message>
+        <source>录制已保存：%1</source>
+        <translation>Recording saved: %1</translation>
+    </message>
+    <message>
+        <source>无法录制：%1</source>
+        <translation>Cannot record: %1</translation>
+    </message>
+    <message>
         <source>复制诊断信息</source>
         <translation>Copy diagnostics</translation>
     </message>

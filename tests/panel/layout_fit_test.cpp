@@ -294,6 +294,19 @@ void walkEverything(LayoutCheck& check) {
     const DeviceIdentity id = w.window->controller().driver().identity();
     CAboutDlg about(id.HardwareVersion, id.FirmwareVersion, id.SerialNumber, id.Name, id.ModelIdentifier);
     check.window(QStringLiteral("About box"), about);
+    // With its recording row, both ways the button reads.
+    for (const bool recording : {false, true}) {
+        RecordingControl control;
+        control.active = [recording] { return recording; };
+        control.path = [] { return std::string("/home/u/tolka-20261211-120000.rec"); };
+        control.start = [](const std::string&) { return std::string(); };
+        control.stop = [] {};
+        control.askPath = [](const std::string&) { return std::string(); };
+        CAboutDlg withRecording(id.HardwareVersion, id.FirmwareVersion, id.SerialNumber, id.Name, id.ModelIdentifier,
+                                nullptr, {}, control);
+        check.window(recording ? QStringLiteral("About box recording") : QStringLiteral("About box with a recording"),
+                     withRecording);
+    }
 
     // The name dialog, with its notice on a character no preset name can hold, then left empty: the library
     // refuses the empty name with a message.

@@ -18,11 +18,14 @@
 
 #include <algorithm>
 
+#include "device/report_recording.h"
 #include "panel/about_dialog.h"
 #include "panel/control_table.h"
 #include "panel/main_window.h"
+#include "panel/recording_provider.h"
 #include "panel_test_support.h"
 #include "sim/sim_transport.h"
+#include "tests/support/temp_dir.h"
 
 namespace qv7::panel {
 namespace {
@@ -577,6 +580,57 @@ TEST(PanelWindow, CopyDiagnosticsShowsTheDevicesControlCharactersEscaped) {
     EXPECT_EQ(text.find("\nOS: forged"), std::string::npos) << text;
     EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
     EXPECT_EQ(text.find('\r'), std::string::npos) << text;
+}
+
+// "录制设备通信…" in the About box: the chosen file gets the conversation from then on, the button stops it, the box
+// and "复制诊断信息" say where it went.
+TEST(PanelWindow, TheAboutBoxStartsAndStopsARecordingAndTheDiagnosticsSayWhere) {
+    qv7::test::TempDir dir;
+    auto sim = std::make_shared<sim::SimTransport>();
+    CBrontalDlg window(
+        std::make_unique<RecordingProvider>(std::make_unique<SimProvider>(sim), std::make_shared<ReportRecorder>()),
+        [](std::string_view) {});
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.control(1000)->isEnabled(); }, kWaitMs));
+    EXPECT_NE(window.diagnostics().find("\nrecording: none\n"), std::string::npos);
+    const std::string file = (dir / "about.rec").string();
+    window.askRecordingPath = [&](const std::string&) { return file; };
+
+    auto clickRecord = [&](const QString& expectedBefore, const QString& expectedNote) {
+        bool clicked = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* about = dynamic_cast<CAboutDlg*>(w);
+                if (about == nullptr || !about->isVisible()) continue;
+                EXPECT_EQ(about->recordButton()->text(), expectedBefore);
+                about->recordButton()->click();
+                EXPECT_EQ(about->recordingNote()->toolTip(), expectedNote);
+                clicked = true;
+                about->accept();
+            }
+        });
+        window.showAbout();
+        EXPECT_TRUE(clicked);
+    };
+    clickRecord(QStringLiteral("录制设备通信…"), QStringLiteral("正在录制：") + QString::fromStdString(file));
+    EXPECT_NE(window.diagnostics().find("\nrecording: " + file + " (recording)\n"), std::string::npos);
+    // A setting changed now is in the file.
+    auto hasSetpara = [&] {
+        Recording r;
+        std::string error;
+        if (!readRecording(file, r, error)) return false;
+        return std::any_of(r.reports.begin(), r.reports.end(), [](const RecordedReport& rep) {
+            return rep.direction == ReportDirection::ToDevice && rep.bytes.size() > 11 && rep.bytes[7] == 0x0B &&
+                   rep.bytes[11] == 0x01;
+        });
+    };
+    auto* slider = qobject_cast<QSlider*>(window.control(1000));
+    ASSERT_NE(slider, nullptr);
+    slider->setValue(slider->value() == slider->minimum() ? slider->minimum() + 1 : slider->minimum());
+    EXPECT_TRUE(QTest::qWaitFor(hasSetpara, kWaitMs)) << "no setpara in the recording";
+    clickRecord(QStringLiteral("停止录制"), QStringLiteral("录制已保存：") + QString::fromStdString(file));
+    EXPECT_NE(window.diagnostics().find("\nrecording: " + file + " (finished)\n"), std::string::npos);
+    window.close();
 }
 
 }  // namespace

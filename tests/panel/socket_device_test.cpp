@@ -13,6 +13,7 @@
 #include "panel/control_table.h"
 #include "panel/main_window.h"
 #include "sim/sim_server.h"
+#include "sim/tolka_sim.h"
 
 namespace qv7::panel {
 namespace {
