@@ -103,8 +103,8 @@ void usage(FILE* to) {
                "            3 no device or no answer, 4 another program holds the Tolka\n"
                "set, get, key, key store, info, mix, charge, preset apply and preset save go through a running\n"
                "panel that holds the Tolka; preset list, show, delete and import through any running panel.\n"
-               "--record FILE writes every report both ways to FILE (serial numbers masked unless --record-raw);\n"
-               "qv7-sim --replay FILE plays it back and qv7ctl trace check FILE checks it (docs/reporting.md).\n"
+               "--record FILE writes every report both ways to FILE (serial numbers masked unless --record-raw;\n"
+               "qv7-sim --replay FILE plays it back, trace check FILE checks it; docs/reporting.md).\n"
                "--print-udev-rules prints the udev rule that lets the user at the seat open the Tolka\n"
                "(for /etc/udev/rules.d/70-qv7.rules) and exits.\n",
                to);

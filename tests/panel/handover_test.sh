@@ -111,7 +111,12 @@ def ask(data):
         pass
     got = b""
     while True:
-        part = s.recv(4096)
+        # The panel answers and hangs up without reading the rest of a request it refused: the reply comes first,
+        # and then the end of the connection may come as a reset instead of an orderly close.
+        try:
+            part = s.recv(4096)
+        except ConnectionResetError:
+            break
         if not part:
             break
         got += part

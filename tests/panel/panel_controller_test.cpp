@@ -108,7 +108,9 @@ INSTANTIATE_TEST_SUITE_P(
         Placed{Kind::Group, "自动关机", 0, {329, 69, 39, 125}}, Placed{Kind::Group, "混响", 0, {6, 197, 144, 125}},
         Placed{Kind::Group, "电音变声", 0, {153, 197, 133, 125}}, Placed{Kind::Group, "闪避", 0, {288, 197, 80, 125}},
         Placed{Kind::Group, "降噪", 0, {7, 324, 361, 32}}, Placed{Kind::Group, "Tolka在线升级", 0, {7, 358, 361, 35}},
-        Placed{Kind::ValueLabel, "status", 1031, {7, 396, 116, 8}}, Placed{Kind::Text, "电池：", 0, {315, 396, 0, 0}}));
+        // 280 wide, not 116: the line also says "Tolka 正由 qv7ctl 使用，稍后自动连接", which needs the room; the
+        // text is left-aligned, so the shorter lines look as they always did.
+        Placed{Kind::ValueLabel, "status", 1031, {7, 396, 280, 8}}, Placed{Kind::Text, "电池：", 0, {315, 396, 0, 0}}));
 
 // The default simulated device holds "原声默认": volumes 14, reverb 0/10/3/12, effect 0 with tone 2,
 // pitch 9, power-off 10 minutes, equaliser flat 24, ducking 4/4/7, cut-offs 1/20; noise 8/8.
