@@ -142,4 +142,17 @@ OutputFileResult writeOutputFile(const fs::path& path, std::span<const uint8_t> 
                   "; name a regular file, a FIFO, a terminal or '-' for standard output");
 }
 
+std::optional<std::filesystem::path> regularFileTarget(const std::filesystem::path& path) {
+    std::error_code ec;
+    const auto link = std::filesystem::symlink_status(path, ec);
+    if (ec || !std::filesystem::exists(link)) return path;
+    if (std::filesystem::is_regular_file(link)) return path;
+    if (!std::filesystem::is_symlink(link)) return std::nullopt;
+    const auto target = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::is_regular_file(target)) return std::nullopt;
+    auto resolved = std::filesystem::canonical(path, ec);
+    if (ec) return std::nullopt;
+    return resolved;
+}
+
 }  // namespace qv7

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <span>
 
 #include "common/atomic_file.h"
@@ -23,5 +24,9 @@ struct OutputFileResult : FileResult {
 //   a directory, a block device, a socket, or a link that leads nowhere
 //                                    refused with a message naming the path and what it is
 OutputFileResult writeOutputFile(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+
+// For a window, which must neither block on a pipe nor replace what is not a file: the regular file `path` names
+// (itself, a file not there yet, or the file a link leads to), or nothing when it names anything else.
+std::optional<std::filesystem::path> regularFileTarget(const std::filesystem::path& path);
 
 }  // namespace qv7

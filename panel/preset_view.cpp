@@ -11,6 +11,7 @@
 #include <span>
 
 #include "common/atomic_file.h"
+#include "common/output_file.h"
 #include "panel/control_table.h"
 #include "panel/message_box.h"
 #include "panel/name_input.h"
@@ -115,10 +116,17 @@ void PresetView::exportSelected() {
     if (i < 0 || i >= library_.count()) return;
     const auto file = askFile(true);
     if (!file) return;
+    // Only a regular file (or none yet) is written, and a link to one stays a link. A pipe or a device picked in the
+    // dialog would either be replaced by a plain file or hold the window until someone reads it.
+    const auto target = regularFileTarget(*file);
+    if (!target) {
+        showMessage("无法导出：" + file->string() + " 不是普通文件", std::string(preset_text::kCaptionError));
+        return;
+    }
     const PresetEntry one[] = {library_.entry(i)};
     const std::string text = presetDocument(one);
     const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    if (!writeFileAtomically(*file, bytes)) {
+    if (!writeFileAtomically(*target, bytes)) {
         showMessage(std::string(preset_text::kWriteFailed), std::string(preset_text::kCaptionError));
         return;
     }

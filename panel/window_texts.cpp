@@ -205,6 +205,7 @@ const Pattern kPatterns[] = {
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已有同名的用户效果：%1，是否替换？"), "1", false},
     // panel/preset_view.cpp: what an export or an import did.
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已导出 1 个效果（%1）到 %2"), "12", false},
+    {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "无法导出：%1 不是普通文件"), "1", false},
     {kMessagesContext, QT_TRANSLATE_NOOP("Messages", "已从 %1 导入 %2 个效果：新增 %3 个，替换 %4 个"), "1234", false},
     // update/firmware_update.cpp: label 1076 while a write makes no progress.
     {kWindowContext, QT_TRANSLATE_NOOP("Window", "写入停滞，已 %1 秒无进展，请检查连接"), "1", false},

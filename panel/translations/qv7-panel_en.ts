@@ -338,6 +338,10 @@ and plug the sound card in again.</translation>
         <translation>Exported 1 preset (%1) to %2</translation>
     </message>
     <message>
+        <source>无法导出：%1 不是普通文件</source>
+        <translation>Cannot export: %1 is not a regular file</translation>
+    </message>
+    <message>
         <source>已从 %1 导入 %2 个效果：新增 %3 个，替换 %4 个</source>
         <translation>Imported %2 presets from %1: %3 added, %4 replaced</translation>
     </message>
