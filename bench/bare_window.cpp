@@ -1,6 +1,7 @@
 // The floor for bench/startup.sh: a Qt Widgets window with one label that renders once and ends the
-// way `qv7-panel --screenshot FILE` does, by grabbing itself into FILE from the event loop.
-// usage: bare_window --screenshot=FILE
+// way `qv7-panel --screenshot FILE` does, by grabbing itself into FILE from the event loop. With --chinese the label
+// is Chinese, so the window pays the CJK font's load as any window showing Chinese does.
+// usage: bare_window --screenshot=FILE [--chinese]
 #include <QApplication>
 #include <QLabel>
 #include <QPixmap>
@@ -13,16 +14,20 @@
 
 int main(int argc, char** argv) {
     const char* file = nullptr;
-    for (int i = 1; i < argc; ++i)
+    bool chinese = false;
+    for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--screenshot=", 13) == 0) file = argv[i] + 13;
+        if (std::strcmp(argv[i], "--chinese") == 0) chinese = true;
+    }
     if (!file || !*file) {
-        std::fputs("usage: bare_window --screenshot=FILE\n", stderr);
+        std::fputs("usage: bare_window --screenshot=FILE [--chinese]\n", stderr);
         return 2;
     }
     QApplication app(argc, argv);
     QWidget window;
     auto* layout = new QVBoxLayout(&window);
-    layout->addWidget(new QLabel(QStringLiteral("A bare Qt window"), &window));
+    layout->addWidget(
+        new QLabel(chinese ? QStringLiteral("一个空的Qt窗口") : QStringLiteral("A bare Qt window"), &window));
     window.show();
     QTimer::singleShot(0, &window, [&window, file] {
         const bool saved = window.grab().save(QString::fromLocal8Bit(file));

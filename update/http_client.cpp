@@ -1,24 +1,18 @@
 // CHttpClient over libcurl: fixed headers and agent, bounded waits and sizes, results 0/1/2.
 #include "update/http_client.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <vector>
+
+#include "update/curl_api.h"
 
 namespace qv7 {
 namespace {
 
 constexpr size_t kTextBlock = 1024;
-
-void globalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 CURL* easy(void* p) { return static_cast<CURL*>(p); }
 
@@ -40,13 +34,14 @@ struct HttpTransfer {
     size_t received = 0;
     bool bufferFull = false;
     // The final status, looked at before the first byte of the body is taken.
+    const CurlApi* curl = nullptr;
     CURL* handle = nullptr;
     int status = -1;  // -1: not looked at yet
     // A body follows a status other than 2xx: it is not read, and the request fails.
     bool errorStatus() {
         if (status < 0) {
             long code = 0;
-            curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
+            curl->easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
             status = static_cast<int>(code);
         }
         return status < 200 || status > 299;
@@ -160,34 +155,43 @@ size_t CollectBufferReply(std::span<const std::string_view> pieces, uint8_t* buf
 }
 
 bool IsHttpUrl(const std::string& url) {
-    CURLU* u = curl_url();
+    const CurlApi* curl = Curl();
+    if (curl == nullptr) return false;
+    CURLU* u = curl->url();
     if (u == nullptr) return false;
     bool ok = false;
-    if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+    if (curl->url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
         char* scheme = nullptr;
-        if (curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK && scheme != nullptr) {
+        if (curl->url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK && scheme != nullptr) {
             ok = std::strcmp(scheme, "http") == 0 || std::strcmp(scheme, "https") == 0;
         }
-        curl_free(scheme);
+        curl->free(scheme);
     }
-    curl_url_cleanup(u);
+    curl->url_cleanup(u);
     return ok;
 }
 
 CHttpClient::CHttpClient(std::string userAgent, HttpOptions options)
-    : userAgent_(std::move(userAgent)), options_(std::move(options)) {
-    globalInit();
-    session_ = curl_easy_init();
+    : userAgent_(std::move(userAgent)), options_(std::move(options)), curl_(Curl(&curlMissing_)) {
+    if (curl_ != nullptr) session_ = curl_->easy_init();
 }
 
 CHttpClient::~CHttpClient() {
     CloseRequest();
-    if (session_ != nullptr) curl_easy_cleanup(easy(session_));
+    if (session_ != nullptr) curl_->easy_cleanup(easy(session_));
 }
 
 void CHttpClient::CloseRequest() {
-    if (headers_ != nullptr) curl_slist_free_all(static_cast<curl_slist*>(headers_));
+    if (headers_ != nullptr) curl_->slist_free_all(static_cast<curl_slist*>(headers_));
     headers_ = nullptr;
+}
+
+bool CHttpClient::usable() {
+    if (curl_ != nullptr) return true;
+    // Said on every request, so whoever reads a trace or a bug report sees why the checks never got through.
+    orStdout(options_.diagnostics)(curlMissing_);
+    diagnose(CURLE_FAILED_INIT);
+    return false;
 }
 
 void CHttpClient::diagnose(int code) {
@@ -206,7 +210,7 @@ int CHttpClient::Get(const std::string& url, const char* body, uint8_t* buffer, 
 
 int CHttpClient::RequestText(const char* verb, const std::string& url, const char* body, std::string& reply) {
     reply.clear();
-    if (!IsHttpUrl(url)) return kHttpFailed;
+    if (!usable() || !IsHttpUrl(url)) return kHttpFailed;
     std::string collected;
     HttpTransfer t;
     t.text = &collected;
@@ -223,7 +227,7 @@ int CHttpClient::RequestText(const char* verb, const std::string& url, const cha
 int CHttpClient::RequestToBuffer(const char* verb, const std::string& url, const char* body, uint8_t* buffer,
                                  size_t size, size_t& received) {
     received = 0;
-    if (!IsHttpUrl(url)) return kHttpFailed;
+    if (!usable() || !IsHttpUrl(url)) return kHttpFailed;
     HttpTransfer t;
     t.buffer = buffer;
     t.size = buffer != nullptr ? size : 0;
@@ -238,7 +242,7 @@ int CHttpClient::perform(const char* verb, const std::string& url, const char* b
         diagnose(CURLE_FAILED_INIT);
         return kHttpFailed;
     }
-    curl_easy_reset(h);
+    curl_->easy_reset(h);
     CloseRequest();
     status_ = 0;
 
@@ -248,9 +252,9 @@ int CHttpClient::perform(const char* verb, const std::string& url, const char* b
     for (const char* line :
          {"Accept: *,*/*", "Accept-Language: zh-cn", "Content-Type: application/x-www-form-urlencoded",
           "Accept-Encoding: gzip, deflate", "Expect:"}) {
-        curl_slist* next = curl_slist_append(list, line);
+        curl_slist* next = curl_->slist_append(list, line);
         if (next == nullptr) {
-            curl_slist_free_all(list);
+            curl_->slist_free_all(list);
             diagnose(CURLE_OUT_OF_MEMORY);
             return kHttpFailed;
         }
@@ -258,49 +262,50 @@ int CHttpClient::perform(const char* verb, const std::string& url, const char* b
     }
     headers_ = list;
 
-    curl_easy_setopt(h, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(h, CURLOPT_USERAGENT, userAgent_.c_str());
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, list);
+    curl_->easy_setopt(h, CURLOPT_URL, url.c_str());
+    curl_->easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_->easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_->easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_->easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
+    curl_->easy_setopt(h, CURLOPT_USERAGENT, userAgent_.c_str());
+    curl_->easy_setopt(h, CURLOPT_HTTPHEADER, list);
     // The header above announces gzip and deflate; this makes libcurl decode what the server sends.
-    curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    curl_->easy_setopt(h, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     // An error status ends the request at its headers: its page is never read, however long.
-    curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, options_.connectTimeoutMs);
-    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, options_.totalTimeoutMs);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &t);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, t.text != nullptr ? writeText : writeBuffer);
+    curl_->easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    curl_->easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_->easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_->easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_->easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, options_.connectTimeoutMs);
+    curl_->easy_setopt(h, CURLOPT_TIMEOUT_MS, options_.totalTimeoutMs);
+    curl_->easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_->easy_setopt(h, CURLOPT_XFERINFOFUNCTION, progress);
+    curl_->easy_setopt(h, CURLOPT_XFERINFODATA, &t);
+    curl_->easy_setopt(h, CURLOPT_WRITEDATA, &t);
+    curl_->easy_setopt(h, CURLOPT_WRITEFUNCTION, t.text != nullptr ? writeText : writeBuffer);
 
     const size_t bodyLength = body != nullptr ? std::strlen(body) : 0;
     if (std::strcmp(verb, "POST") == 0 || bodyLength > 0) {
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
-        curl_easy_setopt(h, CURLOPT_POSTFIELDS, body != nullptr ? body : "");
-        if (std::strcmp(verb, "POST") != 0) curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb);
+        curl_->easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
+        curl_->easy_setopt(h, CURLOPT_POSTFIELDS, body != nullptr ? body : "");
+        if (std::strcmp(verb, "POST") != 0) curl_->easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb);
     } else if (std::strcmp(verb, "GET") == 0) {
-        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+        curl_->easy_setopt(h, CURLOPT_HTTPGET, 1L);
     } else {
-        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb);
+        curl_->easy_setopt(h, CURLOPT_CUSTOMREQUEST, verb);
     }
 
+    t.curl = curl_;
     t.handle = h;
     t.stallMs = options_.stallTimeoutMs;
     t.cancel = options_.cancel;
     t.lastMove = std::chrono::steady_clock::now();
 
-    CURLcode rc = curl_easy_perform(h);
+    CURLcode rc = curl_->easy_perform(h);
     CloseRequest();
 
     long status = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+    curl_->easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     status_ = static_cast<int>(status);
     const bool bodyRefused = t.status >= 0 && (t.status < 200 || t.status > 299);
     if (rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && (t.bufferFull || bodyRefused))) {

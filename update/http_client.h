@@ -36,6 +36,7 @@ struct HttpOptions {
 };
 
 struct HttpTransfer;
+struct CurlApi;
 
 class CHttpClient {
 public:
@@ -63,11 +64,15 @@ public:
 private:
     int perform(const char* verb, const std::string& url, const char* body, HttpTransfer& transfer);
     void diagnose(int code);
+    // False, with the reason on the diagnostics, when libcurl could not be loaded.
+    bool usable();
 
     std::string userAgent_;
     HttpOptions options_;
-    void* session_ = nullptr;  // libcurl easy handle; keeps its connection cache across requests
-    void* headers_ = nullptr;  // the current request's header list; null between requests
+    std::string curlMissing_;        // why libcurl is not there, when it is not
+    const CurlApi* curl_ = nullptr;  // null: libcurl could not be loaded
+    void* session_ = nullptr;        // libcurl easy handle; keeps its connection cache across requests
+    void* headers_ = nullptr;        // the current request's header list; null between requests
     int status_ = 0;
 };
 
@@ -81,7 +86,7 @@ int DownloadToBuffer(const std::string& url, size_t expectedSize, uint8_t* buffe
 bool CollectTextReply(std::span<const std::string_view> pieces, size_t maxText, std::string& reply);
 size_t CollectBufferReply(std::span<const std::string_view> pieces, uint8_t* buffer, size_t size, bool& longer);
 
-// True for an http:// or https:// URL that libcurl's parser accepts.
+// True for an http:// or https:// URL that libcurl's parser accepts (false when libcurl cannot be loaded).
 bool IsHttpUrl(const std::string& url);
 
 }  // namespace qv7

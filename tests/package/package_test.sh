@@ -54,8 +54,8 @@ field Version | grep -qx "$upstream-[0-9][0-9]*" || fail "Version is '$(field Ve
 [ -n "$(field Description)" ] || fail "no Description"
 depends=$(field Depends)
 echo "Depends: $depends"
-# dpkg-shlibdeps found the libraries the programs link.
-for lib in libc6 libqt6widgets6 libstdc++6; do
+# dpkg-shlibdeps found the libraries the programs link; libcurl4 also for the panel, which opens it at run time.
+for lib in libc6 libqt6widgets6 libstdc++6 libcurl4; do
   echo "$depends" | grep -q "\\b$lib\\b" || fail "Depends lacks $lib"
 done
 for script in postinst postrm; do

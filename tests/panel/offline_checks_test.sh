@@ -1,9 +1,12 @@
 #!/bin/bash
 # An offline machine: both online checks fail at once (nothing listens on the service's port). Their libcurl lines
-# ("dwError = N") stay off the panel's terminal, and --trace shows them.
-# usage: offline_checks_test.sh QV7_PANEL
+# ("dwError = N") stay off the panel's terminal, and --trace shows them. A missing libcurl (QV7_LIBCURL_SONAME names
+# one that does not exist) is said on the terminal and in the trace, and the panel goes on as an offline one does.
+# usage: offline_checks_test.sh QV7_PANEL [LOADS_CURL]   (LOADS_CURL: ON, the default, when the panel opens libcurl at
+# run time; OFF leaves the missing-libcurl runs out, since a panel that links it cannot start without it)
 set -u
 panel=$1
+loads_curl=${2:-ON}
 dir=$(mktemp -d)
 pid=
 trap 'kill $pid 2>/dev/null; wait 2>/dev/null; rm -rf "$dir"' EXIT
@@ -30,13 +33,29 @@ run_panel() {
     sleep 3
     kill $pid 2>/dev/null
     wait $pid 2>/dev/null
+    status[$name]=$?
     pid=
 }
+declare -A status
 
 run_panel quiet
 grep -q "dwError" "$dir/quiet.out" "$dir/quiet.err" && fail "the panel printed libcurl lines without --trace: $(grep -h dwError "$dir/quiet.out" "$dir/quiet.err" | head -2)"
 run_panel traced --trace
 grep -q "^dwError = 7" "$dir/traced.out" || fail "--trace did not show the refused connection (dwError = 7): $(head -c 600 "$dir/traced.out")"
 
-[ $failures -eq 0 ] && echo "offline checks: quiet without --trace, shown with it"
+case $loads_curl in
+ON | on | 1 | TRUE | true)
+    missing="online checks off: libcurl could not be loaded (libqv7-no-such-curl.so.4: cannot open shared object file"
+    for traced in "" --trace; do
+        name=missing${traced:+_traced}
+        QV7_LIBCURL_SONAME=libqv7-no-such-curl.so.4 run_panel $name $traced
+        [ "$(grep -cF "$missing" "$dir/$name.err")" = 1 ] || fail "$name: the terminal was not told once that libcurl is missing: $(head -c 600 "$dir/$name.err")"
+        [ "${status[$name]}" = "${status[quiet]}" ] || fail "$name: the panel ended with ${status[$name]}, an offline one with ${status[quiet]}"
+    done
+    grep -qF "$missing" "$dir/missing.out" && fail "without --trace, the missing libcurl was traced on standard output"
+    grep -A1 -F "$missing" "$dir/missing_traced.out" | grep -q "^dwError = 2" || fail "--trace did not show the missing libcurl and its failure (dwError = 2): $(head -c 600 "$dir/missing_traced.out")"
+    ;;
+esac
+
+[ $failures -eq 0 ] && echo "offline checks: quiet without --trace, shown with it; a missing libcurl said, no crash"
 exit $failures
