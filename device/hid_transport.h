@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv7 {
@@ -25,6 +26,9 @@ public:
     virtual ReadStatus read(std::vector<uint8_t>& report, int timeoutMs) = 0;
     // Wakes a read blocked on another thread; it returns Interrupted.
     virtual void interrupt() = 0;
+    // What the transport knows of the device beyond its name, as (what, value) pairs for a recording's header:
+    // the bus's identifiers, the interface, the report descriptor. Nothing that identifies the owner.
+    virtual std::vector<std::pair<std::string, std::string>> identity() const { return {}; }
 };
 
 }  // namespace qv7

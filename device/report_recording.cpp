@@ -267,6 +267,7 @@ RecordingTransport::RecordingTransport(HidTransport& inner, std::shared_ptr<Repo
     recorder_->note("device", inner_->describe());
     recorder_->note("report lengths", std::to_string(inner_->inputReportLength()) + " in, " +
                                           std::to_string(inner_->outputReportLength()) + " out");
+    for (const auto& [what, value] : inner_->identity()) recorder_->note(what, value);
 }
 
 bool RecordingTransport::write(std::span<const uint8_t> data) {

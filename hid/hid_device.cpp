@@ -63,6 +63,32 @@ std::optional<std::vector<uint8_t>> readDescriptor(int fd, const std::string& pa
     return bytes;
 }
 
+std::string hexText(const std::vector<uint8_t>& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (uint8_t b : bytes) {
+        if (!out.empty()) out += ' ';
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+// The bus, vendor and product (HID_ID) and where the interface sits (HID_PHYS: the port and the USB interface),
+// from the node's uevent; never HID_UNIQ, the device's serial number.
+std::vector<std::pair<std::string, std::string>> sysfsIdentity(const std::string& path) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const auto slash = path.find_last_of('/');
+    std::ifstream f("/sys/class/hidraw/" + path.substr(slash + 1) + "/device/uevent");
+    std::string line;
+    for (int lines = 0; lines < 64 && std::getline(f, line); ++lines) {
+        if (line.size() > 256) continue;
+        if (line.rfind("HID_ID=", 0) == 0) out.emplace_back("hid id", line.substr(7));
+        else if (line.rfind("HID_PHYS=", 0) == 0) out.emplace_back("hid phys", line.substr(9));
+    }
+    return out;
+}
+
 }  // namespace
 
 bool enumerateHidInterfaces(std::vector<HidInterface>& out) {
@@ -136,7 +162,10 @@ public:
             ::close(fd);
             return nullptr;
         }
-        return std::shared_ptr<HidHandle>(new HidHandle(fd, wake, path, lengths, numbered));
+        auto handle = std::shared_ptr<HidHandle>(new HidHandle(fd, wake, path, lengths, numbered));
+        handle->identity_ = sysfsIdentity(path);
+        handle->identity_.emplace_back("report descriptor", hexText(*descriptor));
+        return handle;
     }
 
     ~HidHandle() override {
@@ -165,6 +194,7 @@ public:
     void wake() { signalWake(wakeFd_); }
 
     std::string describe() const override { return path_; }
+    std::vector<std::pair<std::string, std::string>> identity() const override { return identity_; }
     std::size_t inputReportLength() const override { return lengths_.input; }
     std::size_t outputReportLength() const override { return lengths_.output; }
     void interrupt() override { wake(); }
@@ -216,6 +246,8 @@ public:
     }
 
 private:
+    std::vector<std::pair<std::string, std::string>> identity_;
+
     HidHandle(int fd, int wakeFd, std::string path, ReportLengths lengths, bool numbered)
         : fd_(fd), wakeFd_(wakeFd), path_(std::move(path)), lengths_(lengths), numbered_(numbered),
           readBuffer_(lengths.input + 1) {
@@ -386,6 +418,11 @@ void CHidDevice::hidStopReader() {
 std::string CHidDevice::describe() const {
     const auto h = current();
     return h ? h->path() : std::string("hidraw (not open)");
+}
+
+std::vector<std::pair<std::string, std::string>> CHidDevice::identity() const {
+    const auto h = current();
+    return h ? h->identity() : std::vector<std::pair<std::string, std::string>>{};
 }
 
 std::size_t CHidDevice::inputReportLength() const {

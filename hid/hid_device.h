@@ -87,6 +87,7 @@ public:
     bool workerStarted() const { return workerStarted_.load(); }
 
     std::string describe() const override;
+    std::vector<std::pair<std::string, std::string>> identity() const override;
     std::size_t inputReportLength() const override;
     std::size_t outputReportLength() const override;
     bool write(std::span<const uint8_t> data) override;

@@ -70,6 +70,26 @@ TEST(Recording, SerialNumbersAreMaskedUnlessRawAndTheMaskedFileStillChecksClean)
     }
 }
 
+// What the transport knows of the device (on hidraw: its bus identifiers, interface and report descriptor) heads the
+// recording.
+TEST(Recording, TheTransportsIdentityHeadsTheFile) {
+    class Described : public sim::SimTransport {
+    public:
+        std::vector<std::pair<std::string, std::string>> identity() const override {
+            return {{"hid id", "0003:00000416:00001290"}, {"report descriptor", "06 00 ff 09 01"}};
+        }
+    };
+    test::TempDir dir;
+    auto recorder = std::make_shared<ReportRecorder>();
+    std::string error;
+    ASSERT_TRUE(recorder->open({(dir / "id.txt").string(), "test", false, ReportRecorder::kDefaultLimitBytes}, error));
+    { RecordingTransport transport(std::make_unique<Described>(), recorder); }
+    recorder->close();
+    const std::string text = readText(dir / "id.txt");
+    EXPECT_NE(text.find("\n# hid id: 0003:00000416:00001290\n# report descriptor: 06 00 ff 09 01\n"), std::string::npos)
+        << text;
+}
+
 TEST(Recording, StopsAtItsLimitAndSaysSo) {
     test::TempDir dir;
     const std::string text = recordStartUp(dir, false, 600);
@@ -113,7 +133,8 @@ TEST(RecordingCheck, FindsTheQuirkEditedIntoARecording) {
              r.reports.back().line = 999;
          },
          "reply 0x8a answers no request 0x0a"},
-        {"sequence jump", [&](Recording& r) {
+        {"sequence jump",
+         [&](Recording& r) {
              auto& b = r.reports[index(ReportDirection::FromDevice, 0xA2)].bytes;
              b[5] = static_cast<uint8_t>(b[5] + 3);
              b[8] = link::checksum(std::span<const uint8_t>(b).first(8));
@@ -142,14 +163,13 @@ TEST(RecordingCheck, FindsTheQuirkEditedIntoARecording) {
 }
 
 TEST(ReplayDevice, AnswersInOrderRepeatsForResendsAndReportsTheFirstDifferingByte) {
-    const Recording r = parseRecording(
-        "0.1 > 01 02 03\n"
-        "0.2 < aa\n"
-        "0.3 < ab\n"
-        "0.4 > 01 02 04\n"
-        "0.5 < bb\n"
-        "0.6 > 01 02 04\n"
-        "0.7 < cc\n");
+    const Recording r = parseRecording("0.1 > 01 02 03\n"
+                                       "0.2 < aa\n"
+                                       "0.3 < ab\n"
+                                       "0.4 > 01 02 04\n"
+                                       "0.5 < bb\n"
+                                       "0.6 > 01 02 04\n"
+                                       "0.7 < cc\n");
     sim::ReplayDevice device(r, 4);
     std::vector<std::string> told;
     device.onDivergence = [&](const std::string& line) { told.push_back(line); };
