@@ -213,15 +213,16 @@ bool parseLatencies(const std::string& text, std::vector<long>& out) {
 }
 
 int usage() {
-    std::fputs("usage: link_e2e [--reps N] [--latency-us LIST] [--image-bytes N] [--quick] [--record] [--relative-sleep]\n"
-               "  --reps N          repetitions, the median is shown (default 5, at most 100)\n"
-               "  --latency-us LIST emulated per-report latencies in microseconds (default 0,1000,2000)\n"
-               "  --image-bytes N   firmware image size (default 98304, at most 196608)\n"
-               "  --record          record every conversation as qv7ctl --record does (its cost beside a run without)\n"
-               "  --quick           one repetition at 0 latency with a 4400-byte image\n"
-               "  --relative-sleep  emulate the latency with a relative sleep after the answer is made (to show\n"
-               "                    what that drift costs; the floor then drifts the same way)\n",
-               stderr);
+    std::fputs(
+        "usage: link_e2e [--reps N] [--latency-us LIST] [--image-bytes N] [--quick] [--record] [--relative-sleep]\n"
+        "  --reps N          repetitions, the median is shown (default 5, at most 100)\n"
+        "  --latency-us LIST emulated per-report latencies in microseconds (default 0,1000,2000)\n"
+        "  --image-bytes N   firmware image size (default 98304, at most 196608)\n"
+        "  --record          record every conversation as qv7ctl --record does (its cost beside a run without)\n"
+        "  --quick           one repetition at 0 latency with a 4400-byte image\n"
+        "  --relative-sleep  emulate the latency with a relative sleep after the answer is made (to show\n"
+        "                    what that drift costs; the floor then drifts the same way)\n",
+        stderr);
     return 2;
 }
 

@@ -32,8 +32,8 @@ constexpr char kPanelProgram[] = "qv7-panel";
 // These leave settings or the device as the panel's controls would; everything else that opens the device
 // (firmware writes, the preset library's writes) would go around the window's state.
 const std::set<std::string>& throughPanel() {
-    static const std::set<std::string> names = {"info",   "get", "set",          "mix",
-                                                "charge", "key", "preset apply", "preset save", "key store"};
+    static const std::set<std::string> names = {"info", "get",          "set",         "mix",      "charge",
+                                                "key",  "preset apply", "preset save", "key store"};
     return names;
 }
 

@@ -13,8 +13,8 @@ namespace qv7::panel {
 namespace {
 
 const std::set<std::string>& commandNames() {
-    static const std::set<std::string> names = {"info",   "get", "set",          "mix",
-                                                "charge", "key", "preset apply", "preset save", "key store"};
+    static const std::set<std::string> names = {"info", "get",          "set",         "mix",      "charge",
+                                                "key",  "preset apply", "preset save", "key store"};
     return names;
 }
 

@@ -21,7 +21,8 @@ std::string shownName(const PresetEntry& e) { return gbk::toUtf8Display(e.nameBy
 // Padded by columns, not bytes: a Chinese name takes two columns a character and three bytes.
 std::string listLine(const PresetListing& p) {
     std::string index = std::to_string(p.index);
-    std::string line = std::string(index.size() < 3 ? 3 - index.size() : 0, ' ') + index + "  " + padToWidth(p.name, 12);
+    std::string line =
+        std::string(index.size() < 3 ? 3 - index.size() : 0, ' ') + index + "  " + padToWidth(p.name, 12);
     return line + " " + (p.builtin ? "built-in" : "user") + "\n";
 }
 
