@@ -36,6 +36,12 @@ void turnAway(int lfd) {
     if (fd < 0) return;
     const std::string reply = std::string(kBusyPrefix) + "the simulated Tolka is serving another host";
     ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    // Closed with the host's first reports still unread, the socket would hand the host a reset ahead of the reply
+    // (the kernel reports a pending error before queued datagrams). Stop taking more, drop what came, then close.
+    ::shutdown(fd, SHUT_RD);
+    uint8_t drop[256];
+    while (::recv(fd, drop, sizeof drop, MSG_DONTWAIT) > 0) {
+    }
     ::close(fd);
     std::fprintf(stderr, "qv7-sim: turned a second host away while serving one\n");
 }
