@@ -74,6 +74,7 @@ int DeviceConnection::open() {
             std::fprintf(stderr, "qv7ctl: %s\n", error.c_str());
             return kFailed;
         }
+        socket_ = dynamic_cast<const SocketTransport*>(transport_.get());
         transport_ = std::make_unique<RecordingTransport>(std::move(transport_), recorder_);
     }
     runner_ = std::make_unique<LinkRunner>(driver_, *transport_, clock_, this);
@@ -100,7 +101,8 @@ int DeviceConnection::runUntil(const std::function<bool()>& done, int64_t timeou
     case LinkRunner::Outcome::Done:
         return messages.size() == before ? kOk : kFailed;
     case LinkRunner::Outcome::Gone:
-        if (const auto* socket = dynamic_cast<const SocketTransport*>(transport_.get());
+        // Under a recording the socket sits behind the recorder: the pointer kept when it was wrapped finds it.
+        if (const auto* socket = socket_ ? socket_ : dynamic_cast<const SocketTransport*>(transport_.get());
             socket && !socket->refusal().empty()) {
             // Another user's program, which does not share our lock, has the device: the server said so.
             std::fprintf(stderr, "qv7ctl: the Tolka (%s) is in use by another program: %s\n",

@@ -12,6 +12,10 @@
 #include "device/mfi.h"
 #include "device/report_recording.h"
 
+namespace qv7 {
+class SocketTransport;
+}
+
 namespace qv7::cli {
 
 struct Options {
@@ -64,6 +68,7 @@ private:
     std::unique_ptr<HidTransport> transport_;
     std::unique_ptr<LinkRunner> runner_;
     std::shared_ptr<ReportRecorder> recorder_;
+    const SocketTransport* socket_ = nullptr;  // the socket under a recording, for its refusal
     bool parametersSeen_ = false;
 };
 
