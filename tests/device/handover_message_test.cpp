@@ -29,7 +29,9 @@ TEST(HandoverRequest, ArgumentsRoundTripAndAnythingElseIsNoRequest) {
 }
 
 TEST(HandoverRequest, AnAttachmentFollowsTheLineWithinItsBound) {
-    const std::string document = std::string("{\"format\":\"qv7-presets\"}\n\0", 28);
+    // A NUL inside: the attachment is bytes, not a C string. Sized from the literal, whose last byte is its end.
+    static constexpr char kDocument[] = "{\"format\":\"qv7-presets\"}\n\0";
+    const std::string document(kDocument, sizeof kDocument - 1);
     const auto request = encodeRequest({"preset", "import", "-"}, document);
     ASSERT_TRUE(request);
     const std::size_t end = request->find('\n');
